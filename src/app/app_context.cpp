@@ -1,0 +1,15 @@
+#include "app/app_context.h"
+
+AppContext::AppContext(const ProgramFolder& programFolder, const AppServices& services)
+    : folder(programFolder)
+    , clock(services.clock)
+    , prompts(services.prompts)
+    , desktop(services.desktop)
+    , probe(services.probe)
+    , log(settings, window, clock, folder)
+    , cues(settings, desktop, folder)
+    , profile(folder.file(QStringLiteral("TWHELK.INI")))
+    , settingsFile({profile, settings, log, prompts, window, folder.path})
+    , monitor(settings, window, cues, probe)
+{
+}

@@ -1,0 +1,13 @@
+#include "app/settings.h"
+
+QString rescanLabel(int seconds)
+{
+    return QStringLiteral("Emergency restart wait: %1 seconds").arg(seconds);
+}
+
+QString timeoutLabel(int seconds)
+{
+    return QStringLiteral("Restart connection if inactive more than %1 seconds").arg(seconds);
+}
+
+QString xoverLabel(int headers) { return QStringLiteral("XOVER burst receive %1 headers at a time").arg(headers); }

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The five state filters of the header view, persisted with the settings.
+struct ViewToggles {
+    bool togtsComplete = true;
+    bool togtsText = true;
+    bool togtsUnknown = true;
+    bool togtsIncomplete = true;
+    bool togtsInBatch = true;
+};
+
+// Every user setting, edited in place by the options, login and log windows and read by every
+// part of the program. Field names are the keys of "TWHELK.INI". Check boxes hold 0, 1 or 2
+// (greyed), sliders their position. Folders end with "/".
+struct Settings {
+    QString Download_Path;
+    QString Cache_Path;
+    int Rescan_Time = 90;
+    int sldTimeout = 60;
+    int chkAgressiveHeaderCrunch = 0;
+    QString News_Host;
+    QString News_Port = QStringLiteral("119");
+    QString User_Name;
+    int chkSavePassword = 0;
+    QByteArray password; // plain; stored scrambled under "User_PWX"
+    int chkAuth = 0;
+    int chkMakeSubDirs = 1;
+    int chkSFX = 0;
+    int chkDisableStats = 0;
+    int chkSaveDecodes = 0;
+    int chkSaveDecodes2 = 0;
+    int chkOldRenameStyle = 0;
+    int chkSlave = 0;
+    int chkModeReader = 0;
+    int sldXOVER = 100;
+    int chkAllowRestart = 1;
+    int chkRestart500 = 0;
+    int chkAutodownload = 1;
+    int chkAutoExpire = 1;
+    int chkSysTray = 0;
+    int chkEnableWatch = 0;
+    int chkLogFile = 0;
+    int chkEnableLogging = 0;
+    ViewToggles toggles;
+
+    // Not stored: set by loading when no server or download folder is configured yet.
+    bool firstRun = false;
+    // Not stored: the sound option is offered only when the "sfx" folder exists.
+    bool sfxAvailable = true;
+
+    [[nodiscard]] bool aggressiveCrunch() const { return chkAgressiveHeaderCrunch != 0; }
+    [[nodiscard]] bool watchEnabled() const { return chkEnableWatch != 0; }
+};
+
+struct SliderRange {
+    int minimum;
+    int maximum;
+    int smallStep;
+    int largeStep;
+};
+
+namespace slider {
+constexpr SliderRange kRescan{5, 240, 1, 10};
+constexpr SliderRange kTimeout{15, 240, 1, 5};
+constexpr SliderRange kXover{20, 3000, 1, 5};
+} // namespace slider
+
+// Live captions beside the three sliders.
+[[nodiscard]] QString rescanLabel(int seconds);
+[[nodiscard]] QString timeoutLabel(int seconds);
+[[nodiscard]] QString xoverLabel(int headers);

@@ -1,0 +1,327 @@
+#include "app/settings_file.h"
+
+#include "app/format.h"
+#include "app/main_window_state.h"
+#include "app/ops_log.h"
+#include "app/password.h"
+#include "app/profile.h"
+#include "app/prompts.h"
+#include "app/settings.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cmath>
+
+namespace {
+
+constexpr const char* kOptions = "Options";
+constexpr const char* kSizing = "Sizing";
+
+QString decode(const QByteArray& bytes)
+{
+    QString text = QString::fromUtf8(bytes);
+    return text.toUtf8() == bytes ? text : QString::fromLatin1(bytes);
+}
+
+QString withSlash(QString folder)
+{
+    if (!folder.isEmpty() && !folder.endsWith(u'/'))
+        folder += u'/';
+    return folder;
+}
+
+QByteArray number(int value) { return QByteArray::number(value); }
+
+struct CheckKey {
+    const char* key;
+    int Settings::*field;
+};
+
+// Check boxes read in one run after the password; the file order puts "chkSysTray" earlier.
+constexpr CheckKey kChecksAfterPassword[] = {
+    {"chkAuth", &Settings::chkAuth},
+    {"chkMakeSubDirs", &Settings::chkMakeSubDirs},
+    {"chkSFX", &Settings::chkSFX},
+    {"chkDisableStats", &Settings::chkDisableStats},
+    {"chkSaveDecodes", &Settings::chkSaveDecodes},
+    {"chkSaveDecodes2", &Settings::chkSaveDecodes2},
+    {"chkOldRenameStyle", &Settings::chkOldRenameStyle},
+    {"chkSlave", &Settings::chkSlave},
+    {"chkModeReader", &Settings::chkModeReader},
+};
+constexpr CheckKey kChecksAfterXover[] = {
+    {"chkAllowRestart", &Settings::chkAllowRestart},
+    {"chkRestart500", &Settings::chkRestart500},
+    {"chkAutodownload", &Settings::chkAutodownload},
+    {"chkAutoExpire", &Settings::chkAutoExpire},
+};
+constexpr CheckKey kLastChecksSaveOrder[] = {
+    {"chkSysTray", &Settings::chkSysTray},
+    {"chkEnableWatch", &Settings::chkEnableWatch},
+    {"chkLogFile", &Settings::chkLogFile},
+    {"chkEnableLogging", &Settings::chkEnableLogging},
+};
+
+struct ToggleKey {
+    const char* key;
+    bool ViewToggles::*field;
+};
+constexpr ToggleKey kToggles[] = {
+    {"togtsComplete", &ViewToggles::togtsComplete},
+    {"togtsText", &ViewToggles::togtsText},
+    {"togtsUnknown", &ViewToggles::togtsUnknown},
+    {"togtsIncomplete", &ViewToggles::togtsIncomplete},
+    {"togtsInBatch", &ViewToggles::togtsInBatch},
+};
+
+// "True"/"False" or a number (0 false, anything else true); nullopt for anything else.
+std::optional<bool> parseBoolean(const QByteArray& text)
+{
+    if (text.compare("true", Qt::CaseInsensitive) == 0)
+        return true;
+    if (text.compare("false", Qt::CaseInsensitive) == 0)
+        return false;
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    return v != 0;
+}
+
+} // namespace
+
+SettingsFile::SettingsFile(const Parts& parts)
+    : m(parts)
+{
+}
+
+QByteArray SettingsFile::read(const char* section, const char* key) const { return m.profile.value(section, key); }
+
+QString SettingsFile::readText(const char* key) const { return decode(read(kOptions, key)); }
+
+void SettingsFile::iniError(const QString& description, const char* key, const QByteArray& value)
+{
+    const QString line =
+        QStringLiteral("GetIniError: %1 (%2=%3)").arg(description, QLatin1String(key), decode(value));
+    if (m_deferErrors)
+        m_deferredErrors.append(line);
+    else
+        m.log.WriteLog(line, true);
+}
+
+void SettingsFile::readNumber(const char* key, int& field, int minimum, int maximum)
+{
+    const QByteArray raw = read(kOptions, key);
+    if (raw.isEmpty())
+        return;
+    const double v = std::nearbyint(fmt::Val(raw));
+    if (v < minimum || v > maximum) {
+        iniError(QStringLiteral("Invalid property value"), key, raw);
+        return;
+    }
+    field = static_cast<int>(v);
+}
+
+bool SettingsFile::EnsureFolder(const QString& path)
+{
+    if (QFileInfo(path).isDir())
+        return false;
+    // One level only: a folder on a missing drive must not be rebuilt somewhere else.
+    return !QDir().mkdir(path);
+}
+
+void SettingsFile::loadFolders()
+{
+    Settings& s = m.settings;
+    const QString download = readText("Download_Path");
+    if (download.isEmpty()) {
+        s.firstRun = true;
+        s.Download_Path = m.programFolder + QStringLiteral("/download/");
+    } else {
+        s.Download_Path = withSlash(download);
+    }
+    if (!QFileInfo(s.Download_Path).isDir() && EnsureFolder(s.Download_Path)) {
+        m.prompts.message(QStringLiteral("Error re-creating missing download path, please re-select."));
+        m.prompts.openWindow(AppWindow::DownloadFolderChooser, true);
+    }
+
+    const QString cache = readText("Cache_Path");
+    s.Cache_Path = cache.isEmpty() ? s.Download_Path + QStringLiteral("twcache/") : withSlash(cache);
+    if (!QFileInfo(s.Cache_Path).isDir() && EnsureFolder(s.Cache_Path)) {
+        m.prompts.message(QStringLiteral("Error re-creating missing cache path, please re-select."));
+        m.prompts.openWindow(AppWindow::CacheFolderChooser, true);
+    }
+}
+
+void SettingsFile::loadPassword()
+{
+    Settings& s = m.settings;
+    const QByteArray scrambled = read(kOptions, "User_PWX");
+    if (!scrambled.isEmpty()) {
+        s.password = UnscramblePassword(scrambled);
+        return;
+    }
+    const QByteArray plain = read(kOptions, "User_Pass");
+    if (plain.isEmpty())
+        return;
+    // An old plain password is moved to the scrambled key at once, whatever "Save Password" says.
+    s.password = plain;
+    m.profile.setValue(kOptions, "User_Pass", "");
+    m.profile.setValue(kOptions, "User_PWX", ScramblePassword(plain));
+    commit("LoadOptions");
+}
+
+void SettingsFile::LoadOptions()
+{
+    Settings& s = m.settings;
+    // The log settings are read near the end; hold errors until they are known.
+    m_deferErrors = true;
+    loadFolders();
+    readNumber("Rescan_Time", s.Rescan_Time, slider::kRescan.minimum, slider::kRescan.maximum);
+    readNumber("sldTimeout", s.sldTimeout, slider::kTimeout.minimum, slider::kTimeout.maximum);
+    readCheck("chkAgressiveHeaderCrunch", s.chkAgressiveHeaderCrunch);
+    s.News_Host = readText("News_Host");
+    if (s.News_Host.isEmpty())
+        s.firstRun = true;
+    if (const QString port = readText("News_Port"); !port.isEmpty())
+        s.News_Port = port;
+    s.User_Name = readText("User_Name");
+    if (const QString last = readText("lastscandate"); !last.isEmpty())
+        m.window.setText(MainWindowState::Label::LastScan, last);
+    readCheck("chkSavePassword", s.chkSavePassword);
+    loadPassword();
+    for (const CheckKey& c : kChecksAfterPassword)
+        readCheck(c.key, s.*c.field);
+    readNumber("sldXOVER", s.sldXOVER, slider::kXover.minimum, slider::kXover.maximum);
+    for (const CheckKey& c : kChecksAfterXover)
+        readCheck(c.key, s.*c.field);
+    readCheck("chkEnableWatch", s.chkEnableWatch);
+    readCheck("chkLogFile", s.chkLogFile);
+    readCheck("chkEnableLogging", s.chkEnableLogging);
+    readCheck("chkSysTray", s.chkSysTray);
+    LoadViewToggles();
+    m_deferErrors = false;
+    for (const QString& line : std::exchange(m_deferredErrors, {}))
+        m.log.WriteLog(line, true);
+}
+
+void SettingsFile::LoadViewToggles()
+{
+    for (const ToggleKey& t : kToggles) {
+        const QByteArray raw = read(kOptions, t.key);
+        if (raw.isEmpty()) {
+            m.settings.toggles.*t.field = true;
+            continue;
+        }
+        const std::optional<bool> value = parseBoolean(raw);
+        if (!value) {
+            iniError(QStringLiteral("Type mismatch"), t.key, raw);
+            return;
+        }
+        m.settings.toggles.*t.field = *value;
+    }
+}
+
+void SettingsFile::SaveOptions()
+{
+    const Settings& s = m.settings;
+    Profile& p = m.profile;
+    p.setValue(kOptions, "Download_Path", s.Download_Path.trimmed().toUtf8());
+    p.setValue(kOptions, "Cache_Path", s.Cache_Path.trimmed().toUtf8());
+    p.setValue(kOptions, "Rescan_Time", number(s.Rescan_Time));
+    p.setValue(kOptions, "sldTimeout", number(s.sldTimeout));
+    p.setValue(kOptions, "chkAgressiveHeaderCrunch", number(s.chkAgressiveHeaderCrunch));
+    p.setValue(kOptions, "News_Host", s.News_Host.trimmed().toUtf8());
+    p.setValue(kOptions, "News_Port", s.News_Port.trimmed().toUtf8());
+    p.setValue(kOptions, "User_Name", s.User_Name.trimmed().toUtf8());
+    p.setValue(kOptions, "lastscandate", m.window.text(MainWindowState::Label::LastScan).trimmed().toUtf8());
+    p.setValue(kOptions, "chkSavePassword", number(s.chkSavePassword));
+    p.setValue(kOptions, "User_PWX", s.chkSavePassword ? ScramblePassword(s.password.trimmed()) : QByteArray());
+    for (const CheckKey& c : kChecksAfterPassword)
+        p.setValue(kOptions, c.key, number(s.*c.field));
+    p.setValue(kOptions, "sldXOVER", number(s.sldXOVER));
+    for (const CheckKey& c : kChecksAfterXover)
+        p.setValue(kOptions, c.key, number(s.*c.field));
+    for (const CheckKey& c : kLastChecksSaveOrder)
+        p.setValue(kOptions, c.key, number(s.*c.field));
+    SaveViewToggles();
+}
+
+void SettingsFile::SaveViewToggles()
+{
+    for (const ToggleKey& t : kToggles)
+        m.profile.setValue(kOptions, t.key, m.settings.toggles.*t.field ? "True" : "False");
+    commit("SaveOptions");
+}
+
+WindowPlacement SettingsFile::LoadWindowPlacement()
+{
+    WindowPlacement placement;
+    auto strict = [this](const char* key) -> std::optional<int> {
+        const QByteArray raw = read(kSizing, key);
+        if (raw.isEmpty())
+            return std::nullopt;
+        bool ok = false;
+        const int v = raw.toInt(&ok);
+        if (!ok) {
+            iniError(QStringLiteral("Type mismatch"), key, raw);
+            return std::nullopt;
+        }
+        return v;
+    };
+    placement.top = strict("Top");
+    if (!placement.top)
+        return placement;
+    placement.left = strict("Left");
+    placement.width = strict("Width");
+    placement.height = strict("height");
+    if (const std::optional<int> state = strict("WindowState"); state && *state >= 0 && *state <= 2)
+        placement.windowState = *state;
+    return placement;
+}
+
+void SettingsFile::SaveWindowPlacement(const WindowPlacement& placement)
+{
+    Profile& p = m.profile;
+    p.setValue(kSizing, "WindowState", number(placement.windowState));
+    // A maximised or minimised window keeps the last normal placement in the file.
+    if (placement.windowState == WindowPlacement::Normal) {
+        p.setValue(kSizing, "Top", number(placement.top.value_or(0)));
+        p.setValue(kSizing, "Left", number(placement.left.value_or(0)));
+        p.setValue(kSizing, "Height", number(placement.height.value_or(0)));
+        p.setValue(kSizing, "Width", number(placement.width.value_or(0)));
+    }
+    commit("SaveWindowPlacement");
+}
+
+ColumnLayouts SettingsFile::LoadColumnWidths()
+{
+    ColumnLayouts layouts;
+    for (int view = 0; view < ColumnLayouts::kViews; ++view) {
+        const QList<ColumnSpec> specs = ColumnLayouts::columns(view);
+        for (qsizetype c = 0; c < specs.size(); ++c) {
+            const QByteArray key = "C" + QByteArray::number(c + 1);
+            const double stored = std::nearbyint(fmt::Val(read(ColumnLayouts::section(view), key.constData())));
+            layouts.widths[view].append(stored < 1 || stored > 100000 ? specs[c].defaultWidth
+                                                                      : static_cast<int>(stored));
+        }
+    }
+    return layouts;
+}
+
+void SettingsFile::SaveColumnWidths(const ColumnLayouts& layouts)
+{
+    for (int view = 0; view < ColumnLayouts::kViews; ++view) {
+        const QList<int>& widths = layouts.widths[view];
+        for (qsizetype c = 0; c < widths.size(); ++c)
+            m.profile.setValue(ColumnLayouts::section(view), "C" + QByteArray::number(c + 1), number(widths[c]));
+    }
+    commit("SaveColumnWidths");
+}
+
+void SettingsFile::commit(const char* what)
+{
+    if (!m.profile.save())
+        m.log.WriteLog(QStringLiteral("%1 Error: %2").arg(QLatin1String(what), m.profile.errorText()), true);
+}

@@ -1,0 +1,41 @@
+#include "app/app_context.h"
+#include "app/clock.h"
+#include "app/startup.h"
+#include "app/system_probe.h"
+#include "ui/app_windows.h"
+#include "ui/qt_desktop.h"
+#include "ui/qt_prompts.h"
+
+#include <QApplication>
+#include <QStandardPaths>
+
+namespace {
+
+// Everything after the program name, as one text.
+QString rawCommandLine(const QStringList& arguments)
+{
+    return arguments.mid(1).join(u' ');
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("TideWhelk"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const ProgramFolder folder = ProgramFolder::resolve(
+        qEnvironmentVariable("TIDEWHELK_HOME"), QCoreApplication::applicationDirPath(),
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+
+    SystemClock clock;
+    QtPrompts prompts;
+    QtDesktop desktop;
+    HostProbe probe;
+    AppContext context(folder, {clock, prompts, desktop, probe});
+    AppWindows windows(context, prompts);
+
+    Main(context, windows, rawCommandLine(QCoreApplication::arguments()));
+    return QApplication::exec();
+}

@@ -1,0 +1,161 @@
+#include "ui/app_windows.h"
+
+#include "app/app_context.h"
+#include "ui/folder_chooser.h"
+#include "ui/log_window.h"
+#include "ui/login_window.h"
+#include "ui/main_window.h"
+#include "ui/options_window.h"
+#include "ui/qt_prompts.h"
+#include "ui/splash_window.h"
+
+#include <QApplication>
+
+AppWindows::AppWindows(AppContext& context, QtPrompts& prompts)
+    : m_ctx(context)
+    , m_prompts(prompts)
+    , m_splash(std::make_unique<SplashWindow>())
+{
+    m_prompts.setWindowOpener([this](AppWindow w, bool modal) { openWindow(w, modal); });
+}
+
+AppWindows::~AppWindows() { m_prompts.setWindowOpener({}); }
+
+void AppWindows::splashSetMaximum(int maximum) { m_splash->setMaximum(maximum); }
+void AppWindows::splashSetValue(int value) { m_splash->setValue(value); }
+void AppWindows::splashSetCaption(const QString& caption) { m_splash->setCaption(caption); }
+
+void AppWindows::splashShow()
+{
+    m_splash->show();
+    QApplication::processEvents();
+}
+
+void AppWindows::splashClose() { m_splash->close(); }
+
+void AppWindows::loadMainWindow()
+{
+    m_main = std::make_unique<MainWindow>(m_ctx);
+    m_prompts.setParentWidget(m_main.get());
+    QObject::connect(m_main.get(), &MainWindow::shutdownRequested, [this] { shutdown(); });
+    QObject::connect(m_main.get(), &MainWindow::optionsRequested, [this] { openWindow(AppWindow::Options, false); });
+    QObject::connect(m_main.get(), &MainWindow::logRequested, [this] { openWindow(AppWindow::Log, false); });
+    QObject::connect(m_main.get(), &MainWindow::loginRequested, [this] { openWindow(AppWindow::Login, false); });
+    QObject::connect(m_main.get(), &MainWindow::watchListRequested,
+                     [this] { openWindow(AppWindow::WatchList, false); });
+}
+
+void AppWindows::loadOptionsWindow()
+{
+    m_options = std::make_unique<OptionsWindow>(m_ctx);
+    QObject::connect(m_options.get(), &OptionsWindow::downloadFolderChooserRequested,
+                     [this] { openFolderChooser(true, false); });
+    QObject::connect(m_options.get(), &OptionsWindow::cacheFolderChooserRequested,
+                     [this] { openFolderChooser(false, false); });
+    QObject::connect(m_options.get(), &OptionsWindow::watchListRequested,
+                     [this] { openWindow(AppWindow::WatchList, false); });
+    // Centred over the main window.
+    if (m_main) {
+        const QRect main = m_main->geometry();
+        m_options->move(main.left() + (main.width() - m_options->width()) / 2,
+                        main.top() + (main.height() - m_options->height()) / 2);
+    }
+    m_login = std::make_unique<LoginWindow>(m_ctx);
+    QObject::connect(m_login.get(), &LoginWindow::connectRequested, [this] { callHook(m_ctx.hooks.startScan); });
+    m_log = std::make_unique<LogWindow>(m_ctx);
+}
+
+void AppWindows::applySkinIcons(const QList<SkinIcon>& icons) { m_main->applySkinIcons(icons); }
+void AppWindows::applyPlacement(const WindowPlacement& placement) { m_main->applyPlacement(placement); }
+void AppWindows::applyColumnWidths(const ColumnLayouts& layouts) { m_main->applyColumnWidths(layouts); }
+
+void AppWindows::showMainWindow()
+{
+    m_options->syncFromSettings();
+    m_login->syncFromSettings();
+    m_log->syncFromSettings();
+    if (m_ctx.placement.windowState == WindowPlacement::Maximized)
+        m_main->showMaximized();
+    else
+        m_main->show();
+}
+
+void AppWindows::showSetupAssistant()
+{
+    // The assistant arrives with the connection parts; until then the user is led to the settings.
+    openWindow(AppWindow::SetupAssistant, false);
+}
+
+void AppWindows::repaintToolbar() { m_main->repaintToolbar(); }
+void AppWindows::hideOptionsWindow() { m_options->hide(); }
+WindowPlacement AppWindows::currentPlacement() const { return m_main->currentPlacement(); }
+ColumnLayouts AppWindows::currentColumnWidths() const { return m_main->currentColumnWidths(); }
+void AppWindows::hideMainWindow() { m_main->hide(); }
+
+void AppWindows::endProcess()
+{
+    m_ended = true;
+    if (m_recordEndOnly)
+        return;
+    QCoreApplication::exit(0);
+}
+
+void AppWindows::shutdown()
+{
+    if (m_shuttingDown)
+        return;
+    m_shuttingDown = true;
+    SaveAllAndExit(m_ctx, *this);
+}
+
+void AppWindows::openFolderChooser(bool download, bool modal)
+{
+    auto* chooser = new FolderChooser(m_ctx, download ? FolderChooser::Target::Download : FolderChooser::Target::Cache,
+                                      m_options.get());
+    chooser->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(chooser, &QDialog::accepted, [this] { m_options->syncFromSettings(); });
+    if (modal) {
+        chooser->exec();
+    } else {
+        chooser->setWindowModality(Qt::NonModal);
+        chooser->show();
+    }
+}
+
+void AppWindows::openWindow(AppWindow window, bool modal)
+{
+    auto present = [modal](QWidget* w) {
+        if (!w)
+            return;
+        w->setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
+        w->show();
+        w->raise();
+        w->activateWindow();
+    };
+    switch (window) {
+    case AppWindow::Options:
+        present(m_options.get());
+        break;
+    case AppWindow::OptionsNewsgroups:
+    case AppWindow::SetupAssistant:
+        if (m_options)
+            m_options->showPage(OptionsWindow::NewsgroupsPage);
+        present(m_options.get());
+        break;
+    case AppWindow::Login:
+        present(m_login.get());
+        break;
+    case AppWindow::Log:
+        present(m_log.get());
+        break;
+    case AppWindow::DownloadFolderChooser:
+        openFolderChooser(true, modal);
+        break;
+    case AppWindow::CacheFolderChooser:
+        openFolderChooser(false, modal);
+        break;
+    case AppWindow::AddNewsgroup:
+    case AppWindow::WatchList:
+        break;
+    }
+}

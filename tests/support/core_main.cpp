@@ -1,0 +1,9 @@
+#include "support/test_registry.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    return twtest::runAll(argc, argv);
+}

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "app/clock.h"
+#include "app/desktop.h"
+#include "app/prompts.h"
+#include "app/system_probe.h"
+
+#include <QHash>
+#include <QList>
+#include <QStringList>
+
+#include <deque>
+
+// A clock that moves only when told to.
+class FakeClock final : public Clock {
+public:
+    QDateTime now() const override { return m_now.addMSecs(m_ms); }
+    qint64 monotonicMs() const override { return m_ms; }
+    void advance(qint64 ms) { m_ms += ms; }
+    void setNow(const QDateTime& now) { m_now = now; }
+
+private:
+    QDateTime m_now{QDate(2026, 12, 7), QTime(14, 5, 9)};
+    qint64 m_ms = 1'000'000;
+};
+
+// Records every prompt; answers yes/no and input boxes from a script, then with defaults.
+class ScriptedPrompts final : public Prompts {
+public:
+    struct Opened {
+        AppWindow window;
+        bool modal;
+    };
+
+    void message(const QString& text, PromptIcon) override { messages.append(text); }
+    bool askYesNo(const QString& text, PromptIcon) override
+    {
+        questions.append(text);
+        if (yesNoAnswers.empty())
+            return false;
+        const bool answer = yesNoAnswers.front();
+        yesNoAnswers.pop_front();
+        return answer;
+    }
+    std::optional<QString> input(const QString& prompt, const QString&, const QString&) override
+    {
+        questions.append(prompt);
+        if (inputAnswers.empty())
+            return std::nullopt;
+        std::optional<QString> answer = inputAnswers.front();
+        inputAnswers.pop_front();
+        return answer;
+    }
+    void openWindow(AppWindow window, bool modal) override
+    {
+        opened.append({window, modal});
+        if (onOpen)
+            onOpen(window, modal);
+    }
+
+    [[nodiscard]] bool wasOpened(AppWindow window) const
+    {
+        for (const Opened& o : opened) {
+            if (o.window == window)
+                return true;
+        }
+        return false;
+    }
+
+    QStringList messages;
+    QStringList questions;
+    QList<Opened> opened;
+    std::deque<bool> yesNoAnswers;
+    std::deque<std::optional<QString>> inputAnswers;
+    std::function<void(AppWindow, bool)> onOpen;
+};
+
+class FakeDesktop final : public Desktop {
+public:
+    bool audioAvailable() const override { return audio; }
+    void playSound(const QString& path) override { played.append(path.section(u'/', -1)); }
+    void openTarget(const QString& target, const QString&) override { openedTargets.append(target); }
+
+    bool audio = true;
+    QStringList played; // file names only
+    QStringList openedTargets;
+};
+
+// Free space per folder prefix and memory figures, as a test sets them.
+class FakeProbe final : public SystemProbe {
+public:
+    Disk disk(const QString& path) const override
+    {
+        for (auto it = free.cbegin(); it != free.cend(); ++it) {
+            if (path.startsWith(it.key()))
+                return {it.value(), QStringLiteral("/")};
+        }
+        return {defaultFree, QStringLiteral("/")};
+    }
+    QString tempFolder() const override { return temp; }
+    Memory memory() const override { return mem; }
+
+    QHash<QString, qint64> free;
+    qint64 defaultFree = 50'000LL * 1048576;
+    QString temp = QStringLiteral("/faketmp");
+    Memory mem{512LL * 1048576, 1024LL * 1048576};
+};

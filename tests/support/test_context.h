@@ -1,0 +1,27 @@
+#pragma once
+
+#include "app/app_context.h"
+#include "support/fakes.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A program folder in a fresh temporary directory and a context wired to fakes.
+class TestContext {
+public:
+    TestContext();
+
+    [[nodiscard]] QString path(const QString& name) const { return dir.filePath(name); }
+    void writeFile(const QString& name, const QByteArray& content) const;
+    [[nodiscard]] QByteArray readFile(const QString& name) const;
+    // Builds a fresh context on the same folder, as a restart of the program would.
+    AppContext& restart();
+
+    QTemporaryDir dir;
+    FakeClock clock;
+    ScriptedPrompts prompts;
+    FakeDesktop desktop;
+    FakeProbe probe;
+    std::unique_ptr<AppContext> ctx;
+};

@@ -1,0 +1,40 @@
+#include "support/test_registry.h"
+
+#include <QTest>
+
+#include <cstring>
+#include <utility>
+
+namespace twtest {
+
+namespace {
+std::vector<std::pair<const char*, Factory>>& registry()
+{
+    static std::vector<std::pair<const char*, Factory>> tests;
+    return tests;
+}
+} // namespace
+
+int registerTest(const char* name, Factory factory)
+{
+    registry().emplace_back(name, std::move(factory));
+    return 0;
+}
+
+int runAll(int argc, char** argv)
+{
+    const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
+    std::vector<char*> args(argv, argv + argc);
+    if (only)
+        args.erase(args.begin() + 1);
+    int failures = 0;
+    for (auto& [name, factory] : registry()) {
+        if (only && std::strcmp(only, name) != 0)
+            continue;
+        std::unique_ptr<QObject> test = factory();
+        failures += QTest::qExec(test.get(), static_cast<int>(args.size()), args.data());
+    }
+    return failures;
+}
+
+} // namespace twtest
