@@ -1,9 +1,18 @@
 #pragma once
 
+#include "ui/setting_checks.h"
+
 #include <QWidget>
 
+#include <vector>
+
 class AppContext;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QSlider;
 class QTabWidget;
+struct SliderRange;
 
 // "TideWhelk Options": pages Newsgroups, Download, Scan and Program, bound to the settings record.
 // Closing only hides it; every change reaches the record at once and the file at shutdown.
@@ -31,6 +40,28 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    using Caption = QString (*)(int);
+    struct SliderBinding {
+        QSlider* slider;
+        QLabel* label;
+        int Settings::* field;
+        Caption caption;
+    };
+
+    QWidget* buildDownloadPage();
+    QWidget* buildScanPage();
+    QWidget* buildProgramPage();
+    // Adds the caption label and the slider under it to layout.
+    void addSlider(QLayout* layout, const QString& sliderName, const QString& labelName, const SliderRange& range,
+                   int Settings::* field, Caption caption);
+    void openHelp();
+
     AppContext& m_ctx;
+    SettingChecks m_checks;
+    std::vector<SliderBinding> m_sliders;
     QTabWidget* m_tabs = nullptr;
+    QWidget* m_newsgroupsPage = nullptr;
+    QLineEdit* m_downloadPath = nullptr;
+    QLineEdit* m_cachePath = nullptr;
+    QCheckBox* m_sfx = nullptr;
 };

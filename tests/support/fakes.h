@@ -14,14 +14,15 @@
 // A clock that moves only when told to.
 class FakeClock final : public Clock {
 public:
-    QDateTime now() const override { return m_now.addMSecs(m_ms); }
+    QDateTime now() const override { return m_now.addMSecs(m_ms - kStartMs); }
     qint64 monotonicMs() const override { return m_ms; }
     void advance(qint64 ms) { m_ms += ms; }
-    void setNow(const QDateTime& now) { m_now = now; }
+    void setNow(const QDateTime& now) { m_now = now.addMSecs(kStartMs - m_ms); }
 
 private:
+    static constexpr qint64 kStartMs = 1'000'000;
     QDateTime m_now{QDate(2026, 12, 7), QTime(14, 5, 9)};
-    qint64 m_ms = 1'000'000;
+    qint64 m_ms = kStartMs;
 };
 
 // Records every prompt; answers yes/no and input boxes from a script, then with defaults.

@@ -1,0 +1,87 @@
+#include "app/profile.h"
+#include "support/test_registry.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& content)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(content);
+}
+
+} // namespace
+
+class ProfileTest : public QObject {
+    Q_OBJECT
+private slots:
+    void readsLikeAPrivateProfile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("t.ini"));
+        writeAll(path, "; settings\r\n[Options]\r\n  Download_Path =  /data/dl/  \r\nsldXOVER=5000\n"
+                       "[sizing]\r\nHeight=400\r\n[Other]\r\nkey=" + QByteArray(300, 'x') + "\r\n");
+        const Profile p(path);
+        QCOMPARE(p.value("options", "DOWNLOAD_PATH"), QByteArray("/data/dl/"));
+        QCOMPARE(p.value("Options", "sldXOVER"), QByteArray("5000"));
+        QCOMPARE(p.value("Sizing", "height"), QByteArray("400"));
+        QCOMPARE(p.value("Sizing", "sldXOVER"), QByteArray());
+        QCOMPARE(p.value("Missing", "x"), QByteArray());
+        QCOMPARE(p.value("Other", "key").size(), 255);
+        QCOMPARE(Profile(dir.filePath(QStringLiteral("none.ini"))).value("Options", "x"), QByteArray());
+    }
+
+    void writingOneKeyKeepsEveryOtherLine()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("t.ini"));
+        const QByteArray original = "; keep me\r\n[Options]\r\nNews_Host=old.example\r\n# odd line\r\n"
+                                    "garbage without equals\r\n\r\n[Sizing]\r\nTop=5\r\n";
+        writeAll(path, original);
+        Profile p(path);
+        p.setValue("options", "news_host", "new.example");
+        p.setValue("Options", "News_Port", "119");
+        p.setValue("Column Sizes", "C1", "360");
+        QVERIFY(p.save());
+        QCOMPARE(readAll(path), QByteArray("; keep me\r\n[Options]\r\nNews_Host=new.example\r\n# odd line\r\n"
+                                           "garbage without equals\r\nNews_Port=119\r\n\r\n[Sizing]\r\nTop=5\r\n"
+                                           "[Column Sizes]\r\nC1=360\r\n"));
+        // A value cannot break the file into two lines.
+        p.setValue("Options", "News_Host", "a\r\nb=c");
+        QVERIFY(p.save());
+        QCOMPARE(Profile(path).value("Options", "News_Host"), QByteArray("a  b=c"));
+        QCOMPARE(Profile(path).value("Sizing", "Top"), QByteArray("5"));
+    }
+
+    void failedWriteLeavesOldFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("t.ini"));
+        const QByteArray original = "[Options]\r\nNews_Host=kept.example\r\n";
+        writeAll(path, original);
+        auto halfWay = [](QIODevice& device, const QByteArray& content) {
+            device.write(content.left(content.size() / 2));
+            return false;
+        };
+        Profile p(path, halfWay);
+        p.setValue("Options", "News_Host", "lost.example");
+        p.setValue("Options", "User_Name", "someone");
+        QVERIFY(!p.save());
+        QVERIFY(!p.errorText().isEmpty());
+        QCOMPARE(readAll(path), original);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("t.ini")});
+    }
+};
+
+TW_TEST(ProfileTest)
+#include "profile_test.moc"

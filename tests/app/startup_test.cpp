@@ -1,0 +1,194 @@
+#include "app/startup.h"
+#include "support/test_context.h"
+#include "support/test_registry.h"
+
+#include <QDir>
+#include <QTest>
+
+namespace {
+
+// Records every call start-up and shutdown make on the windows, in order.
+class RecordingWindows final : public StartupWindows {
+public:
+    void splashSetMaximum(int m) override { calls << QStringLiteral("max %1").arg(m); }
+    void splashSetValue(int v) override { calls << QStringLiteral("value %1").arg(v); }
+    void splashSetCaption(const QString& c) override { calls << c; }
+    void splashShow() override { calls << QStringLiteral("splash shown"); }
+    void splashClose() override { calls << QStringLiteral("splash closed"); }
+    void loadMainWindow() override { calls << QStringLiteral("main loaded"); }
+    void loadOptionsWindow() override { calls << QStringLiteral("options loaded"); }
+    void applySkinIcons(const QList<SkinIcon>& i) override
+    {
+        icons = i;
+        calls << QStringLiteral("icons");
+    }
+    void applyPlacement(const WindowPlacement&) override { calls << QStringLiteral("placement"); }
+    void applyColumnWidths(const ColumnLayouts&) override { calls << QStringLiteral("columns"); }
+    void showMainWindow() override { calls << QStringLiteral("main shown"); }
+    void showSetupAssistant() override { calls << QStringLiteral("assistant shown"); }
+    void repaintToolbar() override { calls << QStringLiteral("toolbar"); }
+    void hideOptionsWindow() override { calls << QStringLiteral("options hidden"); }
+    WindowPlacement currentPlacement() const override { return placement; }
+    ColumnLayouts currentColumnWidths() const override { return {}; }
+    void hideMainWindow() override { calls << QStringLiteral("main hidden"); }
+    void endProcess() override { calls << QStringLiteral("ended"); }
+
+    QStringList calls;
+    QList<SkinIcon> icons;
+    WindowPlacement placement{WindowPlacement::Normal, 10, 20, 600, 400};
+};
+
+// Hooks that append their name to the window log, so their place in the order shows.
+void recordHooks(AppContext& ctx, QStringList& calls)
+{
+    auto hook = [&calls](const char* name) { return [&calls, name] { calls << QLatin1String(name); }; };
+    ctx.hooks.loadWatchList = hook("watch list");
+    ctx.hooks.loadNewsgroups = hook("newsgroups");
+    ctx.hooks.createHashIndex = hook("hash index");
+    ctx.hooks.loadBatch = hook("batch");
+    ctx.hooks.fillViewGroups = hook("view groups");
+    ctx.hooks.saveWatchList = hook("save watch list");
+    ctx.hooks.saveViewedGroupHeaders = hook("save viewed group");
+    ctx.hooks.releaseTables = hook("release tables");
+    ctx.hooks.startScan = hook("scan");
+    ctx.hooks.downloadBatch = hook("download");
+}
+
+void configure(TestContext& t)
+{
+    t.writeFile(QStringLiteral("TWHELK.INI"), "[Options]\r\nNews_Host=news.example\r\nDownload_Path="
+                                                  + t.dir.path().toUtf8() + "/dl/\r\nchkSFX=1\r\n");
+}
+
+} // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+private slots:
+    void loadsInOrderThenActsOnTheCommandLine()
+    {
+        TestContext t;
+        configure(t);
+        t.writeFile(QStringLiteral("sfx/twv001.wav"), "RIFF");
+        t.writeFile(QStringLiteral("whelkskin/complete.ico"), "ico");
+        RecordingWindows ui;
+        recordHooks(*t.ctx, ui.calls);
+        Main(*t.ctx, ui, QStringLiteral("/scan"));
+        const QStringList expected{
+            QStringLiteral("max 10"),        QStringLiteral("value 1"),
+            QStringLiteral("splash shown"),  QStringLiteral("Loading Main Window"),
+            QStringLiteral("main loaded"),   QStringLiteral("value 1"),
+            QStringLiteral("Loading Options Window"), QStringLiteral("options loaded"),
+            QStringLiteral("value 2"),       QStringLiteral("Loading INI settings"),
+            QStringLiteral("watch list"),    QStringLiteral("value 3"),
+            QStringLiteral("Loading Graphics"), QStringLiteral("icons"),
+            QStringLiteral("value 4"),       QStringLiteral("Loading Newsgroups"),
+            QStringLiteral("value 5"),       QStringLiteral("newsgroups"),
+            QStringLiteral("Loading Window Sizes"), QStringLiteral("placement"),
+            QStringLiteral("value 7"),       QStringLiteral("Loading Column Sizes"),
+            QStringLiteral("columns"),       QStringLiteral("value 9"),
+            QStringLiteral("hash index"),    QStringLiteral("Loading Batch"),
+            QStringLiteral("batch"),         QStringLiteral("max 10"),
+            QStringLiteral("value 9"),       QStringLiteral("view groups"),
+            QStringLiteral("main shown"),    QStringLiteral("splash closed"),
+            QStringLiteral("toolbar"),       QStringLiteral("scan"),
+        };
+        QCOMPARE(ui.calls, expected);
+        QCOMPARE(t.desktop.played, QStringList{QStringLiteral("twv001.wav")});
+        QVERIFY(t.ctx->window.text(MainWindowState::Label::StatsDownload).endsWith(QStringLiteral("(download)")));
+        QCOMPARE(ui.icons.size(), 8);
+        QCOMPARE(ui.icons[2].key, QStringLiteral("complete"));
+        QVERIFY(ui.icons[2].file.endsWith(QStringLiteral("whelkskin/complete.ico")));
+        QVERIFY(ui.icons[0].file.isEmpty());
+        QCOMPARE(ui.icons[4].key, QStringLiteral("iteminbatch"));
+    }
+
+    void firstRunOpensTheAssistantOverTheMainWindow()
+    {
+        TestContext t;
+        RecordingWindows ui;
+        Main(*t.ctx, ui, QString());
+        const qsizetype closed = ui.calls.indexOf(QStringLiteral("splash closed"));
+        QVERIFY(closed >= 0);
+        QCOMPARE(ui.calls.mid(closed, 3), (QStringList{QStringLiteral("splash closed"), QStringLiteral("main shown"),
+                                                       QStringLiteral("assistant shown")}));
+        // Without an "sfx" folder the sound option is switched off.
+        QVERIFY(!t.ctx->settings.sfxAvailable);
+        QCOMPARE(t.ctx->settings.chkSFX, 0);
+        QVERIFY(t.prompts.messages.isEmpty());
+    }
+
+    void commandLineMatching()
+    {
+        TestContext t;
+        QStringList calls;
+        recordHooks(*t.ctx, calls);
+        ParseCommandLine(*t.ctx, QStringLiteral("  /Scan "));
+        ParseCommandLine(*t.ctx, QStringLiteral("/download"));
+        QCOMPARE(calls, (QStringList{QStringLiteral("scan"), QStringLiteral("download")}));
+
+        for (const QString& bad : {QStringLiteral("   "), QStringLiteral("/SCAN /DOWNLOAD"), QStringLiteral("/SCANX")})
+            ParseCommandLine(*t.ctx, bad);
+        QCOMPARE(calls.size(), 2);
+        QCOMPARE(t.prompts.messages.size(), 3);
+        QCOMPARE(t.prompts.messages[0],
+                 QStringLiteral("Command line option not valid:    \r\rValid options are /SCAN or /DOWNLOAD"));
+        QCOMPARE(t.prompts.messages[1],
+                 QStringLiteral("Command line option not valid: /SCAN /DOWNLOAD\r\rValid options are /SCAN or /DOWNLOAD"));
+
+        // An empty command line is not looked at at all.
+        RecordingWindows ui;
+        configure(t);
+        Main(*t.ctx, ui, QString());
+        QCOMPARE(t.prompts.messages.size(), 3);
+    }
+
+    void shutdownSavesEverythingAndRemovesPreviews()
+    {
+        TestContext t;
+        configure(t);
+        RecordingWindows ui;
+        Main(*t.ctx, ui, QString());
+        ui.calls.clear();
+        recordHooks(*t.ctx, ui.calls);
+        const QString previews = t.ctx->settings.Cache_Path + QStringLiteral("previews/");
+        t.writeFile(QDir(t.dir.path()).relativeFilePath(previews + QStringLiteral("TW1.mp3")), "x");
+        t.writeFile(QDir(t.dir.path()).relativeFilePath(previews + QStringLiteral("tw2")), "x");
+        t.writeFile(QDir(t.dir.path()).relativeFilePath(previews + QStringLiteral("keep.txt")), "x");
+        t.ctx->settings.User_Name = QStringLiteral("saved-at-exit");
+
+        SaveAllAndExit(*t.ctx, ui);
+        QCOMPARE(ui.calls, (QStringList{QStringLiteral("options hidden"), QStringLiteral("save watch list"),
+                                        QStringLiteral("save viewed group"), QStringLiteral("release tables"),
+                                        QStringLiteral("main hidden"), QStringLiteral("ended")}));
+        QCOMPARE(QDir(previews).entryList(QDir::Files), QStringList{QStringLiteral("keep.txt")});
+        const Profile ini(t.path(QStringLiteral("TWHELK.INI")));
+        QCOMPARE(ini.value("Options", "User_Name"), QByteArray("saved-at-exit"));
+        QCOMPARE(ini.value("Sizing", "Top"), QByteArray("10"));
+        QCOMPARE(ini.value("Header View Column Sizes", "C1"), QByteArray());
+
+        // While a scan runs the viewed group's headers belong to it and are not saved.
+        ui.calls.clear();
+        t.ctx->hooks.scanInProgress = [] { return true; };
+        SaveAllAndExit(*t.ctx, ui);
+        QVERIFY(ui.calls.contains(QStringLiteral("save watch list")));
+        QVERIFY(!ui.calls.contains(QStringLiteral("save viewed group")));
+        QVERIFY(ui.calls.endsWith(QStringLiteral("ended")));
+    }
+
+    void programFolderChoice()
+    {
+        QTemporaryDir exe, data;
+        QCOMPARE(ProgramFolder::resolve(QStringLiteral("/opt/tw/home/"), exe.path(), data.path()).path,
+                 QStringLiteral("/opt/tw/home"));
+        QCOMPARE(ProgramFolder::resolve(QString(), exe.path(), data.path()).path, exe.path());
+        QCOMPARE(ProgramFolder::resolve(QString(), exe.path() + QStringLiteral("/missing"), data.path()).path,
+                 data.path());
+        const ProgramFolder f = ProgramFolder::at(QStringLiteral("/srv/tidewhelk/"));
+        QCOMPARE(f.folderName, QStringLiteral("tidewhelk"));
+        QCOMPARE(f.helpFile, QStringLiteral("/srv/tidewhelk/TWHELK.hlp"));
+    }
+};
+
+TW_TEST(StartupTest)
+#include "startup_test.moc"
