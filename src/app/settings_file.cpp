@@ -7,6 +7,7 @@
 #include "app/profile.h"
 #include "app/prompts.h"
 #include "app/settings.h"
+#include "app/text.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,12 +18,6 @@ namespace {
 
 constexpr const char* kOptions = "Options";
 constexpr const char* kSizing = "Sizing";
-
-QString decode(const QByteArray& bytes)
-{
-    QString text = QString::fromUtf8(bytes);
-    return text.toUtf8() == bytes ? text : QString::fromLatin1(bytes);
-}
 
 QString withSlash(QString folder)
 {
@@ -98,12 +93,12 @@ SettingsFile::SettingsFile(const Parts& parts)
 
 QByteArray SettingsFile::read(const char* section, const char* key) const { return m.profile.value(section, key); }
 
-QString SettingsFile::readText(const char* key) const { return decode(read(kOptions, key)); }
+QString SettingsFile::readText(const char* key) const { return displayText(read(kOptions, key)); }
 
 void SettingsFile::iniError(const QString& description, const char* key, const QByteArray& value)
 {
     const QString line =
-        QStringLiteral("GetIniError: %1 (%2=%3)").arg(description, QLatin1String(key), decode(value));
+        QStringLiteral("GetIniError: %1 (%2=%3)").arg(description, QLatin1String(key), displayText(value));
     if (m_deferErrors)
         m_deferredErrors.append(line);
     else

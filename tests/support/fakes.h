@@ -46,10 +46,10 @@ public:
     std::optional<QString> input(const QString& prompt, const QString&, const QString&) override
     {
         questions.append(prompt);
-        if (inputAnswers.empty())
+        // A null string answers Cancel.
+        const QString answer = inputAnswers.isEmpty() ? QString() : inputAnswers.takeFirst();
+        if (answer.isNull())
             return std::nullopt;
-        std::optional<QString> answer = inputAnswers.front();
-        inputAnswers.pop_front();
         return answer;
     }
     void openWindow(AppWindow window, bool modal) override
@@ -72,7 +72,7 @@ public:
     QStringList questions;
     QList<Opened> opened;
     std::deque<bool> yesNoAnswers;
-    std::deque<std::optional<QString>> inputAnswers;
+    QStringList inputAnswers; // a null entry answers Cancel
     std::function<void(AppWindow, bool)> onOpen;
 };
 

@@ -1,0 +1,109 @@
+#include "nntp/socket.h"
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+Socket::Socket(QObject* parent)
+    : QObject(parent)
+{
+    connect(&m_socket, &QTcpSocket::connected, this, [this] {
+        // Servers write a status line and its body separately; without these every reply
+        // would wait out the peer's delayed ACK.
+        m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        armQuickAck();
+        emit connected();
+    });
+    connect(&m_socket, &QTcpSocket::readyRead, this, [this] {
+        armQuickAck();
+        emit dataArrival();
+    });
+    connect(&m_socket, &QTcpSocket::disconnected, this, [this] {
+        if (!m_closingOurselves)
+            emit closedByPeer();
+    });
+    connect(&m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        if (m_closingOurselves)
+            return;
+        // The server closing the line is a Close event, not an error.
+        if (error == QAbstractSocket::RemoteHostClosedError)
+            return;
+        m_failed = true;
+        emit errorOccurred(static_cast<int>(error), m_socket.errorString());
+    });
+}
+
+int Socket::state() const
+{
+    if (m_failed)
+        return Error;
+    switch (m_socket.state()) {
+    case QAbstractSocket::UnconnectedState:
+        return Closed;
+    case QAbstractSocket::HostLookupState:
+        return ResolvingHost;
+    case QAbstractSocket::ConnectingState:
+        return Connecting;
+    case QAbstractSocket::ConnectedState:
+        return Connected;
+    case QAbstractSocket::BoundState:
+        return Open;
+    case QAbstractSocket::ListeningState:
+        return Listening;
+    case QAbstractSocket::ClosingState:
+        return PeerClosing;
+    }
+    return Closed;
+}
+
+QString Socket::stateText(int state)
+{
+    static const char* const kTexts[] = {
+        "Connection Closed", "Open",       "Listening", "Connection pending",
+        "Resolving Host",    "Host resolved", "Connecting", "Connected",
+        "Peer is closing the connection", "TCP Error",
+    };
+    if (state < 0 || state > 9)
+        return {};
+    return QLatin1String(kTexts[state]);
+}
+
+void Socket::connectToHost(const QString& host, quint16 port)
+{
+    m_failed = false;
+    m_closingOurselves = false;
+    m_socket.connectToHost(host, port);
+}
+
+void Socket::close()
+{
+    m_closingOurselves = true;
+    m_socket.abort();
+    m_failed = false;
+    m_closingOurselves = false;
+}
+
+bool Socket::send(const QByteArray& bytes)
+{
+    if (state() != Connected)
+        return false;
+    armQuickAck();
+    m_socket.write(bytes);
+    return true;
+}
+
+QByteArray Socket::takeData()
+{
+    QByteArray data = m_socket.readAll();
+    armQuickAck();
+    return data;
+}
+
+void Socket::armQuickAck()
+{
+    const qintptr fd = m_socket.socketDescriptor();
+    if (fd < 0)
+        return;
+    int on = 1;
+    ::setsockopt(static_cast<int>(fd), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+}
