@@ -11,5 +11,9 @@ AppContext::AppContext(const ProgramFolder& programFolder, const AppServices& se
     , profile(folder.file(QStringLiteral("TWHELK.INI")))
     , settingsFile({profile, settings, log, prompts, window, folder.path})
     , monitor(settings, window, cues, probe)
+    , groups({log, prompts, window, folder.file(QStringLiteral("favs.txt"))})
+    , connections(*this)
 {
+    hooks.loadNewsgroups = [this] { groups.ngLoadFavs(); };
+    hooks.fillViewGroups = [this] { groups.ngRebuildGroupCombo(); };
 }

@@ -9,6 +9,8 @@
 #include "app/settings.h"
 #include "app/settings_file.h"
 #include "app/view_layout.h"
+#include "groups/newsgroups.h"
+#include "nntp/connections.h"
 
 #include <functional>
 
@@ -61,6 +63,8 @@ public:
     Profile profile;
     SettingsFile settingsFile;
     ResourceMonitor monitor;
+    Newsgroups groups;
+    Connections connections;
     SubsystemHooks hooks;
 
     // Applied to the main window at start-up, refreshed from it at shutdown.

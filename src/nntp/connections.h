@@ -1,0 +1,98 @@
+#pragma once
+
+#include "nntp/reply_reader.h"
+#include "nntp/socket.h"
+
+#include <QDateTime>
+#include <QObject>
+
+#include <array>
+#include <memory>
+#include <optional>
+
+class AppContext;
+
+// The six connections to the news server, by number.
+enum class Conn : int { Scan = 1, Download = 2, GroupList = 3, Viewer = 4, Preview = 5, Assistant = 6 };
+
+// What one connection's owner (the scan, the download, the viewer, ...) adds to the shared login.
+class ConnectionHandler {
+public:
+    struct Credentials {
+        bool authRequired = false;
+        QString userName;
+        QByteArray password;
+    };
+
+    virtual ~ConnectionHandler() = default;
+    // Login is done (greeting, authentication and slave status as configured): start the work.
+    virtual void startWork() = 0;
+    // A reply the login sequence does not handle.
+    virtual void reply(const Reply& reply) = 0;
+    // The server asked for a user name or password we do not have: stop the connection's work.
+    // changeReplyMode is false when only the password was missing.
+    virtual void giveUp(bool changeReplyMode) { (void)changeReplyMode; }
+    // The greeting arrived: the connection is talking to the server.
+    virtual void greeted() {}
+    virtual void connected() {}
+    virtual void closedByPeer() {}
+    virtual void socketError(int code, const QString& description) { (void)code, (void)description; }
+    virtual void stopInactivityTimer() {}
+    // Replies with a body, given the command last sent.
+    [[nodiscard]] virtual bool multiLine(int code, const QByteArray& lastCommand) const;
+    // The setup assistant brings its own server fields and message label.
+    [[nodiscard]] virtual std::optional<Credentials> ownCredentials() const { return std::nullopt; }
+    virtual void showStatus(const QString& text) { (void)text; }
+};
+
+// Sockets, reply framing and the login shared by every connection, and the flags the scan and
+// download connections share.
+class Connections : public QObject {
+    Q_OBJECT
+public:
+    explicit Connections(AppContext& context, QObject* parent = nullptr);
+    ~Connections() override;
+
+    void setHandler(Conn n, ConnectionHandler* handler);
+    [[nodiscard]] Socket& socket(Conn n);
+    [[nodiscard]] int state(Conn n) { return socket(n).state(); }
+
+    // Starts connecting to the server of the login window. False when the old socket would not close.
+    bool OpenConnection(Conn n);
+    void CloseSocket(Conn n);
+    void LogSocketState(Conn n);
+    // Drops the line silently unless the socket is connected.
+    void SendLine(Conn n, const QByteArray& text);
+    void SendUser(Conn n);
+    void SendPassword(Conn n);
+    void QuitConnection(Conn n);
+
+    // Shared between the scan and the download connection.
+    bool connectionActive = false;
+    int replyMode = -1;
+    bool modeReaderPending = false;
+    bool quitSent = false; // of the scan connection
+    QDateTime lastActivity; // of the scan connection
+    std::function<bool()> downloadBusy;
+
+private:
+    struct Link {
+        std::unique_ptr<Socket> socket;
+        ReplyReader reader;
+        ConnectionHandler* handler = nullptr;
+        QByteArray lastCommand;
+        bool slaveRequested = false;
+    };
+
+    Link& link(Conn n) { return m_links[static_cast<int>(n) - 1]; }
+    void dataArrived(Conn n);
+    bool loginStep(Conn n, const Reply& reply);
+    void greeting(Conn n, const Reply& reply);
+    void afterAuthentication(Conn n);
+    void abandon(Conn n, bool changeReplyMode);
+    void resetScanControls();
+    ConnectionHandler::Credentials credentials(Conn n) const;
+
+    AppContext& m_ctx;
+    std::array<Link, 6> m_links;
+};

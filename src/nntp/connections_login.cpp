@@ -1,0 +1,191 @@
+#include "app/app_context.h"
+#include "app/clock.h"
+#include "app/prompts.h"
+#include "nntp/connections.h"
+
+namespace {
+
+struct Features {
+    bool modeReader;
+    bool slave;
+};
+
+Features featuresOf(Conn n)
+{
+    switch (n) {
+    case Conn::GroupList:
+        return {false, true};
+    case Conn::Assistant:
+        return {false, false};
+    default:
+        return {true, true};
+    }
+}
+
+} // namespace
+
+ConnectionHandler::Credentials Connections::credentials(Conn n) const
+{
+    const Link& l = m_links[static_cast<int>(n) - 1];
+    if (l.handler) {
+        if (std::optional<ConnectionHandler::Credentials> own = l.handler->ownCredentials())
+            return *own;
+    }
+    const Settings& s = m_ctx.settings;
+    return {s.chkAuth != 0, s.User_Name, s.password};
+}
+
+bool Connections::loginStep(Conn n, const Reply& reply)
+{
+    switch (reply.code) {
+    case 200:
+    case 201:
+        greeting(n, reply);
+        return true;
+    case 480:
+        SendUser(n);
+        return true;
+    case 381:
+        SendPassword(n);
+        return true;
+    case 281:
+        // Anything that came with the acceptance is dropped with it.
+        link(n).reader.clear();
+        m_ctx.log.WriteLog(QStringLiteral("Authinfo cleared, login complete..."), true);
+        afterAuthentication(n);
+        return true;
+    case 202:
+        if (!link(n).slaveRequested)
+            return false;
+        link(n).slaveRequested = false;
+        if (link(n).handler)
+            link(n).handler->startWork();
+        return true;
+    case 205:
+        m_ctx.log.WriteLog(QString::fromLatin1(reply.statusLine) + QStringLiteral("  (disconnected)"), true);
+        if (n == Conn::Scan || n == Conn::Download)
+            CloseSocket(n);
+        else
+            link(n).socket->close();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Connections::greeting(Conn n, const Reply& reply)
+{
+    if (featuresOf(n).modeReader && modeReaderPending) {
+        m_ctx.log.WriteLog(QStringLiteral("Sending MODE READER request"), true);
+        SendLine(n, "MODE READER");
+        modeReaderPending = false;
+        return;
+    }
+    m_ctx.log.WriteLog(QString::fromLatin1(reply.statusLine), true);
+    if (n == Conn::Scan) {
+        lastActivity = m_ctx.clock.now();
+        connectionActive = true;
+    }
+    if (ConnectionHandler* h = link(n).handler)
+        h->greeted();
+    if (credentials(n).authRequired)
+        SendUser(n);
+    else
+        afterAuthentication(n);
+}
+
+void Connections::afterAuthentication(Conn n)
+{
+    const Settings& s = m_ctx.settings;
+    if (featuresOf(n).slave && s.chkSlave) {
+        m_ctx.log.WriteLog(QStringLiteral("Requesting slave status"), true);
+        link(n).slaveRequested = true;
+        SendLine(n, "SLAVE");
+        return;
+    }
+    if (ConnectionHandler* h = link(n).handler)
+        h->startWork();
+}
+
+void Connections::SendUser(Conn n)
+{
+    ConnectionHandler* h = link(n).handler;
+    const QString announce = QStringLiteral("Authenticating User Name...");
+    if (n == Conn::Assistant && h)
+        h->showStatus(announce);
+    else
+        m_ctx.log.WriteLog(announce, true);
+
+    const ConnectionHandler::Credentials c = credentials(n);
+    if (!c.userName.isEmpty()) {
+        SendLine(n, "AUTHINFO USER " + c.userName.toUtf8());
+        // The password request may already be here, sent with the text before it.
+        ReplyReader& reader = link(n).reader;
+        if (reader.pendingStartsLineWith("381")) {
+            reader.clear();
+            SendPassword(n);
+        }
+        return;
+    }
+    if (n == Conn::Assistant) {
+        if (h)
+            h->showStatus(QStringLiteral("Error, server wanted password, but you have not supplied it.  "
+                                         "Hit the back button and enter this information."));
+    } else {
+        const QString text = QStringLiteral("Error, server wanted username, but you have not supplied it.");
+        m_ctx.prompts.message(text);
+        m_ctx.log.WriteLog(text, true);
+    }
+    abandon(n, true);
+}
+
+void Connections::SendPassword(Conn n)
+{
+    ConnectionHandler* h = link(n).handler;
+    const QString announce = QStringLiteral("Authenticating Password...");
+    if (n == Conn::Assistant && h)
+        h->showStatus(announce);
+    else
+        m_ctx.log.WriteLog(announce, true);
+
+    const ConnectionHandler::Credentials c = credentials(n);
+    if (!c.password.isEmpty()) {
+        SendLine(n, "AUTHINFO PASS " + c.password);
+        return;
+    }
+    if (n == Conn::Assistant) {
+        if (h)
+            h->showStatus(QStringLiteral("Error, server wanted password, but you have not supplied it.  "
+                                         "Hit the back button and enter this information."));
+    } else {
+        m_ctx.prompts.message(QStringLiteral("Error, server wanted password, but you have not supplied it."));
+    }
+    abandon(n, false);
+    m_ctx.prompts.openWindow(AppWindow::Login, false);
+}
+
+void Connections::abandon(Conn n, bool changeReplyMode)
+{
+    ConnectionHandler* h = link(n).handler;
+    switch (n) {
+    case Conn::Scan:
+        resetScanControls();
+        if (changeReplyMode)
+            replyMode = -1;
+        if (h)
+            h->giveUp(changeReplyMode);
+        QuitConnection(n);
+        break;
+    case Conn::Download:
+        if (h)
+            h->giveUp(changeReplyMode);
+        QuitConnection(n);
+        break;
+    default:
+        if (h)
+            h->giveUp(changeReplyMode);
+        SendLine(n, "QUIT");
+        link(n).socket->close();
+        break;
+    }
+}
