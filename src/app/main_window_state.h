@@ -35,6 +35,8 @@ public:
         Refresh,
         BatchDownload,
         BatchDownloadStop,
+        Restore,
+        GroupSelector,
     };
     Q_ENUM(Control)
 

@@ -3,6 +3,9 @@
 #include <QDialog>
 
 class AppContext;
+class QFileSystemModel;
+class QLabel;
+class QTreeView;
 
 // Chooses the base download folder or the cache folder; "&OK" writes the selection (always
 // ending in "/") into the settings record.
@@ -16,7 +19,19 @@ public:
     [[nodiscard]] QString selection() const;
     void setSelection(const QString& folder);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void keepSelectionInView();
+    void createFolder();
+    void acceptSelection();
+
     AppContext& m_ctx;
     Target m_target;
+    QString m_selection;
+    QFileSystemModel* m_model = nullptr;
+    QTreeView* m_tree = nullptr;
+    QLabel* m_selectionLabel = nullptr;
+    bool m_followSelection = false;
 };

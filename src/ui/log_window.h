@@ -1,8 +1,11 @@
 #pragma once
 
+#include "ui/setting_checks.h"
+
 #include <QWidget>
 
 class AppContext;
+class QListView;
 
 // "LOG": this session's recorded messages, newest first, with the logging switches.
 class LogWindow : public QWidget {
@@ -16,5 +19,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void openLogFile();
+
     AppContext& m_ctx;
+    SettingChecks m_checks;
+    QListView* m_list = nullptr;
 };

@@ -1,25 +1,433 @@
 #include "ui/main_window.h"
 
 #include "app/app_context.h"
+#include "app/prompts.h"
+#include "ui/tray_icon.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
 #include <QTreeView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+using Label = MainWindowState::Label;
+using Bar = MainWindowState::Bar;
+using Control = MainWindowState::Control;
+
+const std::array<MainWindow::FilterToggle, 5> MainWindow::kFilterToggles = { {
+    { "btnsComplete", "Complete", "complete", &ViewToggles::togtsComplete },
+    { "btnsText", "Text", "text", &ViewToggles::togtsText },
+    { "btnsUnknown", "Unknown", "unknown", &ViewToggles::togtsUnknown },
+    { "btnsIncomplete", "Incomplete", "incomplete", &ViewToggles::togtsIncomplete },
+    { "btnsComplete_bp", "In Batch", "iteminbatch", &ViewToggles::togtsInBatch },
+} };
 
 MainWindow::MainWindow(AppContext& context, QWidget* parent)
     : QMainWindow(parent)
     , m_ctx(context)
 {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("TideWhelk"));
+    setWindowIcon(builtinImage(QStringLiteral("program")));
+
+    auto* central = new QWidget;
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(8, 8, 8, 4);
+    layout->addWidget(buildTopBar());
+    m_tabs = new QTabWidget;
+    m_tabs->setObjectName(QStringLiteral("TabStrip1"));
+    m_tabs->setDocumentMode(true);
+    m_tabs->addTab(buildHeaderPage(), QStringLiteral("Headers"));
+    m_tabs->addTab(buildBatchPage(), QStringLiteral("Batch"));
+    m_tabs->addTab(buildProcessedPage(), QStringLiteral("Processed"));
+    layout->addWidget(m_tabs, 1);
+    layout->addWidget(buildStatsBar());
+    setCentralWidget(central);
+
+    QLabel* status = makeLabel("lblStatus", Label::Status);
+    status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status->setContentsMargins(4, 0, 0, 0);
+    statusBar()->addWidget(status, 1);
+
+    buildMenus();
+    m_tray = new TrayIcon(windowIcon(), this);
+    connect(m_tray, &TrayIcon::restoreRequested, this, &MainWindow::restoreFromTray);
+    connect(m_tray, &TrayIcon::shutdownRequested, this, &MainWindow::shutdownRequested);
+
+    QList<SkinIcon> defaults;
+    for (const char* key :
+        { "incomplete", "unknown", "complete", "text", "iteminbatch", "proc_true", "proc_false", "new" })
+        defaults.append({ QLatin1String(key), {} });
+    applySkinIcons(defaults);
+    applyColumnWidths(m_ctx.columns);
+    bindState();
+    repaintToolbar();
+    resize(1000, 700);
 }
 
-void MainWindow::applySkinIcons(const QList<SkinIcon>&) {}
-void MainWindow::applyPlacement(const WindowPlacement&) {}
-void MainWindow::applyColumnWidths(const ColumnLayouts&) {}
-WindowPlacement MainWindow::currentPlacement() const { return {}; }
-ColumnLayouts MainWindow::currentColumnWidths() const { return m_ctx.columns; }
-void MainWindow::repaintToolbar() {}
-QTreeView* MainWindow::view(ColumnLayouts::View) const { return nullptr; }
+MainWindow::~MainWindow() = default;
+
+void MainWindow::bindState()
+{
+    const MainWindowState& state = m_ctx.window;
+    connect(&state, &MainWindowState::textChanged, this, &MainWindow::showText);
+    connect(&state, &MainWindowState::progressChanged, this, &MainWindow::showProgress);
+    connect(&state, &MainWindowState::enabledChanged, this, [this](Control control, bool enabled) {
+        if (QWidget* widget = m_controls.value(control))
+            widget->setEnabled(enabled);
+    });
+    connect(&state, &MainWindowState::statsVisibleChanged, this, &MainWindow::showStats);
+    connect(&state, &MainWindowState::titleChanged, this, &QWidget::setWindowTitle);
+
+    for (auto it = m_labels.cbegin(); it != m_labels.cend(); ++it)
+        showText(it.key(), state.text(it.key()));
+    for (auto it = m_bars.cbegin(); it != m_bars.cend(); ++it)
+        showProgress(it.key(), state.progress(it.key()).value, state.progress(it.key()).maximum);
+    for (auto it = m_controls.cbegin(); it != m_controls.cend(); ++it)
+        it.value()->setEnabled(state.isEnabled(it.key()));
+    showStats(state.statsVisible());
+    setWindowTitle(state.title());
+}
+
+void MainWindow::showText(Label label, const QString& text)
+{
+    QLabel* widget = m_labels.value(label);
+    if (!widget)
+        return;
+    if (label == Label::ViewCount && text.isEmpty())
+        widget->setText(QStringLiteral("View Filter:"));
+    else
+        widget->setText(text);
+}
+
+void MainWindow::showProgress(Bar bar, int value, int maximum)
+{
+    QProgressBar* widget = m_bars.value(bar);
+    if (!widget)
+        return;
+    // A zero range would turn the bar into a busy animation.
+    const int top = std::max(maximum, 1);
+    widget->setRange(0, top);
+    widget->setValue(std::clamp(value, 0, top));
+    // The loader moves the bar from 0 to its maximum; the strip shows only in between.
+    if (bar == Bar::LoadGroup) {
+        const bool loading = value > 0 && value < maximum;
+        m_scanInfo->setCurrentWidget(loading ? m_loadStrip : m_labels.value(Label::LastScan));
+    }
+}
+
+void MainWindow::showStats(bool visible)
+{
+    for (QLabel* label : m_stats)
+        label->setVisible(visible);
+    if (QWidget* bar = m_stats.front()->parentWidget())
+        bar->setVisible(visible);
+}
+
+void MainWindow::applySkinIcons(const QList<SkinIcon>& icons)
+{
+    for (const SkinIcon& skin : icons) {
+        QIcon icon;
+        if (!skin.file.isEmpty())
+            icon = QIcon(skin.file);
+        // An unreadable skin file counts as a missing one.
+        if (icon.pixmap(16, 16).isNull())
+            icon = builtinImage(skin.key);
+        m_icons.insert(skin.key, icon);
+    }
+    for (const FilterToggle& toggle : kFilterToggles)
+        m_filterActions.value(QLatin1String(toggle.key))->setIcon(m_icons.value(QLatin1String(toggle.icon)));
+    m_filterActions.value(QStringLiteral("btnsNew"))->setIcon(m_icons.value(QStringLiteral("new")));
+}
+
+void MainWindow::repaintToolbar()
+{
+    for (const FilterToggle& toggle : kFilterToggles)
+        m_filterActions.value(QLatin1String(toggle.key))->setChecked(m_ctx.settings.toggles.*toggle.field);
+    m_filterBar->update();
+}
+
+bool MainWindow::newOnly() const
+{
+    return m_filterActions.value(QStringLiteral("btnsNew"))->isChecked();
+}
+
+QTreeView* MainWindow::view(ColumnLayouts::View which) const
+{
+    return m_views.at(which);
+}
+
+void MainWindow::showPage(ColumnLayouts::View page)
+{
+    m_tabs->setCurrentIndex(page);
+}
+
+void MainWindow::applyPlacement(const WindowPlacement& placement)
+{
+    if (!placement.top) {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        if (screen)
+            setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen->availableGeometry()));
+    } else {
+        QRect area = geometry();
+        area.moveTop(*placement.top);
+        if (placement.left)
+            area.moveLeft(*placement.left);
+        if (placement.width && *placement.width > 0)
+            area.setWidth(*placement.width);
+        if (placement.height && *placement.height > 0)
+            area.setHeight(*placement.height);
+        setGeometry(area);
+    }
+    // A window left minimised opens normally: starting hidden away would only confuse.
+    if (placement.windowState == WindowPlacement::Maximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+WindowPlacement MainWindow::currentPlacement() const
+{
+    WindowPlacement placement;
+    if (isMinimized())
+        placement.windowState = WindowPlacement::Minimized;
+    else if (isMaximized())
+        placement.windowState = WindowPlacement::Maximized;
+    // A maximised or minimised window still reports where it sits when restored.
+    QRect area = normalGeometry();
+    if (!area.isValid())
+        area = geometry();
+    placement.top = area.top();
+    placement.left = area.left();
+    placement.width = area.width();
+    placement.height = area.height();
+    return placement;
+}
+
+void MainWindow::applyColumnWidths(const ColumnLayouts& layouts)
+{
+    for (int v = 0; v < ColumnLayouts::kViews; ++v) {
+        QHeaderView* header = m_views.at(v)->header();
+        const QList<ColumnSpec> specs = ColumnLayouts::columns(v);
+        const QList<int>& widths = layouts.widths.at(v);
+        for (int i = 0; i < specs.size(); ++i) {
+            const int width = i < widths.size() && widths.at(i) >= 1 ? widths.at(i) : specs.at(i).defaultWidth;
+            header->resizeSection(i, width);
+        }
+    }
+}
+
+ColumnLayouts MainWindow::currentColumnWidths() const
+{
+    ColumnLayouts layouts;
+    for (int v = 0; v < ColumnLayouts::kViews; ++v) {
+        const QHeaderView* header = m_views.at(v)->header();
+        for (int i = 0; i < header->count(); ++i)
+            layouts.widths.at(v).append(header->sectionSize(i));
+    }
+    return layouts;
+}
+
+void MainWindow::keepAscendingOnNewColumn(ColumnLayouts::View which, int section)
+{
+    if (section == m_sortSections.at(which))
+        return;
+    m_sortSections.at(which) = section;
+    // A newly clicked column always starts ascending; clicking it again reverses.
+    QHeaderView* header = m_views.at(which)->header();
+    if (section >= 0 && header->sortIndicatorOrder() != Qt::AscendingOrder)
+        header->setSortIndicator(section, Qt::AscendingOrder);
+}
+
+QMenu* MainWindow::popupMenuFor(ColumnLayouts::View which) const
+{
+    const QItemSelectionModel* selection = m_views.at(which)->selectionModel();
+    if (!selection || !selection->hasSelection())
+        return nullptr;
+    switch (which) {
+    case ColumnLayouts::HeaderView:
+        return m_mnuHvm;
+    case ColumnLayouts::BatchView:
+        return m_mnuBV;
+    case ColumnLayouts::ProcessedView:
+        break;
+    }
+    return nullptr;
+}
+
+void MainWindow::runCommand(Command command)
+{
+    switch (command) {
+    case Command::Scan:
+        scan();
+        break;
+    case Command::BatchDownload:
+        downloadBatch();
+        break;
+    case Command::SelectAllHeaders:
+        selectAll(ColumnLayouts::HeaderView);
+        break;
+    case Command::SelectAllBatch:
+        selectAll(ColumnLayouts::BatchView);
+        break;
+    case Command::ClearSelected:
+        removeSelectedRows(ColumnLayouts::ProcessedView);
+        break;
+    case Command::ClearAll:
+        if (QAbstractItemModel* model = m_views.at(ColumnLayouts::ProcessedView)->model())
+            model->removeRows(0, model->rowCount());
+        break;
+    // The scan abort, header, batch and viewer commands arrive with the parts that do the work.
+    case Command::ScanStop:
+    case Command::Refresh:
+    case Command::SaveHeaders:
+    case Command::Restore:
+    case Command::Find:
+    case Command::DeleteHeaders:
+    case Command::ViewText:
+    case Command::AddToBatch:
+    case Command::ViewParts:
+    case Command::Preview:
+    case Command::KillFilterPoster:
+    case Command::BatchDownloadStop:
+    case Command::Remove:
+    case Command::MoveUp:
+    case Command::MoveDown:
+    case Command::MoveToTop:
+    case Command::MoveToBottom:
+    case Command::ViewPartsInBatch:
+        break;
+    }
+}
+
+void MainWindow::scan()
+{
+    if (m_ctx.settings.Download_Path.isEmpty()) {
+        const bool assistant
+            = m_ctx.prompts.askYesNo(QStringLiteral("Base download path not set.  Do you want to run setup assistant?"),
+                PromptIcon::Exclamation);
+        m_ctx.prompts.openWindow(assistant ? AppWindow::SetupAssistant : AppWindow::DownloadFolderChooser, false);
+        return;
+    }
+    callHook(m_ctx.hooks.saveViewedGroupHeaders);
+    emit loginRequested();
+}
+
+// The batch arrives with its own part; until then it is always empty.
+bool MainWindow::batchHasWork() const
+{
+    return false;
+}
+
+void MainWindow::downloadBatch()
+{
+    if (!batchHasWork()) {
+        m_ctx.prompts.message(QStringLiteral("Warning, nothing in batch que!"));
+        return;
+    }
+    callHook(m_ctx.hooks.downloadBatch);
+}
+
+void MainWindow::selectAll(ColumnLayouts::View which)
+{
+    m_views.at(which)->selectAll();
+}
+
+void MainWindow::removeSelectedRows(ColumnLayouts::View which)
+{
+    QTreeView* list = m_views.at(which);
+    if (!list->selectionModel())
+        return;
+    QList<int> rows;
+    for (const QModelIndex& index : list->selectionModel()->selectedRows())
+        rows.append(index.row());
+    // From the bottom up, so the rows still to go keep their numbers.
+    std::sort(rows.begin(), rows.end(), std::greater<>());
+    for (int row : rows)
+        list->model()->removeRow(row);
+}
+
+bool MainWindow::handleViewKey(ColumnLayouts::View which, const QKeyEvent& key)
+{
+    if (key.key() == Qt::Key_Delete) {
+        static constexpr Command kDelete[] = { Command::DeleteHeaders, Command::Remove, Command::ClearSelected };
+        runCommand(kDelete[which]);
+        return true;
+    }
+    if (which != ColumnLayouts::HeaderView)
+        return false;
+    if (!(key.modifiers() & Qt::ControlModifier)) {
+        // Plain letters would jump to a matching row; here they do nothing.
+        return !key.text().isEmpty() && key.text().at(0).isPrint() && !(key.modifiers() & Qt::AltModifier);
+    }
+    switch (key.key()) {
+    case Qt::Key_A:
+        runCommand(Command::SelectAllHeaders);
+        return true;
+    case Qt::Key_B:
+        runCommand(Command::AddToBatch);
+        return true;
+    case Qt::Key_F:
+        runCommand(Command::Find);
+        return true;
+    case Qt::Key_V:
+        runCommand(Command::ViewText);
+        return true;
+    case Qt::Key_P:
+        runCommand(Command::ViewParts);
+        return true;
+    case Qt::Key_R:
+        runCommand(Command::Preview);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    for (int v = 0; v < ColumnLayouts::kViews; ++v) {
+        QTreeView* list = m_views.at(v);
+        if (!list)
+            continue;
+        const auto which = static_cast<ColumnLayouts::View>(v);
+        if (watched == list && event->type() == QEvent::KeyPress)
+            return handleViewKey(which, *static_cast<QKeyEvent*>(event));
+        if (watched == list->viewport() && event->type() == QEvent::MouseButtonRelease) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::RightButton) {
+                if (QMenu* menu = popupMenuFor(which))
+                    menu->popup(mouse->globalPosition().toPoint());
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainWindow::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate && !m_ctx.settings.chkDisableStats)
+        m_ctx.monitor.UpdateStats(false);
+    return QMainWindow::event(event);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (!m_ctx.settings.chkDisableStats)
+        m_ctx.window.setStatsVisible(true);
+}
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
@@ -27,4 +435,33 @@ void MainWindow::closeEvent(QCloseEvent* event)
     emit shutdownRequested();
 }
 
-void MainWindow::changeEvent(QEvent* event) { QMainWindow::changeEvent(event); }
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    const bool minimized = isMinimized();
+    m_ctx.window.setMinimized(minimized);
+    if (!minimized) {
+        m_tray->hide();
+    } else if (m_ctx.settings.chkSysTray && m_tray->isAvailable()) {
+        // Hiding from inside the state change confuses some window managers.
+        QTimer::singleShot(0, this, &MainWindow::minimizeToTray);
+    }
+}
+
+void MainWindow::minimizeToTray()
+{
+    if (!isMinimized())
+        return;
+    m_tray->show();
+    hide();
+}
+
+void MainWindow::restoreFromTray()
+{
+    show();
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    raise();
+    activateWindow();
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/main_window_state.h"
+#include "app/settings.h"
 #include "app/startup.h"
 #include "app/view_layout.h"
 
@@ -7,10 +9,21 @@
 #include <QIcon>
 #include <QMainWindow>
 
+#include <array>
+
 class AppContext;
+class QAction;
+class QKeyEvent;
 class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QStackedWidget;
 class QTabWidget;
+class QToolBar;
+class QToolButton;
 class QTreeView;
+class TrayIcon;
 
 // The main window: header, batch and processed pages, the controls that stay on every page and
 // the status line. It shows MainWindowState and routes commands; the work happens in the core.
@@ -18,17 +31,25 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     explicit MainWindow(AppContext& context, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     void applySkinIcons(const QList<SkinIcon>& icons);
     void applyPlacement(const WindowPlacement& placement);
     void applyColumnWidths(const ColumnLayouts& layouts);
     [[nodiscard]] WindowPlacement currentPlacement() const;
     [[nodiscard]] ColumnLayouts currentColumnWidths() const;
+    // Shows the filter toggles as the settings hold them.
     void repaintToolbar();
 
     // Images of the list views and the toolbar, by key ("complete", "iteminbatch", ...).
     [[nodiscard]] QIcon skinIcon(const QString& key) const { return m_icons.value(key); }
     [[nodiscard]] QTreeView* view(ColumnLayouts::View view) const;
+    void showPage(ColumnLayouts::View page);
+    // The menu a right-button release over the list opens: none unless a row is selected.
+    [[nodiscard]] QMenu* popupMenuFor(ColumnLayouts::View view) const;
+    // "btnsNew": hide items about to expire. Not kept in the settings.
+    [[nodiscard]] bool newOnly() const;
+    [[nodiscard]] TrayIcon* trayIcon() const { return m_tray; }
 
 signals:
     // The user closed the window or chose to end the program: run the shutdown.
@@ -39,12 +60,100 @@ signals:
     void loginRequested();
     void helpRequested();
     void aboutRequested();
+    // A filter toggle was clicked; the header view has to be rebuilt.
+    void viewFilterChanged();
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    enum class Command {
+        Scan,
+        ScanStop,
+        Refresh,
+        SaveHeaders,
+        Restore,
+        Find,
+        DeleteHeaders,
+        ViewText,
+        AddToBatch,
+        ViewParts,
+        Preview,
+        SelectAllHeaders,
+        KillFilterPoster,
+        BatchDownload,
+        BatchDownloadStop,
+        Remove,
+        MoveUp,
+        MoveDown,
+        MoveToTop,
+        MoveToBottom,
+        ViewPartsInBatch,
+        SelectAllBatch,
+        ClearSelected,
+        ClearAll,
+    };
+
+    struct FilterToggle {
+        const char* key;
+        const char* caption;
+        const char* icon;
+        bool ViewToggles::*field;
+    };
+
+    // main_window_pages.cpp
+    QWidget* buildTopBar();
+    QWidget* buildHeaderPage();
+    QWidget* buildBatchPage();
+    QWidget* buildProcessedPage();
+    QWidget* buildStatsBar();
+    QToolBar* buildFilterBar();
+    void buildMenus();
+    QTreeView* makeView(ColumnLayouts::View view);
+    QPushButton* makeButton(const char* name, const QString& caption, const QString& tip, Command command);
+    QPushButton* makeButton(const char* name, const QString& caption, const QString& tip);
+    QLabel* makeLabel(const char* name, MainWindowState::Label label);
+    QProgressBar* makeBar(const char* name, MainWindowState::Bar bar);
+
+    // main_window_images.cpp
+    [[nodiscard]] static QIcon builtinImage(const QString& key);
+
+    void bindState();
+    void showText(MainWindowState::Label label, const QString& text);
+    void showProgress(MainWindowState::Bar bar, int value, int maximum);
+    void showStats(bool visible);
+    void runCommand(Command command);
+    void scan();
+    void downloadBatch();
+    void selectAll(ColumnLayouts::View view);
+    void removeSelectedRows(ColumnLayouts::View view);
+    [[nodiscard]] bool batchHasWork() const;
+    [[nodiscard]] bool handleViewKey(ColumnLayouts::View view, const QKeyEvent& key);
+    void keepAscendingOnNewColumn(ColumnLayouts::View view, int section);
+    void minimizeToTray();
+    void restoreFromTray();
+
+    static const std::array<FilterToggle, 5> kFilterToggles;
+
     AppContext& m_ctx;
     QHash<QString, QIcon> m_icons;
+    QTabWidget* m_tabs = nullptr;
+    std::array<QTreeView*, ColumnLayouts::kViews> m_views {};
+    std::array<int, ColumnLayouts::kViews> m_sortSections { -1, -1, -1 };
+    QHash<MainWindowState::Label, QLabel*> m_labels;
+    QHash<MainWindowState::Bar, QProgressBar*> m_bars;
+    QHash<MainWindowState::Control, QWidget*> m_controls;
+    std::array<QLabel*, 5> m_stats {};
+    QStackedWidget* m_scanInfo = nullptr;
+    QWidget* m_loadStrip = nullptr;
+    QToolBar* m_filterBar = nullptr;
+    QHash<QString, QAction*> m_filterActions;
+    QToolButton* m_light = nullptr;
+    QMenu* m_mnuHvm = nullptr;
+    QMenu* m_mnuBV = nullptr;
+    TrayIcon* m_tray = nullptr;
 };

@@ -116,23 +116,18 @@ QWidget* OptionsWindow::buildDownloadPage()
 
     auto* files = group(QStringLiteral("Downloaded files"), page);
     files->layout()->addWidget(m_checks.add(QStringLiteral("chkMakeSubDirs"),
-                                            QStringLiteral("Create Sub-Folders for each Newsgroup"), &Settings::chkMakeSubDirs,
-                                            files));
+        QStringLiteral("Create Sub-Folders for each Newsgroup"), &Settings::chkMakeSubDirs, files));
     files->layout()->addWidget(m_checks.add(QStringLiteral("chkOldRenameStyle"),
-                                            QStringLiteral("Use old *.zip.2 dupe rename format"),
-                                            &Settings::chkOldRenameStyle, files));
+        QStringLiteral("Use old *.zip.2 dupe rename format"), &Settings::chkOldRenameStyle, files));
     files->layout()->addWidget(m_checks.add(QStringLiteral("chkSaveDecodes"),
-                                            QStringLiteral("Save Cached UUE files on bad decodes"),
-                                            &Settings::chkSaveDecodes, files));
+        QStringLiteral("Save Cached UUE files on bad decodes"), &Settings::chkSaveDecodes, files));
     files->layout()->addWidget(m_checks.add(QStringLiteral("chkSaveDecodes2"),
-                                            QStringLiteral("Save all Cached UUE files until expire"),
-                                            &Settings::chkSaveDecodes2, files));
+        QStringLiteral("Save all Cached UUE files until expire"), &Settings::chkSaveDecodes2, files));
 
     auto* batch = group(QStringLiteral("Batch"), page);
-    batch->layout()->addWidget(
-        m_checks.add(QStringLiteral("chkAutodownload"),
-                     QStringLiteral("Automatically start batch download at end of scan (if batch is not empty)"),
-                     &Settings::chkAutodownload, batch));
+    batch->layout()->addWidget(m_checks.add(QStringLiteral("chkAutodownload"),
+        QStringLiteral("Automatically start batch download at end of scan (if batch is not empty)"),
+        &Settings::chkAutodownload, batch));
 
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(folders);
@@ -150,7 +145,7 @@ QWidget* OptionsWindow::buildScanPage()
     auto* watch = group(QStringLiteral("Watch List"), page);
     auto* watchRow = new QHBoxLayout;
     watchRow->addWidget(m_checks.add(QStringLiteral("chkEnableWatch"), QStringLiteral("Enable Watch List/Kill Filter"),
-                                     &Settings::chkEnableWatch, watch));
+        &Settings::chkEnableWatch, watch));
     watchRow->addStretch();
     auto* editWatch = new QPushButton(QStringLiteral("Edit Watch List/Kill Filter"), watch);
     editWatch->setObjectName(QStringLiteral("cmdEditWatch"));
@@ -160,14 +155,12 @@ QWidget* OptionsWindow::buildScanPage()
 
     auto* headers = group(QStringLiteral("Headers"), page);
     headers->layout()->addWidget(m_checks.add(QStringLiteral("chkAgressiveHeaderCrunch"),
-                                              QStringLiteral("Aggressive Header Crunching"),
-                                              &Settings::chkAgressiveHeaderCrunch, headers));
-    headers->layout()->addWidget(
-        m_checks.add(QStringLiteral("chkAutoExpire"),
-                     QStringLiteral("Auto-Expire (automatically expire headers that have been deleted from server)"),
-                     &Settings::chkAutoExpire, headers));
+        QStringLiteral("Aggressive Header Crunching"), &Settings::chkAgressiveHeaderCrunch, headers));
+    headers->layout()->addWidget(m_checks.add(QStringLiteral("chkAutoExpire"),
+        QStringLiteral("Auto-Expire (automatically expire headers that have been deleted from server)"),
+        &Settings::chkAutoExpire, headers));
     addSlider(headers->layout(), QStringLiteral("sldXOVER"), QStringLiteral("lblXOVER"), slider::kXover,
-              &Settings::sldXOVER, &xoverLabel);
+        &Settings::sldXOVER, &xoverLabel);
 
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(watch);
@@ -183,25 +176,22 @@ QWidget* OptionsWindow::buildProgramPage()
 
     auto* restart = group(QStringLiteral("Connection"), page);
     restart->layout()->addWidget(m_checks.add(QStringLiteral("chkAllowRestart"),
-                                              QStringLiteral("Enable Emergency Restart"), &Settings::chkAllowRestart,
-                                              restart));
+        QStringLiteral("Enable Emergency Restart"), &Settings::chkAllowRestart, restart));
     restart->layout()->addWidget(m_checks.add(QStringLiteral("chkRestart500"),
-                                              QStringLiteral("Allow restart on critical server errors"),
-                                              &Settings::chkRestart500, restart));
+        QStringLiteral("Allow restart on critical server errors"), &Settings::chkRestart500, restart));
     addSlider(restart->layout(), QStringLiteral("sldRescan"), QStringLiteral("lblERWait"), slider::kRescan,
-              &Settings::Rescan_Time, &rescanLabel);
+        &Settings::Rescan_Time, &rescanLabel);
     addSlider(restart->layout(), QStringLiteral("sldTimeout"), QStringLiteral("lblTimeout"), slider::kTimeout,
-              &Settings::sldTimeout, &timeoutLabel);
+        &Settings::sldTimeout, &timeoutLabel);
 
     auto* desktop = group(QStringLiteral("Desktop"), page);
-    desktop->layout()->addWidget(m_checks.add(QStringLiteral("chkSysTray"), QStringLiteral("Minimize to SysTray"),
-                                              &Settings::chkSysTray, desktop));
+    desktop->layout()->addWidget(m_checks.add(
+        QStringLiteral("chkSysTray"), QStringLiteral("Minimize to SysTray"), &Settings::chkSysTray, desktop));
     m_sfx = m_checks.add(QStringLiteral("chkSFX"), QStringLiteral("Enable sound effects"), &Settings::chkSFX, desktop);
     desktop->layout()->addWidget(m_sfx);
-    desktop->layout()->addWidget(m_checks.add(QStringLiteral("chkDisableStats"),
-                                              QStringLiteral("Disable HDD/RAM stats display"),
-                                              &Settings::chkDisableStats, desktop,
-                                              [this] { m_ctx.monitor.applyStatsSetting(); }));
+    desktop->layout()->addWidget(
+        m_checks.add(QStringLiteral("chkDisableStats"), QStringLiteral("Disable HDD/RAM stats display"),
+            &Settings::chkDisableStats, desktop, [this] { m_ctx.monitor.applyStatsSetting(); }));
 
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(restart);
@@ -211,7 +201,7 @@ QWidget* OptionsWindow::buildProgramPage()
 }
 
 void OptionsWindow::addSlider(QLayout* layout, const QString& sliderName, const QString& labelName,
-                              const SliderRange& range, int Settings::* field, Caption caption)
+    const SliderRange& range, int Settings::*field, Caption caption)
 {
     auto* parent = layout->parentWidget();
     auto* label = new QLabel(parent);
@@ -228,7 +218,7 @@ void OptionsWindow::addSlider(QLayout* layout, const QString& sliderName, const 
     });
     layout->addWidget(label);
     layout->addWidget(slider);
-    m_sliders.push_back({slider, label, field, caption});
+    m_sliders.push_back({ slider, label, field, caption });
 }
 
 void OptionsWindow::syncFromSettings()
@@ -248,9 +238,15 @@ void OptionsWindow::syncFromSettings()
     m_sfx->setEnabled(s.sfxAvailable);
 }
 
-void OptionsWindow::showPage(Page page) { m_tabs->setCurrentIndex(page); }
+void OptionsWindow::showPage(Page page)
+{
+    m_tabs->setCurrentIndex(page);
+}
 
-QWidget* OptionsWindow::newsgroupsPage() const { return m_newsgroupsPage; }
+QWidget* OptionsWindow::newsgroupsPage() const
+{
+    return m_newsgroupsPage;
+}
 
 void OptionsWindow::openHelp()
 {

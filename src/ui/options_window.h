@@ -44,7 +44,7 @@ private:
     struct SliderBinding {
         QSlider* slider;
         QLabel* label;
-        int Settings::* field;
+        int Settings::*field;
         Caption caption;
     };
 
@@ -53,7 +53,7 @@ private:
     QWidget* buildProgramPage();
     // Adds the caption label and the slider under it to layout.
     void addSlider(QLayout* layout, const QString& sliderName, const QString& labelName, const SliderRange& range,
-                   int Settings::* field, Caption caption);
+        int Settings::*field, Caption caption);
     void openHelp();
 
     AppContext& m_ctx;

@@ -21,8 +21,8 @@ int valueOf(int state)
 
 } // namespace
 
-QCheckBox* SettingChecks::add(const QString& name, const QString& text, int Settings::* field, QWidget* parent,
-                              std::function<void()> changed)
+QCheckBox* SettingChecks::add(
+    const QString& name, const QString& text, int Settings::*field, QWidget* parent, std::function<void()> changed)
 {
     auto* box = new QCheckBox(text, parent);
     box->setObjectName(name);
@@ -34,7 +34,7 @@ QCheckBox* SettingChecks::add(const QString& name, const QString& text, int Sett
         if (changed)
             changed();
     });
-    m_bindings.push_back({box, field});
+    m_bindings.push_back({ box, field });
     return box;
 }
 

@@ -19,8 +19,8 @@ public:
     }
 
     // changed runs after the field was written by a user change, never during sync().
-    QCheckBox* add(const QString& name, const QString& text, int Settings::* field, QWidget* parent,
-                   std::function<void()> changed = {});
+    QCheckBox* add(const QString& name, const QString& text, int Settings::*field, QWidget* parent,
+        std::function<void()> changed = {});
     // Shows the record's values without writing them back.
     void sync();
 
@@ -29,7 +29,7 @@ public:
 private:
     struct Binding {
         QCheckBox* box;
-        int Settings::* field;
+        int Settings::*field;
     };
 
     Settings& m_settings;

@@ -38,7 +38,19 @@ TrayIcon::~TrayIcon()
     delete m_menu;
 }
 
-void TrayIcon::show() { m_icon->show(); }
-void TrayIcon::hide() { m_icon->hide(); }
-bool TrayIcon::isVisible() const { return m_icon->isVisible(); }
-bool TrayIcon::isAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+void TrayIcon::show()
+{
+    m_icon->show();
+}
+void TrayIcon::hide()
+{
+    m_icon->hide();
+}
+bool TrayIcon::isVisible() const
+{
+    return m_icon->isVisible();
+}
+bool TrayIcon::isAvailable() const
+{
+    return m_forceAvailable || QSystemTrayIcon::isSystemTrayAvailable();
+}

@@ -20,7 +20,9 @@ public:
     [[nodiscard]] QMenu* menu() const { return m_menu; }
 
     // Without a notification area a hidden window could not be brought back.
-    [[nodiscard]] static bool isAvailable();
+    [[nodiscard]] bool isAvailable() const;
+    // Headless test runs have no notification area but still need to take the tray path.
+    void setAvailableForTests(bool available) { m_forceAvailable = available; }
 
 signals:
     void restoreRequested();
@@ -29,4 +31,5 @@ signals:
 private:
     QMenu* m_menu;
     QSystemTrayIcon* m_icon;
+    bool m_forceAvailable = false;
 };

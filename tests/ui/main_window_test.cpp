@@ -1,0 +1,410 @@
+#include "ui/main_window.h"
+
+#include "support/test_context.h"
+#include "support/test_registry.h"
+#include "ui/tray_icon.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+
+using Label = MainWindowState::Label;
+using Bar = MainWindowState::Bar;
+using Control = MainWindowState::Control;
+
+namespace {
+
+template <class T> T* widget(const QObject& parent, const char* name)
+{
+    T* child = parent.findChild<T*>(QString::fromLatin1(name));
+    if (!child)
+        qFatal("main window has no control named %s", name);
+    return child;
+}
+
+QLabel* label(const MainWindow& w, const char* name)
+{
+    return widget<QLabel>(w, name);
+}
+
+void addRows(QTreeView* view, int count)
+{
+    auto* model = qobject_cast<QStandardItemModel*>(view->model());
+    for (int i = 0; i < count; ++i)
+        model->appendRow(
+            { new QStandardItem(QStringLiteral("row %1").arg(i)), new QStandardItem(QStringLiteral("x")) });
+}
+
+bool statsShown(const MainWindow& w)
+{
+    for (const char* name : { "lblStats0", "lblStats1", "lblStats2", "lblStats3", "lblStats4" }) {
+        if (label(w, name)->isHidden())
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void stateReachesTheWidgets()
+    {
+        TestContext t;
+        MainWindowState& state = t.ctx->window;
+        state.setText(Label::Status, QStringLiteral("Connecting..."));
+        MainWindow w(*t.ctx);
+        QCOMPARE(label(w, "lblStatus")->text(), QStringLiteral("Connecting..."));
+        QCOMPARE(label(w, "lblLastScan")->text(), QStringLiteral("Welcome to TideWhelk, press scan to start!"));
+        QCOMPARE(label(w, "lblViewFilter")->text(), QStringLiteral("View Filter:"));
+        QCOMPARE(label(w, "lblTotalBatchSize")->text(), QStringLiteral("Total batch size: 0.0mb"));
+        QVERIFY(!widget<QPushButton>(w, "cmdScanStop")->isEnabled());
+
+        state.setText(Label::LastScan, QStringLiteral("Last scan: today"));
+        state.setText(Label::ViewCount, QStringLiteral("Viewing:120 of450 items"));
+        state.setText(Label::FileEta, QStringLiteral("00:01:10"));
+        QCOMPARE(label(w, "lblLastScan")->text(), QStringLiteral("Last scan: today"));
+        QCOMPARE(label(w, "lblViewFilter")->text(), QStringLiteral("Viewing:120 of450 items"));
+        QCOMPARE(label(w, "lblCurrentFileTime")->text(), QStringLiteral("00:01:10"));
+
+        state.setProgressMaximum(Bar::EntireScan, 12);
+        state.setProgress(Bar::EntireScan, 5);
+        state.setProgress(Bar::ThisPart, 250); // beyond the maximum: shown full, not dropped
+        QCOMPARE(widget<QProgressBar>(w, "ProgressBar1")->maximum(), 12);
+        QCOMPARE(widget<QProgressBar>(w, "ProgressBar1")->value(), 5);
+        QCOMPARE(widget<QProgressBar>(w, "ProgressBar3")->value(), 100);
+
+        state.setEnabled(Control::Scan, false);
+        state.setEnabled(Control::ScanStop, true);
+        state.setEnabled(Control::BatchDownloadStop, true);
+        QVERIFY(!widget<QPushButton>(w, "cmdScan")->isEnabled());
+        QVERIFY(widget<QPushButton>(w, "cmdScanStop")->isEnabled());
+        QVERIFY(widget<QPushButton>(w, "cmdBatchDownloadStop")->isEnabled());
+
+        state.setTitle(QStringLiteral("main [news.example.net] 40%"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("main [news.example.net] 40%"));
+
+        // The loading strip stands in for the last-scan label only while a group loads.
+        w.show();
+        auto* strip = widget<QWidget>(w, "loadStrip");
+        QVERIFY(!strip->isVisible());
+        state.setProgressMaximum(Bar::LoadGroup, 400);
+        state.setProgress(Bar::LoadGroup, 200);
+        QVERIFY(strip->isVisible());
+        QVERIFY(!label(w, "lblLastScan")->isVisible());
+        QCOMPARE(widget<QProgressBar>(w, "ProgressBarLOAD")->value(), 200);
+        state.setProgress(Bar::LoadGroup, 400);
+        QVERIFY(!strip->isVisible());
+        QVERIFY(label(w, "lblLastScan")->isVisible());
+    }
+
+    void statsLabelsStayHiddenWhileDisabled()
+    {
+        TestContext t;
+        MainWindow w(*t.ctx);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(statsShown(w));
+
+        t.ctx->settings.chkDisableStats = 1;
+        t.ctx->monitor.applyStatsSetting();
+        QVERIFY(!statsShown(w));
+        const QString before = label(w, "lblStats3")->text();
+        t.probe.mem.availablePhysicalBytes = 256LL * 1048576;
+        w.resize(w.width() + 40, w.height());
+        QTRY_COMPARE(w.width(), 1040);
+        QEvent activate(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(&w, &activate);
+        QVERIFY(!statsShown(w));
+        QCOMPARE(label(w, "lblStats3")->text(), before);
+
+        // Clearing the option alone changes nothing until the next resize lays the window out.
+        t.ctx->settings.chkDisableStats = 0;
+        QVERIFY(!statsShown(w));
+        w.resize(w.width() - 40, w.height());
+        QTRY_VERIFY(statsShown(w));
+        QCoreApplication::sendEvent(&w, &activate);
+        QCOMPARE(label(w, "lblStats3")->text(), QStringLiteral("256.0MB free physical RAM"));
+    }
+
+    void placementRoundTrips()
+    {
+        TestContext t;
+        MainWindow w(*t.ctx);
+        WindowPlacement placement;
+        placement.top = 80;
+        placement.left = 60;
+        placement.width = 900;
+        placement.height = 640;
+        w.applyPlacement(placement);
+        WindowPlacement now = w.currentPlacement();
+        QCOMPARE(now.windowState, int(WindowPlacement::Normal));
+        QCOMPARE(QRect(*now.left, *now.top, *now.width, *now.height), QRect(60, 80, 900, 640));
+
+        // Maximised, it keeps reporting the placement it returns to.
+        w.showMaximized();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTRY_VERIFY(w.isMaximized());
+        now = w.currentPlacement();
+        QCOMPARE(now.windowState, int(WindowPlacement::Maximized));
+        QCOMPARE(QRect(*now.left, *now.top, *now.width, *now.height), QRect(60, 80, 900, 640));
+
+        MainWindow centred(*t.ctx);
+        const QSize size = centred.size();
+        centred.applyPlacement(WindowPlacement {});
+        QCOMPARE(centred.size(), size);
+        QCOMPARE(centred.geometry().center(), QGuiApplication::primaryScreen()->availableGeometry().center());
+
+        MainWindow maximised(*t.ctx);
+        WindowPlacement stored = placement;
+        stored.windowState = WindowPlacement::Maximized;
+        maximised.applyPlacement(stored);
+        maximised.show();
+        QTRY_VERIFY(maximised.isMaximized());
+        now = maximised.currentPlacement();
+        QCOMPARE(now.windowState, int(WindowPlacement::Maximized));
+        QCOMPARE(QRect(*now.left, *now.top, *now.width, *now.height), QRect(60, 80, 900, 640));
+    }
+
+    void columnWidthsRoundTrip()
+    {
+        TestContext t;
+        MainWindow w(*t.ctx);
+        QCOMPARE(w.currentColumnWidths().widths[ColumnLayouts::BatchView], QList<int>({ 360, 35, 35, 55, 70, 90, 20 }));
+
+        ColumnLayouts layouts;
+        layouts.widths[ColumnLayouts::HeaderView] = { 400, 50, 45, 120, 60, 150, 90 };
+        layouts.widths[ColumnLayouts::ProcessedView] = { 300, 0, 200 }; // 0: the column's default
+        w.applyColumnWidths(layouts);
+        const ColumnLayouts now = w.currentColumnWidths();
+        QCOMPARE(now.widths[ColumnLayouts::HeaderView], layouts.widths[ColumnLayouts::HeaderView]);
+        QCOMPARE(now.widths[ColumnLayouts::BatchView], QList<int>({ 360, 35, 35, 55, 70, 90, 20 }));
+        QCOMPARE(now.widths[ColumnLayouts::ProcessedView], QList<int>({ 300, 45, 200 }));
+        QCOMPARE(w.view(ColumnLayouts::HeaderView)->model()->headerData(3, Qt::Horizontal).toString(),
+            QStringLiteral("From"));
+    }
+
+    void closingAsksForShutdownAndStaysOpen()
+    {
+        TestContext t;
+        MainWindow w(*t.ctx);
+        QSignalSpy shutdown(&w, &MainWindow::shutdownRequested);
+        w.show();
+        QVERIFY(!w.close());
+        QCOMPARE(shutdown.size(), 1);
+        QVERIFY(w.isVisible());
+    }
+
+    void scanNeedsADownloadFolder()
+    {
+        TestContext t;
+        MainWindow w(*t.ctx);
+        QSignalSpy login(&w, &MainWindow::loginRequested);
+        auto* scan = widget<QPushButton>(w, "cmdScan");
+        t.ctx->settings.Download_Path.clear();
+
+        t.prompts.yesNoAnswers = { true, false };
+        scan->click();
+        scan->click();
+        QCOMPARE(t.prompts.questions,
+            QStringList(2, QStringLiteral("Base download path not set.  Do you want to run setup assistant?")));
+        QCOMPARE(t.prompts.opened.size(), 2);
+        QCOMPARE(t.prompts.opened[0].window, AppWindow::SetupAssistant);
+        QCOMPARE(t.prompts.opened[1].window, AppWindow::DownloadFolderChooser);
+        QCOMPARE(login.size(), 0);
+
+        int saves = 0;
+        t.ctx->hooks.saveViewedGroupHeaders = [&] { ++saves; };
+        t.ctx->settings.Download_Path = t.path(QStringLiteral("download/"));
+        scan->click();
+        QCOMPARE(saves, 1);
+        QCOMPARE(login.size(), 1);
+        QCOMPARE(t.prompts.questions.size(), 2);
+    }
+
+    void downloadWithEmptyBatchWarns()
+    {
+        TestContext t;
+        int downloads = 0;
+        t.ctx->hooks.downloadBatch = [&] { ++downloads; };
+        MainWindow w(*t.ctx);
+        widget<QPushButton>(w, "cmdBatchDownload")->click();
+        widget<QToolButton>(w, "imgTestx")->click();
+        QCOMPARE(t.prompts.messages, QStringList(2, QStringLiteral("Warning, nothing in batch que!")));
+        QCOMPARE(downloads, 0);
+    }
+
+    void popupMenusNeedASelectedRow()
+    {
+        TestContext t;
+        MainWindow w(*t.ctx);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTreeView* batch = w.view(ColumnLayouts::BatchView);
+        addRows(batch, 3);
+        addRows(w.view(ColumnLayouts::ProcessedView), 3);
+        QCOMPARE(w.popupMenuFor(ColumnLayouts::BatchView), nullptr);
+        QCOMPARE(w.popupMenuFor(ColumnLayouts::HeaderView), nullptr);
+        w.showPage(ColumnLayouts::BatchView);
+        QTest::mouseClick(batch->viewport(), Qt::RightButton, {}, QPoint(5, batch->viewport()->height() - 5));
+        QCOMPARE(QApplication::activePopupWidget(), nullptr);
+        // Pressing on a row selects it, so its release opens the menu.
+        const QPoint onRow = batch->visualRect(batch->model()->index(2, 0)).center();
+        QTest::mouseClick(batch->viewport(), Qt::RightButton, {}, onRow);
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        QCOMPARE(QApplication::activePopupWidget()->objectName(), QStringLiteral("mnuBV"));
+        QApplication::activePopupWidget()->close();
+        batch->clearSelection();
+
+        batch->selectionModel()->select(
+            batch->model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QMenu* menu = w.popupMenuFor(ColumnLayouts::BatchView);
+        QVERIFY(menu);
+        QStringList entries;
+        for (const QAction* a : menu->actions())
+            entries << a->text();
+        QCOMPARE(entries, QStringList({ "Remove", "MoveToTop", "Move Up", "Move Down", "View Parts", "Select All" }));
+
+        // "Select All" of the menu marks every row.
+        menu->actions().last()->trigger();
+        QCOMPARE(batch->selectionModel()->selectedRows().size(), 3);
+
+        QTreeView* processed = w.view(ColumnLayouts::ProcessedView);
+        processed->selectAll();
+        QCOMPARE(w.popupMenuFor(ColumnLayouts::ProcessedView), nullptr);
+    }
+
+    void headerViewKeys()
+    {
+        TestContext t;
+        MainWindow w(*t.ctx);
+        w.show();
+        QTreeView* headers = w.view(ColumnLayouts::HeaderView);
+        addRows(headers, 4);
+        headers->setFocus();
+
+        // "r" would otherwise jump to the first row starting with it.
+        QTest::keyClick(headers, Qt::Key_R);
+        QTest::keyClick(headers, Qt::Key_A);
+        QVERIFY(!headers->selectionModel()->hasSelection());
+        QVERIFY(!headers->currentIndex().isValid());
+        QTest::keyClick(headers, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(headers->selectionModel()->selectedRows().size(), 4);
+    }
+
+    void processedViewClearsRowsOnly()
+    {
+        TestContext t;
+        MainWindow w(*t.ctx);
+        QTreeView* processed = w.view(ColumnLayouts::ProcessedView);
+        addRows(processed, 5);
+        auto* selection = processed->selectionModel();
+        for (int row : { 1, 3 })
+            selection->select(
+                processed->model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QTest::keyClick(processed, Qt::Key_Delete);
+        QCOMPARE(processed->model()->rowCount(), 3);
+        QCOMPARE(processed->model()->index(1, 0).data().toString(), QStringLiteral("row 2"));
+
+        widget<QPushButton>(w, "cmdProcClearAll")->click();
+        QCOMPARE(processed->model()->rowCount(), 0);
+    }
+
+    void filterTogglesFollowTheSettings()
+    {
+        TestContext t;
+        t.ctx->settings.toggles.togtsUnknown = false;
+        MainWindow w(*t.ctx);
+        QSignalSpy changed(&w, &MainWindow::viewFilterChanged);
+        auto* bar = widget<QToolBar>(w, "Toolbar1");
+        auto button = [&](const char* key) {
+            return qobject_cast<QToolButton*>(bar->widgetForAction(widget<QAction>(w, key)));
+        };
+        QVERIFY(button("btnsComplete")->isChecked());
+        QVERIFY(!button("btnsUnknown")->isChecked());
+
+        button("btnsText")->click();
+        QCOMPARE(t.ctx->settings.toggles.togtsText, false);
+        button("btnsComplete_bp")->click();
+        button("btnsComplete_bp")->click();
+        QCOMPARE(t.ctx->settings.toggles.togtsInBatch, true);
+        button("btnsNew")->click();
+        QVERIFY(w.newOnly());
+        QCOMPARE(changed.size(), 4);
+
+        // The settings load after the window is built; the toolbar is repainted from them.
+        t.ctx->settings.toggles.togtsIncomplete = false;
+        w.repaintToolbar();
+        QVERIFY(!button("btnsIncomplete")->isChecked());
+    }
+
+    void skinFilesReplaceBuiltinImages()
+    {
+        TestContext t;
+        QImage red(16, 16, QImage::Format_ARGB32);
+        red.fill(Qt::red);
+        QDir().mkpath(t.path(QStringLiteral("whelkskin")));
+        QVERIFY(red.save(t.path(QStringLiteral("whelkskin/complete.ico")), "PNG"));
+        t.writeFile(QStringLiteral("whelkskin/text.ico"), "not an image");
+        MainWindow w(*t.ctx);
+        w.applySkinIcons(LoadSkinIcons(t.ctx->folder));
+
+        const QColor shown = w.skinIcon(QStringLiteral("complete")).pixmap(16, 16).toImage().pixelColor(8, 8);
+        QCOMPARE(shown, QColor(Qt::red));
+        const QImage button = widget<QAction>(w, "btnsComplete")->icon().pixmap(16, 16).toImage();
+        QCOMPARE(button.pixelColor(8, 8), QColor(Qt::red));
+        QVERIFY(!w.skinIcon(QStringLiteral("text")).pixmap(16, 16).isNull());
+        QVERIFY(!w.skinIcon(QStringLiteral("proc_false")).pixmap(16, 16).isNull());
+    }
+
+    void minimisingAndTheTray()
+    {
+        TestContext t;
+        t.ctx->settings.News_Host = QStringLiteral("news.example.net");
+        MainWindow w(*t.ctx);
+        QSignalSpy shutdown(&w, &MainWindow::shutdownRequested);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+        w.setWindowState(Qt::WindowMinimized);
+        QVERIFY(t.ctx->window.minimized());
+        t.ctx->log.WriteLog(QStringLiteral("Scanning 40%"), false);
+        QVERIFY(w.windowTitle().endsWith(QStringLiteral("[news.example.net] Scanning 40%")));
+        w.setWindowState(Qt::WindowNoState);
+        QVERIFY(!t.ctx->window.minimized());
+        QCOMPARE(w.windowTitle(), QStringLiteral("TideWhelk"));
+
+        TrayIcon* tray = w.trayIcon();
+        auto entry = [tray](const char* name) { return widget<QAction>(*tray->menu(), name); };
+        QCOMPARE(entry("mnuRestore")->text(), QStringLiteral("&Restore TideWhelk Main Window"));
+        // With the option on, minimising hides the window behind the tray icon.
+        t.ctx->settings.chkSysTray = 1;
+        tray->setAvailableForTests(true);
+        w.setWindowState(Qt::WindowMinimized);
+        QTRY_VERIFY(!w.isVisible());
+        QVERIFY(tray->isVisible());
+        entry("mnuRestore")->trigger();
+        QVERIFY(w.isVisible());
+        QVERIFY(!w.isMinimized());
+        QVERIFY(!tray->isVisible());
+        QCOMPARE(w.windowTitle(), QStringLiteral("TideWhelk"));
+
+        entry("mnuEnd")->trigger();
+        QCOMPARE(shutdown.size(), 1);
+    }
+};
+
+TW_TEST(MainWindowTest)
+#include "main_window_test.moc"
