@@ -43,6 +43,13 @@ void AppWindows::loadMainWindow()
     QObject::connect(m_main.get(), &MainWindow::loginRequested, [this] { openWindow(AppWindow::Login, false); });
     QObject::connect(m_main.get(), &MainWindow::watchListRequested,
                      [this] { openWindow(AppWindow::WatchList, false); });
+    QObject::connect(m_main.get(), &MainWindow::helpRequested, [this] { m_ctx.cues.ShellOpen(m_ctx.folder.helpFile); });
+    QObject::connect(m_main.get(), &MainWindow::aboutRequested, [this] {
+        m_ctx.cues.PlayCue(QStringLiteral("hi.wav"));
+        m_ctx.prompts.message(QStringLiteral("TideWhelk ") + versionText()
+                                  + QStringLiteral("\r\rA Usenet binary grabber.\rProgram folder: ") + m_ctx.folder.path,
+                              PromptIcon::Information);
+    });
 }
 
 void AppWindows::loadOptionsWindow()

@@ -202,7 +202,10 @@ QWidget* MainWindow::buildHeaderPage()
     stop->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
     auto* groups = new QComboBox;
     groups->setObjectName(QStringLiteral("cboVG"));
-    groups->addItem(QStringLiteral("no group (Display Disable)"));
+    groups->setModel(&m_ctx.groups.viewGroups());
+    // A rebuilt list starts at its first entry, "no group".
+    connect(&m_ctx.groups.viewGroups(), &QAbstractItemModel::modelReset, groups,
+            [groups] { groups->setCurrentIndex(0); });
     groups->setMinimumContentsLength(24);
     groups->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     QPushButton* refresh
