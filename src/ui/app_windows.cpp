@@ -1,10 +1,12 @@
 #include "ui/app_windows.h"
 
 #include "app/app_context.h"
+#include "app/prompts.h"
 #include "ui/folder_chooser.h"
 #include "ui/log_window.h"
 #include "ui/login_window.h"
 #include "ui/main_window.h"
+#include "ui/newsgroups_page.h"
 #include "ui/options_window.h"
 #include "ui/qt_prompts.h"
 #include "ui/splash_window.h"
@@ -162,6 +164,9 @@ void AppWindows::openWindow(AppWindow window, bool modal)
         openFolderChooser(false, modal);
         break;
     case AppWindow::AddNewsgroup:
+        if (m_options)
+            m_options->newsgroupsPage()->openAddDialog(modal);
+        break;
     case AppWindow::WatchList:
         break;
     }

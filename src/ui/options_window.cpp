@@ -1,6 +1,7 @@
 #include "ui/options_window.h"
 
 #include "app/app_context.h"
+#include "ui/newsgroups_page.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -57,9 +58,7 @@ OptionsWindow::OptionsWindow(AppContext& context, QWidget* parent)
 
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("TabStrip1"));
-    m_newsgroupsPage = new QWidget(m_tabs);
-    m_newsgroupsPage->setObjectName(QStringLiteral("pageNewsgroups"));
-    new QVBoxLayout(m_newsgroupsPage);
+    m_newsgroupsPage = new ::NewsgroupsPage(context, m_tabs);
     m_tabs->addTab(m_newsgroupsPage, QStringLiteral("Newsgroups"));
     m_tabs->addTab(buildDownloadPage(), QStringLiteral("Download"));
     m_tabs->addTab(buildScanPage(), QStringLiteral("Scan"));
@@ -243,7 +242,7 @@ void OptionsWindow::showPage(Page page)
     m_tabs->setCurrentIndex(page);
 }
 
-QWidget* OptionsWindow::newsgroupsPage() const
+::NewsgroupsPage* OptionsWindow::newsgroupsPage() const
 {
     return m_newsgroupsPage;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 class AppContext;
+class NewsgroupsPage;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -27,7 +28,7 @@ public:
     void syncFromSettings();
     void showPage(Page page);
     // Later parts put the newsgroup list here.
-    [[nodiscard]] QWidget* newsgroupsPage() const;
+    [[nodiscard]] ::NewsgroupsPage* newsgroupsPage() const;
 
 signals:
     void downloadFolderChooserRequested();
@@ -60,7 +61,7 @@ private:
     SettingChecks m_checks;
     std::vector<SliderBinding> m_sliders;
     QTabWidget* m_tabs = nullptr;
-    QWidget* m_newsgroupsPage = nullptr;
+    ::NewsgroupsPage* m_newsgroupsPage = nullptr;
     QLineEdit* m_downloadPath = nullptr;
     QLineEdit* m_cachePath = nullptr;
     QCheckBox* m_sfx = nullptr;

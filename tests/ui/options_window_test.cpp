@@ -1,4 +1,5 @@
 #include "ui/options_window.h"
+#include "ui/newsgroups_page.h"
 
 #include "control.h"
 #include "support/test_context.h"
