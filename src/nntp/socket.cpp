@@ -78,6 +78,9 @@ void Socket::connectToHost(const QString& host, quint16 port)
 void Socket::close()
 {
     m_closingOurselves = true;
+    // A QUIT written just before must still leave.
+    if (m_socket.state() == QAbstractSocket::ConnectedState)
+        m_socket.flush();
     m_socket.abort();
     m_failed = false;
     m_closingOurselves = false;
