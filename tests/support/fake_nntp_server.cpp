@@ -1,0 +1,347 @@
+#include "support/fake_nntp_server.h"
+
+#include <QFile>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <utility>
+
+FakeNntpRule& FakeNntpRule::reply(const QByteArray& bytes)
+{
+    m_bytes = bytes;
+    m_make = nullptr;
+    m_action = Action::Reply;
+    return *this;
+}
+
+FakeNntpRule& FakeNntpRule::reply(std::function<QByteArray(const QString&)> make)
+{
+    m_make = std::move(make);
+    m_action = Action::Reply;
+    return *this;
+}
+
+FakeNntpRule& FakeNntpRule::after(int ms)
+{
+    m_delayMs = ms;
+    return *this;
+}
+
+FakeNntpRule& FakeNntpRule::thenClose()
+{
+    m_close = true;
+    return *this;
+}
+
+FakeNntpRule& FakeNntpRule::drop()
+{
+    m_action = Action::Drop;
+    return *this;
+}
+
+FakeNntpRule& FakeNntpRule::stall()
+{
+    m_action = Action::Stall;
+    return *this;
+}
+
+FakeNntpRule& FakeNntpRule::once()
+{
+    m_once = true;
+    return *this;
+}
+
+FakeNntpRule& FakeNntpRule::deliver(const Delivery& delivery)
+{
+    m_delivery = delivery;
+    return *this;
+}
+
+namespace {
+
+// How long a piece waits for the client to read the one before it, in 1 ms steps.
+constexpr int kMaxReadWaits = 2000;
+
+QByteArray loopbackAddress(quint16 port)
+{
+    return "0100007F:" + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+}
+
+// Bytes the client has not yet taken off its end of the connection, from the kernel's socket
+// table; -1 when that is unknown.
+qint64 unreadByPeer(const QTcpSocket& socket)
+{
+    QFile table(QStringLiteral("/proc/net/tcp"));
+    if (!table.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray client = loopbackAddress(socket.peerPort());
+    const QByteArray server = loopbackAddress(socket.localPort());
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 4 && fields[1] == client && fields[2] == server) {
+            bool ok = false;
+            const qint64 unread = fields[4].mid(fields[4].indexOf(':') + 1).toLongLong(&ok, 16);
+            return ok ? unread : -1;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+struct FakeNntpServer::Job {
+    QByteArray bytes;
+    FakeNntpRule::Action action = FakeNntpRule::Action::Reply;
+    Delivery delivery;
+    int delayMs = 0;
+    bool close = false;
+    bool greeting = false;
+    bool waited = false;
+};
+
+struct FakeNntpServer::Connection {
+    QTcpSocket* socket = nullptr;
+    QByteArray input;
+    QByteArray received;
+    QStringList commands;
+    std::deque<Job> jobs;
+    // A delayed reply or a reply still going out in pieces holds back the ones behind it.
+    bool busy = false;
+    bool stalled = false;
+    QByteArray held;
+    bool heldClose = false;
+
+    [[nodiscard]] bool open() const { return socket->state() == QAbstractSocket::ConnectedState; }
+};
+
+FakeNntpServer::FakeNntpServer(QObject* parent)
+    : QObject(parent)
+    , m_server(new QTcpServer(this))
+{
+    m_greeting.reply("200 fake news server ready\r\n");
+    m_unmatched.reply("500 command not recognized\r\n");
+    connect(m_server, &QTcpServer::newConnection, this, &FakeNntpServer::accept);
+    if (!m_server->listen(QHostAddress::LocalHost, 0))
+        qFatal("FakeNntpServer: cannot listen on 127.0.0.1: %s", qPrintable(m_server->errorString()));
+}
+
+FakeNntpServer::~FakeNntpServer()
+{
+    m_server->close();
+    for (auto& c : m_connections) {
+        c->socket->disconnect(this);
+        c->socket->abort();
+    }
+}
+
+quint16 FakeNntpServer::port() const
+{
+    return m_server->serverPort();
+}
+
+FakeNntpRule& FakeNntpServer::on(const QString& command)
+{
+    return when([command](const QString& line) { return line == command; });
+}
+
+FakeNntpRule& FakeNntpServer::onPrefix(const QString& prefix)
+{
+    return when([prefix](const QString& line) { return line.startsWith(prefix); });
+}
+
+FakeNntpRule& FakeNntpServer::when(std::function<bool(const QString&)> predicate)
+{
+    FakeNntpRule& rule = m_rules.emplace_back();
+    rule.m_matches = std::move(predicate);
+    return rule;
+}
+
+void FakeNntpServer::push(const QByteArray& bytes)
+{
+    Connection* c = newest();
+    if (!c || !c->open())
+        return;
+    c->socket->write(std::exchange(c->held, {}) + bytes);
+    c->socket->flush();
+}
+
+void FakeNntpServer::dropConnection()
+{
+    if (Connection* c = newest())
+        c->socket->abort();
+}
+
+QStringList FakeNntpServer::commands(int connection) const
+{
+    const Connection* c = at(connection);
+    return c ? c->commands : QStringList();
+}
+
+QByteArray FakeNntpServer::received(int connection) const
+{
+    const Connection* c = at(connection);
+    return c ? c->received : QByteArray();
+}
+
+void FakeNntpServer::accept()
+{
+    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+        auto& c = *m_connections.emplace_back(std::make_unique<Connection>());
+        c.socket = socket;
+        // Nagle would glue a piece to the next one while the client delays its ACK.
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        connect(socket, &QTcpSocket::readyRead, this, [this, &c] { readCommands(c); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, &c] {
+            c.jobs.clear();
+            emit clientDisconnected();
+        });
+        emit clientConnected();
+        enqueue(c, m_greeting, QString(), true);
+    }
+}
+
+void FakeNntpServer::readCommands(Connection& c)
+{
+    const QByteArray data = c.socket->readAll();
+    c.input += data;
+    c.received += data;
+    qsizetype end;
+    while ((end = c.input.indexOf('\n')) >= 0) {
+        QByteArray line = c.input.left(end);
+        c.input.remove(0, end + 1);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        const QString command = QString::fromLatin1(line);
+        c.commands.append(command);
+        emit commandReceived(command);
+        FakeNntpRule* match = &m_unmatched;
+        for (FakeNntpRule& rule : m_rules) {
+            if ((!rule.m_once || !rule.m_used) && rule.m_matches(command)) {
+                rule.m_used = true;
+                match = &rule;
+                break;
+            }
+        }
+        enqueue(c, *match, command, false);
+    }
+}
+
+void FakeNntpServer::enqueue(Connection& c, FakeNntpRule& rule, const QString& command, bool greeting)
+{
+    Job job;
+    job.bytes = rule.m_make ? rule.m_make(command) : rule.m_bytes;
+    job.action = rule.m_action;
+    job.delivery = rule.m_delivery.value_or(m_delivery);
+    job.delayMs = rule.m_delayMs;
+    job.close = rule.m_close;
+    job.greeting = greeting;
+    c.jobs.push_back(std::move(job));
+    pump(c);
+}
+
+void FakeNntpServer::pump(Connection& c)
+{
+    while (!c.busy && !c.stalled && !c.jobs.empty() && c.open()) {
+        Job& front = c.jobs.front();
+        if (front.delayMs > 0 && !front.waited) {
+            front.waited = true;
+            c.busy = true;
+            QTimer::singleShot(front.delayMs, c.socket, [this, &c] {
+                c.busy = false;
+                pump(c);
+            });
+            return;
+        }
+        Job job = std::move(front);
+        c.jobs.pop_front();
+        switch (job.action) {
+        case FakeNntpRule::Action::Stall:
+            c.stalled = true;
+            c.jobs.clear();
+            return;
+        case FakeNntpRule::Action::Drop:
+            c.socket->abort();
+            return;
+        case FakeNntpRule::Action::Reply:
+            send(c, std::move(job));
+            break;
+        }
+    }
+}
+
+void FakeNntpServer::send(Connection& c, Job job)
+{
+    const Delivery& d = job.delivery;
+    // The greeting is never held: the client would wait for it forever.
+    if (d.mode == Delivery::Mode::Coalesce && !job.greeting && c.held.isEmpty()) {
+        c.held = job.bytes;
+        c.heldClose = job.close;
+        return;
+    }
+    const QByteArray bytes = std::exchange(c.held, {}) + job.bytes;
+    const bool close = std::exchange(c.heldClose, false) || job.close;
+    QList<QByteArray> pieces;
+    if (d.mode == Delivery::Mode::Chunks && d.chunkSize > 0) {
+        for (qsizetype at = 0; at < bytes.size(); at += d.chunkSize)
+            pieces.append(bytes.mid(at, d.chunkSize));
+    } else if (d.mode == Delivery::Mode::SplitAt) {
+        qsizetype from = 0;
+        for (const int at : d.positions) {
+            if (at > from && at < bytes.size()) {
+                pieces.append(bytes.mid(from, at - from));
+                from = at;
+            }
+        }
+        pieces.append(bytes.mid(from));
+    } else {
+        pieces.append(bytes);
+    }
+    writePieces(c, std::move(pieces), d.intervalMs, close, 0);
+}
+
+void FakeNntpServer::writePieces(Connection& c, QList<QByteArray> pieces, int intervalMs, bool close, int waits)
+{
+    if (!c.open()) {
+        c.busy = false;
+        return;
+    }
+    // A timer alone cannot keep pieces apart when the process is descheduled: wait for the read.
+    if (c.busy && waits < kMaxReadWaits && unreadByPeer(*c.socket) > 0) {
+        QTimer::singleShot(1, c.socket, [this, &c, pieces = std::move(pieces), intervalMs, close, waits] {
+            writePieces(c, pieces, intervalMs, close, waits + 1);
+        });
+        return;
+    }
+    if (!pieces.isEmpty()) {
+        const QByteArray piece = pieces.takeFirst();
+        if (!piece.isEmpty()) {
+            c.socket->write(piece);
+            c.socket->flush();
+        }
+    }
+    if (!pieces.isEmpty()) {
+        c.busy = true;
+        QTimer::singleShot(intervalMs, c.socket, [this, &c, pieces = std::move(pieces), intervalMs, close] {
+            writePieces(c, pieces, intervalMs, close, 0);
+        });
+        return;
+    }
+    if (close)
+        c.socket->disconnectFromHost();
+    if (std::exchange(c.busy, false))
+        pump(c);
+}
+
+FakeNntpServer::Connection* FakeNntpServer::newest() const
+{
+    return m_connections.empty() ? nullptr : m_connections.back().get();
+}
+
+const FakeNntpServer::Connection* FakeNntpServer::at(int connection) const
+{
+    if (connection < 0)
+        return newest();
+    return connection < connectionCount() ? m_connections[connection].get() : nullptr;
+}
