@@ -52,6 +52,14 @@ void MainWindowState::setEnabled(Control control, bool enabled)
     emit enabledChanged(control, enabled);
 }
 
+void MainWindowState::setVisible(Control control, bool visible)
+{
+    if (isVisible(control) == visible)
+        return;
+    m_visible[control] = visible;
+    emit visibleChanged(control, visible);
+}
+
 void MainWindowState::setStatsVisible(bool visible)
 {
     if (m_statsVisible == visible)

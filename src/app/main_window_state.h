@@ -57,6 +57,9 @@ public:
     [[nodiscard]] bool isEnabled(Control control) const { return m_enabled.value(control, true); }
     void setEnabled(Control control, bool enabled);
 
+    [[nodiscard]] bool isVisible(Control control) const { return m_visible.value(control, true); }
+    void setVisible(Control control, bool visible);
+
     [[nodiscard]] bool statsVisible() const { return m_statsVisible; }
     void setStatsVisible(bool visible);
 
@@ -74,6 +77,7 @@ signals:
     void textChanged(MainWindowState::Label label, const QString& text);
     void progressChanged(MainWindowState::Bar bar, int value, int maximum);
     void enabledChanged(MainWindowState::Control control, bool enabled);
+    void visibleChanged(MainWindowState::Control control, bool visible);
     void statsVisibleChanged(bool visible);
     void titleChanged(const QString& title);
     void minimizedChanged(bool minimized);
@@ -83,6 +87,7 @@ private:
     QHash<Label, QString> m_texts;
     QHash<Bar, Progress> m_progress;
     QHash<Control, bool> m_enabled;
+    QHash<Control, bool> m_visible;
     bool m_statsVisible = true;
     bool m_minimized = false;
     QString m_title;

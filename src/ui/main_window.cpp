@@ -89,6 +89,10 @@ void MainWindow::bindState()
         if (QWidget* widget = m_controls.value(control))
             widget->setEnabled(enabled);
     });
+    connect(&state, &MainWindowState::visibleChanged, this, [this](Control control, bool visible) {
+        if (QWidget* widget = m_controls.value(control))
+            widget->setVisible(visible);
+    });
     connect(&state, &MainWindowState::statsVisibleChanged, this, &MainWindow::showStats);
     connect(&state, &MainWindowState::titleChanged, this, &QWidget::setWindowTitle);
 
@@ -96,8 +100,11 @@ void MainWindow::bindState()
         showText(it.key(), state.text(it.key()));
     for (auto it = m_bars.cbegin(); it != m_bars.cend(); ++it)
         showProgress(it.key(), state.progress(it.key()).value, state.progress(it.key()).maximum);
-    for (auto it = m_controls.cbegin(); it != m_controls.cend(); ++it)
+    for (auto it = m_controls.cbegin(); it != m_controls.cend(); ++it) {
         it.value()->setEnabled(state.isEnabled(it.key()));
+        if (!state.isVisible(it.key()))
+            it.value()->setVisible(false);
+    }
     showStats(state.statsVisible());
     setWindowTitle(state.title());
 }

@@ -1,0 +1,171 @@
+#include "headers/crunch.h"
+
+#include "app/event_yield.h"
+#include "app/format.h"
+#include "app/main_window_state.h"
+#include "app/ops_log.h"
+#include "app/settings.h"
+#include "groups/newsgroups.h"
+#include "headers/header_store.h"
+#include "headers/scan_table.h"
+#include "headers/subject.h"
+
+using Control = MainWindowState::Control;
+
+Cruncher::Cruncher(const Services& services)
+    : m(services)
+    , m_watch(services.clock)
+{
+}
+
+void Cruncher::parse_xoverdata(const QByteArray& body, const Burst& burst)
+{
+    m_burst = burst;
+    m_watch.Reset();
+    m.scan.burstHeaderCount = 0;
+    m.scan.groupKey = burst.groupKey;
+    m.scan.nowOle = fmt::toOleDate(m.clock.now());
+    m.scan.watchEnabled = m.settings.watchEnabled();
+    m_highest = 0;
+    m_cancelled = false;
+    m.yield.setInterval(m.settings.aggressiveCrunch() ? 50 : 10);
+
+    const char* data = body.constData();
+    const qsizetype size = body.size();
+    qsizetype pos = 0;
+    unsigned sinceCheck = 0;
+    while (pos < size && !m_cancelled) {
+        const void* cr = std::memchr(data + pos, '\n', static_cast<size_t>(size - pos));
+        const qsizetype end = cr ? static_cast<const char*>(cr) - data : size;
+        qsizetype lineEnd = end;
+        if (lineEnd > pos && data[lineEnd - 1] == '\r')
+            --lineEnd;
+        const QByteArrayView line(data + pos, lineEnd - pos);
+        if (line.isEmpty() || line == ".")
+            break;
+        xover_proccess(line);
+        // Reading the clock costs more than a line; look at it every few lines.
+        if (++sinceCheck >= 16) {
+            sinceCheck = 0;
+            if (m.yield.yieldToEvents()) {
+                if (onActivity)
+                    onActivity();
+                CrunchProgress();
+            }
+        }
+        pos = end + 1;
+    }
+    if (m_cancelled)
+        return;
+
+    if (burst.groupLast > burst.rangeEnd)
+        m.groups.set_high_msg(burst.groupKey, burst.rangeEnd, false);
+    const qint64 elapsed = m_watch.Elapsed();
+    if (m.scan.burstHeaderCount >= 1) {
+        Qsave();
+        report(elapsed);
+    }
+    m.groups.set_high_msg(burst.groupKey, m_highest, false);
+    if (m.view.viewedKey >= 0 && m.view.viewedKey == burst.groupKey) {
+        m.window.setVisible(Control::Refresh, true);
+        m.window.setVisible(Control::SaveHeaders, false);
+        m.window.setEnabled(Control::Restore, false);
+    }
+}
+
+void Cruncher::report(qint64 elapsed)
+{
+    const qint64 n = m.scan.burstHeaderCount;
+    const QString count = fmt::Format(static_cast<double>(n), u"0");
+    if (elapsed <= 0) {
+        m.log.WriteLog(QStringLiteral("Crunched burst of ") + count + QStringLiteral(" headers."), true);
+        return;
+    }
+    const double rate = static_cast<double>(n) / static_cast<double>(elapsed) * 1000.0;
+    const QString hps = fmt::Format(rate, u"0.0") + QStringLiteral(" HPS)");
+    if (elapsed <= 1000)
+        m.log.WriteLog(QStringLiteral("Crunched burst of ") + count + QStringLiteral(" headers in ")
+                           + fmt::Format(static_cast<double>(elapsed), u"#,###0") + QStringLiteral(" milliseconds (")
+                           + hps,
+                       true);
+    else
+        m.log.WriteLog(QStringLiteral("Crunched burst of ") + count + QStringLiteral(" headers in ")
+                           + fmt::Format(elapsed / 1000.0, u"0.00") + QStringLiteral(" seconds (") + hps,
+                       true);
+    if (static_cast<double>(elapsed) / 1000.0 > m.settings.sldTimeout - 10 && m.settings.sldXOVER >= 200) {
+        m.log.WriteLog(QStringLiteral("WARNING: That crunch took within 10 seconds of your timeout setting.  "
+                                      "Decreasing burst size.  Suggest you might need to increase timeout setting."),
+                       true);
+        m.settings.sldXOVER -= 100;
+    }
+}
+
+void Cruncher::xover_proccess(QByteArrayView line)
+{
+    const qsizetype tab = line.indexOf('\t');
+    if (tab < 0)
+        return;
+    const qint64 article = leadingNumber(line.first(tab));
+    if (article > m_highest)
+        m_highest = article;
+
+    QByteArrayView fields[6]; // subject, from, date, message-id, references, bytes
+    qsizetype from = tab + 1;
+    for (QByteArrayView& field : fields) {
+        if (from > line.size())
+            break;
+        const qsizetype next = line.indexOf('\t', from);
+        const qsizetype stop = next < 0 ? line.size() : next;
+        field = line.sliced(from, stop - from);
+        from = stop + 1;
+        if (next < 0)
+            break;
+    }
+    const QByteArrayView subject = fields[0];
+    const QByteArray poster = parseFrom(fields[1]);
+    QByteArrayView id = fields[3];
+    id = id.size() >= 2 ? id.sliced(1, id.size() - 2) : QByteArrayView();
+    if (killTest && killTest(subject, poster)) {
+        m.log.WriteLog(QStringLiteral("Kill Filtered: ") + QString::fromLatin1(subject) + QStringLiteral(" : ")
+                           + QString::number(article),
+                       true);
+        return;
+    }
+    m.scan.add_articleheader(poster, subject, article, fields[5], fields[2], id);
+}
+
+void Cruncher::Qsave()
+{
+    if (m.scan.newItemCount < m.scan.quickSaveThreshold())
+        return;
+    m.scan.newItemCount = 0;
+    m.log.WriteLog(QStringLiteral("----Qsave---------"), true);
+    const bool compacts = m.scan.freeSlotCount() > 0;
+    m.store.GNsave(m_burst.groupKey);
+    // Reloading only compacts deleted slots; without any the table already equals the file.
+    if (compacts)
+        m.store.GNload(m_burst.groupKey);
+    m.log.WriteLog(QStringLiteral("----Qsave---------"), true);
+}
+
+void Cruncher::CrunchProgress()
+{
+    const qint64 e = m_burst.scanStart.isValid() ? m_burst.scanStart.secsTo(m.clock.now()) : 0;
+    const qint64 ms = m_watch.Elapsed();
+    const QString scanTime = QString::number(e) + u's';
+    if (m.scan.scanHeaderCount < 6) {
+        m.log.WriteLog(QStringLiteral("Crunching header burst... Scan Time:") + scanTime, false);
+        return;
+    }
+    const double average = e != 0 ? static_cast<double>(m.scan.scanHeaderCount + 1) / static_cast<double>(e) : 0;
+    const QString head = QStringLiteral("Crunching header burst; averaging ") + fmt::Format(average, u"0")
+        + QStringLiteral(" HPS.  ");
+    if (ms <= 1) {
+        m.log.WriteLog(head + QStringLiteral("Scan time:") + scanTime, false);
+        return;
+    }
+    const double burstRate = static_cast<double>(m.scan.burstHeaderCount) / static_cast<double>(ms) * 1000.0;
+    m.log.WriteLog(head + QStringLiteral("Crunching @ ") + fmt::Format(burstRate, u"0")
+                       + QStringLiteral(" HPS.  Crunch Time: ") + fmt::Format(ms / 1000.0, u"###,##0.0") + u's',
+                   false);
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "app/stopwatch.h"
+
+#include <QByteArray>
+#include <QDateTime>
+
+#include <functional>
+
+class Clock;
+class EventYield;
+class HeaderStore;
+class MainWindowState;
+class Newsgroups;
+class OpsLog;
+class ScanTable;
+struct Settings;
+struct ViewTable;
+
+// Turns one XOVER burst into items: each overview line is split into its fields, offered to
+// the kill filter and filed into the scan table; then the burst is timed and reported, the read
+// mark advanced, the burst size lowered when crunching came near the timeout, and the table
+// quick-saved now and then.
+class Cruncher {
+public:
+    struct Services {
+        OpsLog& log;
+        Settings& settings;
+        Newsgroups& groups;
+        MainWindowState& window;
+        const Clock& clock;
+        HeaderStore& store;
+        ScanTable& scan;
+        const ViewTable& view;
+        EventYield& yield;
+    };
+    // What the scan knows about the burst.
+    struct Burst {
+        quint8 groupKey = 0;
+        qint64 groupLast = 0; // last article of the GROUP reply
+        qint64 rangeEnd = 0;  // last article asked for by this XOVER
+        QDateTime scanStart;
+    };
+
+    explicit Cruncher(const Services& services);
+
+    // body: the overview lines of one XOVER reply, CR LF ended, without status and "." lines.
+    void parse_xoverdata(const QByteArray& body, const Burst& burst);
+    void xover_proccess(QByteArrayView line);
+    void Qsave();
+    void CrunchProgress();
+    // Stops the crunch running now at its next yield (the scan was aborted).
+    void cancel() { m_cancelled = true; }
+
+    // Answers true when a header must be dropped (the watch list's kill rules).
+    std::function<bool(QByteArrayView subject, QByteArrayView poster)> killTest;
+    // Called whenever the crunch yields, so the scan's inactivity watch sees it alive.
+    std::function<void()> onActivity;
+
+    [[nodiscard]] qint64 burstHighest() const { return m_highest; }
+
+private:
+    void report(qint64 elapsedMs);
+
+    Services m;
+    CStopWatch m_watch;
+    Burst m_burst;
+    qint64 m_highest = 0;
+    bool m_cancelled = false;
+};

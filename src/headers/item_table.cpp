@@ -1,0 +1,205 @@
+#include "headers/item_table.h"
+
+#include <QHashFunctions>
+
+namespace {
+
+quint64 hashBytes(QByteArrayView text) { return qHash(text, 0x5eed); }
+
+} // namespace
+
+StrRef ItemTable::addString(QByteArrayView text)
+{
+    const StrRef ref{static_cast<quint32>(m_pool.size()), static_cast<quint32>(text.size())};
+    m_pool.append(text);
+    return ref;
+}
+
+StrRef ItemTable::addPoster(QByteArrayView poster)
+{
+    if (static_cast<size_t>(m_posters + 1) * 2 > m_posterIndex.size()) {
+        std::vector<std::pair<quint64, StrRef>> old = std::move(m_posterIndex);
+        m_posterIndex.assign(std::max<size_t>(64, old.size() * 2), {0, {}});
+        const size_t mask = m_posterIndex.size() - 1;
+        for (const auto& e : old) {
+            if (e.first == 0)
+                continue;
+            size_t i = e.first & mask;
+            while (m_posterIndex[i].first != 0)
+                i = (i + 1) & mask;
+            m_posterIndex[i] = e;
+        }
+    }
+    const quint64 h = hashBytes(poster) | 1; // 0 marks an empty bucket
+    const size_t mask = m_posterIndex.size() - 1;
+    size_t i = h & mask;
+    while (m_posterIndex[i].first != 0) {
+        if (m_posterIndex[i].first == h && str(m_posterIndex[i].second) == poster)
+            return m_posterIndex[i].second;
+        i = (i + 1) & mask;
+    }
+    const StrRef ref = addString(poster);
+    m_posterIndex[i] = {h, ref};
+    ++m_posters;
+    return ref;
+}
+
+int ItemTable::appendItem()
+{
+    m_items.emplace_back();
+    return count();
+}
+
+void ItemTable::appendPart(int slot, qint64 article, qint32 bytes, QByteArrayView tail, QByteArrayView messageId)
+{
+    ItemPart p;
+    p.article = article;
+    p.bytes = bytes;
+    p.tail = addString(tail);
+    p.messageId = addString(messageId);
+    m_parts.push_back(p);
+    const auto index = static_cast<quint32>(m_parts.size());
+    Item& it = item(slot);
+    if (it.lastPart != 0)
+        m_parts[it.lastPart - 1].next = index;
+    else
+        it.firstPart = index;
+    it.lastPart = index;
+    ++it.partCount;
+}
+
+void ItemTable::setRecord(int slot, const ItemRecord& r)
+{
+    Item& it = item(slot);
+    it = Item();
+    it.key = addString(r.key);
+    it.poster = addPoster(r.poster);
+    it.date = r.date;
+    it.totalParts = r.totalParts;
+    it.deleted = r.deleted;
+    it.groupKey = r.groupKey;
+    for (const ItemRecord::Part& p : r.parts)
+        appendPart(slot, p.article, p.bytes, p.tail, p.messageId);
+}
+
+int ItemTable::appendRecord(const ItemRecord& record)
+{
+    const int slot = appendItem();
+    setRecord(slot, record);
+    return slot;
+}
+
+ItemRecord ItemTable::record(int slot) const
+{
+    const Item& it = item(slot);
+    ItemRecord r;
+    r.key = str(it.key).toByteArray();
+    r.totalParts = it.totalParts;
+    r.poster = str(it.poster).toByteArray();
+    r.date = it.date;
+    r.deleted = it.deleted;
+    r.groupKey = it.groupKey;
+    forEachPart(it, [&](const ItemPart& p) {
+        r.parts.append({str(p.tail).toByteArray(), p.article, str(p.messageId).toByteArray(), p.bytes});
+    });
+    return r;
+}
+
+void ItemTable::clear()
+{
+    m_items.clear();
+    m_parts.clear();
+    m_pool.clear();
+    m_posterIndex.clear();
+    m_posters = 0;
+}
+
+void ItemTable::reserve(int items, qsizetype parts, qsizetype poolBytes)
+{
+    m_items.reserve(static_cast<size_t>(items));
+    m_parts.reserve(static_cast<size_t>(parts));
+    m_pool.reserve(poolBytes);
+}
+
+QByteArray ItemTable::partSubject(const Item& it, const ItemPart& part) const
+{
+    const QByteArrayView key = str(it.key);
+    const QByteArrayView tail = str(part.tail);
+    if (key.size() < kSuffixLength + 1)
+        return tail.toByteArray();
+    QByteArray subject = key.first(key.size() - kSuffixLength).toByteArray();
+    subject.append(tail);
+    return subject;
+}
+
+qint64 ItemTable::ItemBytes(int slot) const
+{
+    qint64 sum = 0;
+    forEachPart(item(slot), [&](const ItemPart& p) { sum += p.bytes; });
+    return sum;
+}
+
+qint64 ItemTable::liveCount() const
+{
+    qint64 n = 0;
+    for (const Item& it : m_items)
+        n += it.isDeleted() ? 0 : 1;
+    return n;
+}
+
+qsizetype ItemTable::memoryBytes() const
+{
+    return static_cast<qsizetype>(m_items.capacity() * sizeof(Item) + m_parts.capacity() * sizeof(ItemPart)
+                                  + m_posterIndex.capacity() * sizeof(m_posterIndex[0]))
+        + m_pool.capacity();
+}
+
+QByteArrayView subjectTail(QByteArrayView key, QByteArrayView fullSubject)
+{
+    const qsizetype l = key.size() - ItemTable::kSuffixLength;
+    if (key.size() >= ItemTable::kSuffixLength + 1 && fullSubject.size() > l)
+        return fullSubject.sliced(l);
+    return fullSubject;
+}
+
+QByteArrayView compressMessageId(QByteArrayView firstId, QByteArrayView id)
+{
+    qsizetype at = -1;
+    if (id.contains('$') && firstId.contains('$'))
+        at = firstId.indexOf('$');
+    else
+        at = firstId.indexOf('@');
+    if (at < 0)
+        return id;
+    const QByteArrayView tailOfFirst = firstId.sliced(at);
+    if (!id.endsWith(tailOfFirst))
+        return id;
+    return id.first(id.size() - tailOfFirst.size() + 1);
+}
+
+QByteArray FullMessageId(QByteArrayView firstId, QByteArrayView stored)
+{
+    QByteArray r = stored.trimmed().toByteArray();
+    if (stored.endsWith('@')) {
+        const qsizetype at = firstId.indexOf('@');
+        if (at >= 0)
+            r += firstId.sliced(at + 1);
+    } else if (stored.endsWith('$')) {
+        const qsizetype at = firstId.indexOf('$');
+        if (at >= 0)
+            r += firstId.sliced(at + 1);
+    }
+    return '<' + r + '>';
+}
+
+int SumHstr(QByteArrayView text)
+{
+    const QByteArrayView t = text.trimmed();
+    if (t.isEmpty())
+        return 0;
+    // Trimmed text never ends in a blank, so a character always follows the first one.
+    const qsizetype blank = t.indexOf(' ');
+    return static_cast<unsigned char>(t[blank >= 0 ? blank + 1 : 0]);
+}
+
+int getHashInd(QByteArrayView key, QByteArrayView poster) { return (257 * SumHstr(key) + 32 * SumHstr(poster)) % 431; }

@@ -1,0 +1,121 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+
+#include <cstdint>
+#include <set>
+#include <vector>
+
+// Strings of a table live in one byte pool; records refer to them by offset and length, so a
+// table of millions of parts costs a few dozen bytes per part instead of two heap blocks each.
+struct StrRef {
+    quint32 offset = 0;
+    quint32 length = 0;
+};
+
+// One article of an item.
+struct ItemPart {
+    qint64 article = 0;
+    qint32 bytes = 0;
+    quint32 next = 0; // index of the item's next part + 1; 0 ends the list
+    StrRef tail;      // subject minus the key's base name
+    StrRef messageId; // without brackets; later parts possibly shortened to end in "$" or "@"
+};
+
+// One post, or one post in several parts, in arrival order.
+struct Item {
+    StrRef key;
+    StrRef poster;
+    double date = 0;
+    qint16 totalParts = 0;
+    qint16 deleted = 0; // -1 deleted
+    quint8 groupKey = 0;
+    quint32 partCount = 0;
+    quint32 firstPart = 0; // part index + 1; 0 when the item has no parts
+    quint32 lastPart = 0;
+
+    [[nodiscard]] bool isDeleted() const { return deleted != 0; }
+};
+
+// An item with its own strings, for moving items between tables (view, batch) and for tests.
+struct ItemRecord {
+    struct Part {
+        QByteArray tail;
+        qint64 article = 0;
+        QByteArray messageId;
+        qint32 bytes = 0;
+        bool operator==(const Part&) const = default;
+    };
+    QByteArray key;
+    qint16 totalParts = 0;
+    QByteArray poster;
+    double date = 0;
+    QList<Part> parts;
+    qint16 deleted = 0;
+    quint8 groupKey = 0;
+    bool operator==(const ItemRecord&) const = default;
+};
+
+// A 1-based table of items: slots 1..count() are in use (live or deleted).
+class ItemTable {
+public:
+    static constexpr int kSuffixLength = 13; // " [xx/0000012]"
+
+    [[nodiscard]] int count() const { return static_cast<int>(m_items.size()); }
+    [[nodiscard]] Item& item(int slot) { return m_items[static_cast<size_t>(slot - 1)]; }
+    [[nodiscard]] const Item& item(int slot) const { return m_items[static_cast<size_t>(slot - 1)]; }
+    [[nodiscard]] QByteArrayView str(StrRef ref) const { return {m_pool.data() + ref.offset, qsizetype(ref.length)}; }
+    [[nodiscard]] const ItemPart& part(quint32 index1) const { return m_parts[index1 - 1]; }
+    [[nodiscard]] qsizetype partTotal() const { return static_cast<qsizetype>(m_parts.size()); }
+
+    // Calls f(const ItemPart&) for the item's parts in arrival order.
+    template <class F> void forEachPart(const Item& it, F&& f) const
+    {
+        for (quint32 p = it.firstPart; p != 0; p = m_parts[p - 1].next)
+            f(m_parts[p - 1]);
+    }
+
+    [[nodiscard]] StrRef addString(QByteArrayView text);
+    // Posters repeat across many items; they are stored once.
+    [[nodiscard]] StrRef addPoster(QByteArrayView poster);
+
+    // Appends an empty item and returns its slot.
+    int appendItem();
+    // Takes back the last item (a record that turned out damaged); its strings stay unused.
+    void dropLastItem() { m_items.pop_back(); }
+    void appendPart(int slot, qint64 article, qint32 bytes, QByteArrayView tail, QByteArrayView messageId);
+
+    // Copies an item in or out with its strings.
+    int appendRecord(const ItemRecord& record);
+    void setRecord(int slot, const ItemRecord& record);
+    [[nodiscard]] ItemRecord record(int slot) const;
+
+    void clear();
+    void reserve(int items, qsizetype parts, qsizetype poolBytes);
+    // The full subject of a part: the key's base name followed by the tail.
+    [[nodiscard]] QByteArray partSubject(const Item& it, const ItemPart& part) const;
+    [[nodiscard]] qint64 ItemBytes(int slot) const;
+    [[nodiscard]] qint64 liveCount() const;
+    [[nodiscard]] qsizetype memoryBytes() const;
+
+    bool changed = false;
+
+private:
+    std::vector<Item> m_items;
+    std::vector<ItemPart> m_parts;
+    QByteArray m_pool;
+    std::vector<std::pair<quint64, StrRef>> m_posterIndex; // open addressing by hash
+    qsizetype m_posters = 0;
+};
+
+// The tail a part stores: the subject after the key's base name (all of it for short keys).
+[[nodiscard]] QByteArrayView subjectTail(QByteArrayView key, QByteArrayView fullSubject);
+// The message-id a later part stores, shortened against part 1's id.
+[[nodiscard]] QByteArrayView compressMessageId(QByteArrayView firstId, QByteArrayView id);
+// The complete message-id in angle brackets, from part 1's id and a stored (maybe shortened) id.
+[[nodiscard]] QByteArray FullMessageId(QByteArrayView firstId, QByteArrayView stored);
+
+[[nodiscard]] int SumHstr(QByteArrayView text);
+[[nodiscard]] int getHashInd(QByteArrayView key, QByteArrayView poster);

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "headers/item_table.h"
+#include "headers/subject.h"
+
+#include <functional>
+#include <set>
+
+class OpsLog;
+
+// The items of the group being scanned, with the lookup by (key, poster) that files each new
+// article into its item, the reuse of deleted slots and the scan's header counters.
+class ScanTable {
+public:
+    static constexpr int kCapacityStep = 1000;
+    static constexpr int kQuickSaveMinimum = 900;
+
+    explicit ScanTable(OpsLog& log);
+
+    ItemTable table;
+
+    // Counters of the running scan and burst; new items since the last quick save.
+    qint64 scanHeaderCount = 0;
+    qint64 burstHeaderCount = 0;
+    qint64 newItemCount = 0;
+    quint8 groupKey = 0;
+    // "now" for articles whose date does not parse, refreshed by the crunch once per burst.
+    double nowOle = 0;
+    // Offered every item that reaches its announced part count while the watch list is on.
+    std::function<void(int slot)> watchAdd;
+    bool watchEnabled = false;
+
+    void add_articleheader(QByteArrayView poster, QByteArrayView subject, qint64 article, QByteArrayView bytesText,
+                           QByteArrayView dateText, QByteArrayView messageId);
+    void maketree(QByteArrayView key, QByteArrayView fullSubject, qint64 article, QByteArrayView countText,
+                  QByteArrayView bytesText, quint8 group, QByteArrayView poster, QByteArrayView dateText,
+                  QByteArrayView messageId);
+
+    // The first live slot, in insertion order, holding exactly this key and poster; -1 if none.
+    [[nodiscard]] int FindHash(QByteArrayView key, QByteArrayView poster) const;
+    void AddHash(int slot);
+    void ClearHash();
+    // The lowest deleted slot, or -1.
+    [[nodiscard]] int FindFreeSlot() const;
+    void deleteSlot(int slot);
+
+    [[nodiscard]] int capacity() const { return m_capacity; }
+    void setCapacity(int capacity) { m_capacity = capacity; }
+    [[nodiscard]] int freeSlotCount() const { return static_cast<int>(m_free.size()); }
+    // A quick save is due after this many new items: at least 900, else a quarter of the table,
+    // so a huge group is not rewritten over and over.
+    [[nodiscard]] qint64 quickSaveThreshold() const;
+
+    // Empties the table, the index and the free slots.
+    void reset();
+
+private:
+    struct Entry {
+        quint64 hash = 0; // 0 = empty
+        qint32 slot = 0;
+    };
+    [[nodiscard]] quint64 hashOf(QByteArrayView key, QByteArrayView poster) const;
+    void growIndex();
+    int newItemSlot();
+
+    OpsLog& m_log;
+    std::vector<Entry> m_index;
+    qsizetype m_indexed = 0;
+    std::set<int> m_free;
+    int m_capacity = 0;
+    SubjectAnalysis m_analysis;
+};
+
+// Numeric value of a count or bytes text: its leading digits, 0 when there are none.
+[[nodiscard]] qint64 leadingNumber(QByteArrayView text);

@@ -1,0 +1,147 @@
+#include "app/event_yield.h"
+#include "headers/crunch.h"
+#include "headers/header_file.h"
+#include "headers/header_store.h"
+#include "headers/scan_table.h"
+#include "support/test_context.h"
+#include "support/test_registry.h"
+
+#include <QTest>
+
+namespace {
+
+struct Fixture {
+    TestContext t;
+    AppContext& ctx = *t.ctx;
+    ScanTable scan{ctx.log};
+    ViewTable view;
+    HeaderStore store{{ctx.log, ctx.settings, ctx.groups, ctx.window, t.prompts, {}, {}, {}}, scan, view};
+    EventYield yield{t.clock};
+    Cruncher cruncher{{ctx.log, ctx.settings, ctx.groups, ctx.window, t.clock, store, scan, view, yield}};
+    quint8 key = 0;
+
+    Fixture()
+    {
+        ctx.settings.chkEnableLogging = 1;
+        ctx.settings.Cache_Path = t.dir.path() + QStringLiteral("/cache/");
+        ctx.groups.ngAddGroup("alt.binaries.test");
+        key = ctx.groups.ngFindKeyByGroupName("alt.binaries.test");
+        ctx.groups.groupSelected = true;
+        ctx.groups.ngUpdateRange(key, 1, 100000);
+        store.GNload(key);
+    }
+    Cruncher::Burst burst(qint64 rangeEnd, qint64 groupLast = 100000) const { return {key, groupLast, rangeEnd, {}}; }
+    QStringList log() const { return ctx.log.entries().stringList(); }
+    bool logged(const QString& text) const
+    {
+        for (const QString& l : log()) {
+            if (l.endsWith(text))
+                return true;
+        }
+        return false;
+    }
+};
+
+QByteArray line(qint64 article, const QByteArray& subject, const QByteArray& from = "Poster <poster@example.com>")
+{
+    return QByteArray::number(article) + '\t' + subject + '\t' + from + "\tWed, 04 Dec 2002 10:11:12 +0000\t<id"
+        + QByteArray::number(article) + "$abc@example.com>\t\t12345\t20\r\n";
+}
+
+QByteArray lines(qint64 first, int count, const QByteArray& base = "file")
+{
+    QByteArray out;
+    for (int i = 0; i < count; ++i)
+        out += line(first + i, base + QByteArray::number(first + i) + ".rar (1/1)");
+    return out;
+}
+
+} // namespace
+
+class CrunchTest : public QObject {
+    Q_OBJECT
+private slots:
+    void filesEveryLineAndAdvancesTheMark()
+    {
+        Fixture f;
+        QByteArray body;
+        for (int part = 1; part <= 3; ++part)
+            body += line(100 + part, "My file.zip (" + QByteArray::number(part) + "/3) yEnc");
+        body += "no tab here\r\n" + line(200, "hello world") + ".\r\n" + line(300, "after the end");
+        f.cruncher.parse_xoverdata(body, f.burst(250));
+        QCOMPARE(f.scan.table.count(), 2);
+        const ItemRecord multipart = f.scan.table.record(1);
+        QCOMPARE(multipart.key, QByteArray("My file.zip [xx/0000003]"));
+        QCOMPARE(multipart.poster, QByteArray("Poster"));
+        QCOMPARE(multipart.parts.size(), 3);
+        QCOMPARE(multipart.parts[1].messageId, QByteArray("id102$"));
+        QCOMPARE(multipart.parts[2].bytes, 12345);
+        QCOMPARE(f.ctx.groups.ngReadMarkByKey(f.key), 250);
+        QVERIFY(f.logged(QStringLiteral("Crunched burst of 4 headers.")));
+    }
+
+    void emptyBurstStillMovesTheMark()
+    {
+        Fixture f;
+        f.cruncher.parse_xoverdata(QByteArray(), f.burst(500, 900));
+        QCOMPARE(f.ctx.groups.ngReadMarkByKey(f.key), 500);
+        QVERIFY(!f.log().join(u'\n').contains(QStringLiteral("Crunched burst")));
+    }
+
+    void burstsAreTimedAndShrinkNearTheTimeout()
+    {
+        Fixture f;
+        // The kill test is the one place that runs per line: let it move the clock.
+        qint64 perLine = 2;
+        f.cruncher.killTest = [&](QByteArrayView, QByteArrayView) {
+            f.t.clock.advance(perLine);
+            return false;
+        };
+        f.cruncher.parse_xoverdata(lines(1, 400), f.burst(400));
+        QVERIFY(f.logged(QStringLiteral("Crunched burst of 400 headers in 800 milliseconds (500.0 HPS)")));
+        perLine = 25;
+        f.cruncher.parse_xoverdata(lines(401, 100), f.burst(500));
+        QVERIFY(f.logged(QStringLiteral("Crunched burst of 100 headers in 2.50 seconds (40.0 HPS)")));
+
+        f.ctx.settings.sldTimeout = 60;
+        f.ctx.settings.sldXOVER = 500;
+        perLine = 50000;
+        f.cruncher.parse_xoverdata(lines(601, 1), f.burst(601));
+        QCOMPARE(f.ctx.settings.sldXOVER, 500); // exactly 50 s is not too close
+        perLine = 50001;
+        f.cruncher.parse_xoverdata(lines(602, 1), f.burst(602));
+        QCOMPARE(f.ctx.settings.sldXOVER, 400);
+        QVERIFY(f.logged(QStringLiteral("WARNING: That crunch took within 10 seconds of your timeout setting.  "
+                                        "Decreasing burst size.  Suggest you might need to increase timeout setting.")));
+        f.ctx.settings.sldXOVER = 150;
+        f.cruncher.parse_xoverdata(lines(603, 1), f.burst(603));
+        QCOMPARE(f.ctx.settings.sldXOVER, 150);
+    }
+
+    void killedHeadersAreLoggedAndStillCount()
+    {
+        Fixture f;
+        f.cruncher.killTest = [](QByteArrayView subject, QByteArrayView poster) {
+            return subject.contains("spam") && poster == "Poster";
+        };
+        f.cruncher.parse_xoverdata(line(10, "good (1/1)") + line(11, "buy spam now"), f.burst(11));
+        QCOMPARE(f.scan.table.count(), 1);
+        QVERIFY(f.logged(QStringLiteral("Kill Filtered: buy spam now : 11")));
+        QCOMPARE(f.cruncher.burstHighest(), 11);
+    }
+
+    void quickSaveAfterEnoughNewItems()
+    {
+        Fixture f;
+        f.cruncher.parse_xoverdata(lines(1, 899), f.burst(899));
+        QVERIFY(!QFileInfo::exists(f.store.headerPath(f.key)));
+        f.cruncher.parse_xoverdata(lines(900, 1), f.burst(900));
+        QVERIFY(f.logged(QStringLiteral("----Qsave---------")));
+        twb::RecordReader reader(f.store.headerPath(f.key));
+        QCOMPARE(reader.count(), 900);
+        QCOMPARE(f.scan.newItemCount, 0);
+    }
+};
+
+TW_TEST(CrunchTest)
+#include "crunch_test.moc"

@@ -1,0 +1,203 @@
+#include "headers/header_file.h"
+#include "headers/header_store.h"
+#include "headers/scan_table.h"
+#include "support/test_context.h"
+#include "support/test_registry.h"
+
+#include <QDir>
+#include <QTest>
+#include <QtEndian>
+
+namespace {
+
+// Little-endian writers for hand-built files.
+struct Bytes {
+    QByteArray b;
+    Bytes& u8(quint8 v) { b.append(char(v)); return *this; }
+    Bytes& i16(qint16 v) { char c[2]; qToLittleEndian(v, c); b.append(c, 2); return *this; }
+    Bytes& i32(qint32 v) { char c[4]; qToLittleEndian(v, c); b.append(c, 4); return *this; }
+    Bytes& i64(qint64 v) { char c[8]; qToLittleEndian(v, c); b.append(c, 8); return *this; }
+    Bytes& f64(double v) { char c[8]; std::memcpy(c, &v, 8); b.append(c, 8); return *this; }
+    Bytes& str(QByteArrayView s) { i16(qint16(s.size())); b.append(s); return *this; }
+};
+
+// The one-part item with key "a", poster "b", tail "c" and message-id "d" as the file holds it.
+QByteArray oneItem(quint8 group, qint32 article = 42)
+{
+    Bytes r;
+    r.str("a").i16(1).str("b").f64(37594.5).i16(1).i32(2).i32(0);
+    r.str("").i32(0).str("").i32(0);         // entry 0
+    r.str("c").i32(article).str("d").i32(99); // part 1
+    r.i16(0).u8(group);
+    return r.b;
+}
+
+QByteArray file(QByteArrayView magic, qint32 count, const QByteArray& records)
+{
+    Bytes f;
+    f.b = magic.toByteArray();
+    f.i32(count);
+    return f.b + records;
+}
+
+struct Fixture {
+    TestContext t;
+    ScanTable scan{t.ctx->log};
+    ViewTable view;
+    HeaderStore store{{t.ctx->log, t.ctx->settings, t.ctx->groups, t.ctx->window, t.prompts, {}, {}, {}}, scan, view};
+    quint8 key = 0;
+
+    Fixture()
+    {
+        t.ctx->settings.chkEnableLogging = 1;
+        t.ctx->settings.Cache_Path = t.dir.path() + QStringLiteral("/cache/");
+        t.ctx->groups.ngAddGroup("alt.test");
+        key = t.ctx->groups.ngFindKeyByGroupName("alt.test");
+    }
+    void writeHeaders(const QByteArray& content) { t.writeFile(QStringLiteral("cache/alt.test/headers.twb"), content); }
+    QByteArray readHeaders() const { return t.readFile(QStringLiteral("cache/alt.test/headers.twb")); }
+    QString lastLog() const { return t.ctx->log.entries().stringList().value(0); }
+};
+
+} // namespace
+
+class HeaderFileTest : public QObject {
+    Q_OBJECT
+private slots:
+    void readsAndWritesTheReferenceLayout()
+    {
+        QCOMPARE(oneItem(3).size(), 55);
+        Fixture f;
+        f.writeHeaders(file("TWB_01.00", 2, oneItem(9) + oneItem(9, 43)));
+        f.store.GNload(f.key);
+        QCOMPARE(f.scan.table.count(), 2);
+        const ItemRecord r = f.scan.table.record(1);
+        QCOMPARE(r.key, QByteArray("a"));
+        QCOMPARE(r.poster, QByteArray("b"));
+        QCOMPARE(r.totalParts, qint16(1));
+        QCOMPARE(r.date, 37594.5);
+        QCOMPARE(r.parts, (QList<ItemRecord::Part>{{"c", 42, "d", 99}}));
+        // Items copied from another group's folder belong to the group they were loaded for.
+        QCOMPARE(r.groupKey, f.key);
+        QCOMPARE(f.scan.FindHash("a", "b"), 1);
+
+        f.scan.table.changed = true;
+        f.store.GNsave(f.key);
+        QCOMPARE(f.readHeaders(), file("TWB_01.00", 2, oneItem(f.key) + oneItem(f.key, 43)));
+        QVERIFY(f.t.readFile(QStringLiteral("favs.txt")).startsWith("alt.test,"));
+    }
+
+    void savesOnlyLiveItems()
+    {
+        Fixture f;
+        f.writeHeaders(file("TWB_01.00", 2, oneItem(1) + oneItem(1, 43)));
+        f.store.GNload(f.key);
+        f.scan.deleteSlot(1);
+        f.store.GNsave(f.key);
+        QCOMPARE(f.readHeaders(), file("TWB_01.00", 1, oneItem(f.key, 43)));
+        // An unchanged table is not written again.
+        f.writeHeaders("sentinel");
+        f.store.GNsave(f.key);
+        QCOMPARE(f.readHeaders(), QByteArray("sentinel"));
+    }
+
+    void rejectsForeignAndEmptyFiles()
+    {
+        Fixture f;
+        f.store.GNload(f.key);
+        QCOMPARE(f.t.ctx->window.text(MainWindowState::Label::Status), QStringLiteral("alt.test ready (no stored headers)"));
+        f.writeHeaders(file("TWB_01.00", 0, {}));
+        f.store.GNload(f.key);
+        QCOMPARE(f.t.ctx->window.text(MainWindowState::Label::Status), QStringLiteral("No saved headers to load"));
+        f.store.GTload(f.key);
+        QCOMPARE(f.t.ctx->window.text(MainWindowState::Label::Status), QStringLiteral("alt.test ready (no stored headers)"));
+        f.writeHeaders(file("TWB_00.99", 1, oneItem(1)));
+        f.store.GNload(f.key);
+        QCOMPARE(f.scan.table.count(), 0);
+        QVERIFY(f.lastLog().endsWith(QStringLiteral("alt.test/headers.twb: is unknown format.")));
+    }
+
+    void damagedFilesKeepWhatWasRead()
+    {
+        Fixture f;
+        const QByteArray good = oneItem(1) + oneItem(1, 43);
+        // Cut anywhere inside the second record: the first survives, nothing crashes.
+        for (qsizetype cut = 55; cut < good.size(); ++cut) {
+            f.writeHeaders(file("TWB_01.00", 2, good.left(cut)));
+            f.store.GNload(f.key);
+            QCOMPARE(f.scan.table.count(), 1);
+            QVERIFY(f.lastLog().startsWith(QStringLiteral("GNload Error:")) || f.lastLog().contains(QStringLiteral("GNload Error:")));
+        }
+        // Nothing is sized from a count larger than the file.
+        f.writeHeaders(file("TWB_01.00", 2000000000, oneItem(1)));
+        f.store.GNload(f.key);
+        QCOMPARE(f.scan.table.count(), 1);
+        QVERIFY(f.scan.table.memoryBytes() < 1024 * 1024);
+        Bytes huge;
+        huge.str("a").i16(1).str("b").f64(0).i16(1).i32(1 << 30).i32(0);
+        f.writeHeaders(file("TWB_01.00", 1, huge.b + QByteArray(40, '\0')));
+        f.store.GTload(f.key);
+        QCOMPARE(f.view.table.count(), 0);
+        QVERIFY(f.lastLog().contains(QStringLiteral("GTload Error:")));
+    }
+
+    void largeArticleNumbersUseTheWideLayout()
+    {
+        Fixture f;
+        f.scan.table.changed = true;
+        f.scan.groupKey = f.key;
+        f.scan.maketree("big [xx/0000002]", "big (1/2)", 5'000'000'000LL, "2", "10", f.key, "p", "", "a@h");
+        f.scan.maketree("big [xx/0000002]", "big (2/2)", 5'000'000'001LL, "2", "10", f.key, "p", "", "b@h");
+        f.store.GNsave(f.key);
+        QVERIFY(f.readHeaders().startsWith("TWB_02.00"));
+        f.store.GNload(f.key);
+        QCOMPARE(f.scan.table.record(1).parts.last().article, 5'000'000'001LL);
+
+        Bytes wide;
+        wide.str("a").i16(1).str("b").f64(1).i16(1).i32(2).i32(0);
+        wide.str("").i64(0).str("").i32(0).str("c").i64(1LL << 40).str("d").i32(7).i16(0).u8(1);
+        f.writeHeaders(file("TWB_02.00", 1, wide.b));
+        f.store.GTload(f.key);
+        QCOMPARE(f.view.table.record(1).parts, (QList<ItemRecord::Part>{{"c", 1LL << 40, "d", 7}}));
+    }
+
+    void failedSaveIsLogged()
+    {
+        Fixture f;
+        f.writeHeaders(file("TWB_01.00", 1, oneItem(1)));
+        f.store.GNload(f.key);
+        f.scan.table.changed = true;
+        // A folder in the file's place cannot be replaced: the save fails and says so.
+        const QString blocker = f.t.path(QStringLiteral("cache/alt.test/headers.twb"));
+        QFile::remove(blocker);
+        QVERIFY(QDir().mkpath(blocker + QStringLiteral("/inside")));
+        f.store.GNsave(f.key);
+        QVERIFY(QFileInfo(blocker + QStringLiteral("/inside")).isDir());
+        QVERIFY(f.lastLog().contains(QStringLiteral("GNsave Error:")));
+        QVERIFY(f.scan.table.changed);
+    }
+
+    void viewCopiesAndSaveQuestion()
+    {
+        Fixture f;
+        f.writeHeaders(file("TWB_01.00", 2, oneItem(1) + oneItem(1, 43)));
+        f.store.GNload(f.key);
+        f.scan.deleteSlot(1);
+        f.store.CopyScanToView();
+        QCOMPARE(f.view.table.count(), 1);
+        QCOMPARE(f.view.table.record(1).parts.first().article, 43);
+
+        f.view.viewedKey = f.key;
+        f.view.table.changed = true;
+        f.t.prompts.yesNoAnswers = {false, true};
+        f.store.SaveViewChanges();
+        QCOMPARE(f.t.prompts.questions.last(), QStringLiteral("Save changes to alt.test?"));
+        QVERIFY(f.view.table.changed);
+        f.store.SaveViewChanges();
+        QVERIFY(!f.view.table.changed);
+        QCOMPARE(f.readHeaders(), file("TWB_01.00", 1, oneItem(f.key, 43)));
+    }
+};
+
+TW_TEST(HeaderFileTest)
+#include "header_file_test.moc"

@@ -1,0 +1,146 @@
+#include "app/format.h"
+#include "headers/scan_table.h"
+#include "support/test_context.h"
+#include "support/test_registry.h"
+
+#include <QTest>
+
+namespace {
+
+struct Fixture {
+    TestContext t;
+    ScanTable scan{t.ctx->log};
+
+    // Files one article the way the crunch does after analysing its subject.
+    void file(const char* key, const char* subject, qint64 article, const char* poster = "Alpha Beta",
+              const char* id = "part@host", const char* count = "3")
+    {
+        scan.maketree(key, subject, article, count, "1000", 7, poster, "04 Dec 2002 10:11:12", id);
+    }
+    QList<qint64> articles(int slot) const
+    {
+        QList<qint64> out;
+        scan.table.forEachPart(scan.table.item(slot), [&](const ItemPart& p) { out << p.article; });
+        return out;
+    }
+};
+
+} // namespace
+
+class ScanTableTest : public QObject {
+    Q_OBJECT
+private slots:
+    void hashBucketsAsDisplayed()
+    {
+        QCOMPARE(SumHstr("My file.zip [xx/0000005]"), 102);
+        QCOMPARE(SumHstr("Alpha Beta"), 66);
+        QCOMPARE(getHashInd("My file.zip [xx/0000005]", "Alpha Beta"), 311);
+        QCOMPARE(SumHstr("   "), 0);
+        QCOMPARE(SumHstr(" x "), int('x'));
+        QCOMPARE(SumHstr("\xe9t\xe9 x"), int('x'));
+        QCOMPARE(SumHstr("\xe9t\xe9"), 0xe9);
+    }
+
+    void partsMeetInTheirItem()
+    {
+        Fixture f;
+        f.file("name [xx/0000003]", "name (1/3)", 10);
+        f.file("name [xx/0000003]", "name (2/3)", 11);
+        f.file("name [xx/0000003]", "name (2/3) again", 11); // known article number
+        f.file("name [xx/0000003]", "name (3/3)", 12, "Someone Else");
+        QCOMPARE(f.scan.table.count(), 2);
+        QCOMPARE(f.articles(1), (QList<qint64>{10, 11}));
+        QCOMPARE(f.scan.FindHash("name [xx/0000003]", "Someone Else"), 2);
+        QCOMPARE(f.scan.FindHash("name [xx/0000003]", "nobody"), -1);
+        const Item& it = f.scan.table.item(1);
+        QCOMPARE(it.totalParts, qint16(3));
+        QCOMPARE(it.groupKey, quint8(7));
+        QCOMPARE(f.scan.table.str(f.scan.table.part(it.firstPart).tail), QByteArrayView(" (1/3)"));
+        QCOMPARE(f.scan.table.partSubject(it, f.scan.table.part(it.lastPart)), QByteArray("name (2/3)"));
+        QCOMPARE(f.scan.table.ItemBytes(1), 2000);
+        QCOMPARE(f.scan.newItemCount, 2);
+        QCOMPARE(fmt::fromOleDate(it.date), QDateTime(QDate(2002, 12, 4), QTime(10, 11, 12)));
+    }
+
+    void repostsOfLongKeysAreIgnored()
+    {
+        Fixture f;
+        const char* longKey = "holiday.pictures [xx/0000003]"; // 29 characters
+        f.file(longKey, "holiday.pictures (3/3)", 1);
+        f.file(longKey, "holiday.pictures (3/3)", 2);
+        QCOMPARE(f.articles(1), QList<qint64>{1});
+        const char* shortKey = "hol [xx/0000003]"; // 16 characters
+        f.file(shortKey, "hol (3/3)", 1);
+        f.file(shortKey, "hol (3/3)", 2);
+        QCOMPARE(f.articles(2), (QList<qint64>{1, 2}));
+    }
+
+    void messageIdsShareTheirTail()
+    {
+        QCOMPARE(compressMessageId("abc$xyz@host", "def$xyz@host"), QByteArrayView("def$"));
+        QCOMPARE(compressMessageId("abc@host", "def@host"), QByteArrayView("def@"));
+        QCOMPARE(compressMessageId("abc@host", "def@other"), QByteArrayView("def@other"));
+        QCOMPARE(compressMessageId("abc$x@host", "def@host"), QByteArrayView("def@"));
+        QCOMPARE(compressMessageId("nohost", "def@host"), QByteArrayView("def@host"));
+        QCOMPARE(FullMessageId("abc$xyz@host", "def$"), QByteArray("<def$xyz@host>"));
+        QCOMPARE(FullMessageId("abc@host", "def@"), QByteArray("<def@host>"));
+        QCOMPARE(FullMessageId("abc@host", "abc@host"), QByteArray("<abc@host>"));
+
+        Fixture f;
+        f.file("k [xx/0000002]", "k (1/2)", 1, "p", "abc$xyz@host");
+        f.file("k [xx/0000002]", "k (2/2)", 2, "p", "def$xyz@host");
+        const Item& it = f.scan.table.item(1);
+        const QByteArrayView first = f.scan.table.str(f.scan.table.part(it.firstPart).messageId);
+        const QByteArrayView second = f.scan.table.str(f.scan.table.part(it.lastPart).messageId);
+        QCOMPARE(second, QByteArrayView("def$"));
+        QCOMPARE(FullMessageId(first, second), QByteArray("<def$xyz@host>"));
+    }
+
+    void slotsGrowAndDeletedOnesAreReused()
+    {
+        Fixture f;
+        for (int i = 1; i <= 1000; ++i)
+            f.file(QByteArray("item " + QByteArray::number(i)).constData(), "s", i);
+        QCOMPARE(f.scan.capacity(), 1000);
+        f.file("item 1001", "s", 1001);
+        QCOMPARE(f.scan.capacity(), 2000);
+
+        f.scan.deleteSlot(9);
+        f.scan.deleteSlot(5);
+        QCOMPARE(f.scan.FindFreeSlot(), 5);
+        f.file("new a", "s", 2001);
+        f.file("new b", "s", 2002);
+        f.file("new c", "s", 2003);
+        QCOMPARE(f.scan.FindHash("new a", "Alpha Beta"), 5);
+        QCOMPARE(f.scan.FindHash("new b", "Alpha Beta"), 9);
+        QCOMPARE(f.scan.FindHash("new c", "Alpha Beta"), 1002);
+        QCOMPARE(f.scan.FindFreeSlot(), -1);
+        // An article for a deleted item starts a new item rather than vanishing with the old one.
+        f.scan.deleteSlot(3);
+        f.file("item 3", "s", 3003);
+        QCOMPARE(f.scan.FindHash("item 3", "Alpha Beta"), 3);
+        QCOMPARE(f.articles(3), QList<qint64>{3003});
+        QCOMPARE(f.scan.quickSaveThreshold(), 900);
+    }
+
+    void watchHookFiresOnceWhenComplete()
+    {
+        Fixture f;
+        QList<int> offered;
+        f.scan.watchAdd = [&](int slot) { offered << slot; };
+        f.scan.watchEnabled = true;
+        f.file("w [xx/0000002]", "w (1/2)", 1, "p", "a@h", "2");
+        QVERIFY(offered.isEmpty());
+        f.file("w [xx/0000002]", "w (2/2)", 2, "p", "b@h", "2");
+        f.file("w [xx/0000002]", "w (2/2) repost", 3, "p", "c@h", "2");
+        QCOMPARE(offered, QList<int>{1});
+        f.file("single", "single", 4, "p", "d@h", "");
+        QCOMPARE(offered, QList<int>{1});
+        f.scan.watchEnabled = false;
+        f.file("v [xx/0000001]", "v (1/1)", 5, "p", "e@h", "1");
+        QCOMPARE(offered, QList<int>{1});
+    }
+};
+
+TW_TEST(ScanTableTest)
+#include "scan_table_test.moc"
