@@ -13,7 +13,19 @@ AppContext::AppContext(const ProgramFolder& programFolder, const AppServices& se
     , monitor(settings, window, cues, probe)
     , groups({log, prompts, window, folder.file(QStringLiteral("favs.txt"))})
     , connections(*this)
+    , yield(clock)
+    , scan(log)
+    , headers({log, settings, groups, window, prompts, [this] { yield.yieldToEvents(); },
+               [this] { return scanInProgress(); }, {}},
+              scan, view)
+    , cruncher({log, settings, groups, window, clock, headers, scan, view, yield})
 {
     hooks.loadNewsgroups = [this] { groups.ngLoadFavs(); };
     hooks.fillViewGroups = [this] { groups.ngRebuildGroupCombo(); };
+    hooks.createHashIndex = [this] { scan.ClearHash(); };
+    hooks.saveViewedGroupHeaders = [this] { headers.SaveViewChanges(); };
+    hooks.releaseTables = [this] {
+        scan.reset();
+        view.table.clear();
+    };
 }

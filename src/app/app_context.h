@@ -9,7 +9,11 @@
 #include "app/settings.h"
 #include "app/settings_file.h"
 #include "app/view_layout.h"
+#include "app/event_yield.h"
 #include "groups/newsgroups.h"
+#include "headers/crunch.h"
+#include "headers/header_store.h"
+#include "headers/scan_table.h"
 #include "nntp/connections.h"
 
 #include <functional>
@@ -65,6 +69,11 @@ public:
     ResourceMonitor monitor;
     Newsgroups groups;
     Connections connections;
+    EventYield yield;
+    ScanTable scan;
+    ViewTable view;
+    HeaderStore headers;
+    Cruncher cruncher;
     SubsystemHooks hooks;
 
     // Applied to the main window at start-up, refreshed from it at shutdown.

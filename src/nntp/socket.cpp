@@ -33,6 +33,13 @@ Socket::Socket(QObject* parent)
     });
 }
 
+Socket::~Socket()
+{
+    // The socket reports its own destruction as a disconnect; nobody may hear of it by then.
+    m_socket.disconnect(this);
+    m_socket.abort();
+}
+
 int Socket::state() const
 {
     if (m_failed)

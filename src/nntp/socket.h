@@ -23,6 +23,7 @@ public:
     };
 
     explicit Socket(QObject* parent = nullptr);
+    ~Socket() override;
 
     [[nodiscard]] int state() const;
     [[nodiscard]] static QString stateText(int state);

@@ -12,60 +12,40 @@ private slots:
         QTest::addColumn<QByteArray>("subject");
         QTest::addColumn<QByteArray>("key");
         QTest::addColumn<QByteArray>("count");
-        QTest::newRow("parenthesis") << QByteArray("My file.zip (1/5)") << QByteArray("My file.zip [xx/0000005]")
-                                     << QByteArray("5");
-        QTest::newRow("text after") << QByteArray("name (3/12) more text") << QByteArray("name [xx/0000012]")
-                                    << QByteArray("12");
-        QTest::newRow("leading zeros") << QByteArray("Movie.avi (001/123)") << QByteArray("Movie.avi [xx/0000123]")
-                                       << QByteArray("123");
-        QTest::newRow("bracket") << QByteArray("name.rar [03/12]") << QByteArray("name.rar [xx/0000012]")
-                                 << QByteArray("12");
-        QTest::newRow("bracket text after")
-            << QByteArray("name [2/3] foo") << QByteArray("name [xx/0000003]") << QByteArray("3");
-        QTest::newRow("same closer twice")
-            << QByteArray("x.zip (1/2) (1/2)") << QByteArray("x.zip (1/2) [xx/0000002]") << QByteArray("2");
-        QTest::newRow("same closer thrice")
-            << QByteArray("a (1/2) (1/2) (1/2) z") << QByteArray("a (1/2) (1/2) [xx/0000002]") << QByteArray("2");
-        QTest::newRow("smallest digit wins")
-            << QByteArray("name (3/12) (2/4)") << QByteArray("name [xx/0000012]") << QByteArray("12");
-        QTest::newRow("single part") << QByteArray("holiday pics - img001.jpg (1/1)")
-                                     << QByteArray("holiday pics - img001.jpg") << QByteArray("1");
-        QTest::newRow("words") << QByteArray("A great movie part 3 of 4") << QByteArray("A great movie part 3 of 4")
-                               << QByteArray();
-        QTest::newRow("no slash") << QByteArray("stuff (9) rest") << QByteArray("stuff (9) rest") << QByteArray();
-        QTest::newRow("closer twice no slash")
-            << QByteArray("stuff 9) and 9) end") << QByteArray("stuff 9) and 9)") << QByteArray();
-        QTest::newRow("paren then bracket")
-            << QByteArray("My Pics 9) [1/3]") << QByteArray("My Pics 9) [xx/0000003]") << QByteArray("3");
-        QTest::newRow("bracket first") << QByteArray("[03/12] - name.rar") << QByteArray("(no subject?) [xx/0000012]")
-                                       << QByteArray("12");
-        QTest::newRow("paren first") << QByteArray("(03/12) - name.rar") << QByteArray("(no subject?) [xx/0000012]")
-                                     << QByteArray("12");
-        QTest::newRow("window before start") << QByteArray("(1/5) name") << QByteArray("(1/5) name") << QByteArray();
-        QTest::newRow("wide window") << QByteArray("my dir/ holiday 7) more") << QByteArray("my dir/ holiday 7)")
-                                     << QByteArray();
-        QTest::newRow("wide window too early")
-            << QByteArray("dir/ holiday 7) more") << QByteArray("dir/ holiday 7) more") << QByteArray();
-        QTest::newRow("no opening paren")
-            << QByteArray("name 1/12)") << QByteArray("name [xx/0000012]") << QByteArray("12");
-        QTest::newRow("ten-digit count") << QByteArray("some name x (1/1234567890)") << QByteArray("some name x")
-                                         << QByteArray();
-        QTest::newRow("only smallest bracket")
-            << QByteArray("a [1] b [2] [2] c") << QByteArray("a [1] b [2] [2] c") << QByteArray();
-        QTest::newRow("bracket thrice") << QByteArray("x [1/2] [1/2] [1/2] y")
-                                        << QByteArray("x [1/2] [1/2] [xx/0000002]") << QByteArray("2");
-        QTest::newRow("bracket without count") << QByteArray("a/b name [7]") << QByteArray("a/b name") << QByteArray();
-        QTest::newRow("short word") << QByteArray("hello") << QByteArray("hello [xx/0000000]") << QByteArray("hello");
-        QTest::newRow("short cut") << QByteArray("5)5)") << QByteArray("5)5) [xx/0000005]") << QByteArray("5)5)");
-        QTest::newRow("nine characters") << QByteArray("abcdefghi") << QByteArray("abcdefghi") << QByteArray();
-        QTest::newRow("short number limit")
-            << QByteArray("2600") << QByteArray("2600 [xx/0002600]") << QByteArray("2600");
-        QTest::newRow("count limit") << QByteArray("x (1/2600)") << QByteArray("x [xx/0002600]") << QByteArray("2600");
-        QTest::newRow("blanks") << QByteArray("  My file.zip (1/5)  ") << QByteArray("My file.zip [xx/0000005]")
-                                << QByteArray("5");
-        QTest::newRow("empty") << QByteArray() << QByteArray() << QByteArray();
-        QTest::newRow("8-bit") << QByteArray("Caf\xe9 \xff\x80 (1/3)") << QByteArray("Caf\xe9 \xff\x80 [xx/0000003]")
-                               << QByteArray("3");
+        const auto row = [](const char* name, const char* subject, const char* key, const char* count) {
+            QTest::newRow(name) << QByteArray(subject) << QByteArray(key) << QByteArray(count);
+        };
+        row("parenthesis", "My file.zip (1/5)", "My file.zip [xx/0000005]", "5");
+        row("text after", "name (3/12) more text", "name [xx/0000012]", "12");
+        row("leading zeros", "Movie.avi (001/123)", "Movie.avi [xx/0000123]", "123");
+        row("bracket", "name.rar [03/12]", "name.rar [xx/0000012]", "12");
+        row("bracket text after", "name [2/3] foo", "name [xx/0000003]", "3");
+        row("same closer twice", "x.zip (1/2) (1/2)", "x.zip (1/2) [xx/0000002]", "2");
+        row("same closer thrice", "a (1/2) (1/2) (1/2) z", "a (1/2) (1/2) [xx/0000002]", "2");
+        row("smallest digit wins", "name (3/12) (2/4)", "name [xx/0000012]", "12");
+        row("single part", "holiday pics - img001.jpg (1/1)", "holiday pics - img001.jpg", "1");
+        row("words", "A great movie part 3 of 4", "A great movie part 3 of 4", "");
+        row("no slash", "stuff (9) rest", "stuff (9) rest", "");
+        row("closer twice no slash", "stuff 9) and 9) end", "stuff 9) and 9)", "");
+        row("paren then bracket", "My Pics 9) [1/3]", "My Pics 9) [xx/0000003]", "3");
+        row("bracket first", "[03/12] - name.rar", "(no subject?) [xx/0000012]", "12");
+        row("paren first", "(03/12) - name.rar", "(no subject?) [xx/0000012]", "12");
+        row("window before start", "(1/5) name", "(1/5) name", "");
+        row("wide window", "my dir/ holiday 7) more", "my dir/ holiday 7)", "");
+        row("wide window too early", "dir/ holiday 7) more", "dir/ holiday 7) more", "");
+        row("no opening paren", "name 1/12)", "name [xx/0000012]", "12");
+        row("ten-digit count", "some name x (1/1234567890)", "some name x", "");
+        row("only smallest bracket", "a [1] b [2] [2] c", "a [1] b [2] [2] c", "");
+        row("bracket thrice", "x [1/2] [1/2] [1/2] y", "x [1/2] [1/2] [xx/0000002]", "2");
+        row("bracket without count", "a/b name [7]", "a/b name", "");
+        row("short word", "hello", "hello [xx/0000000]", "hello");
+        row("short cut", "5)5)", "5)5) [xx/0000005]", "5)5)");
+        row("nine characters", "abcdefghi", "abcdefghi", "");
+        row("short number limit", "2600", "2600 [xx/0002600]", "2600");
+        row("count limit", "x (1/2600)", "x [xx/0002600]", "2600");
+        row("blanks", "  My file.zip (1/5)  ", "My file.zip [xx/0000005]", "5");
+        row("empty", "", "", "");
+        row("8-bit", "Caf\xe9 \xff\x80 (1/3)", "Caf\xe9 \xff\x80 [xx/0000003]", "3");
     }
     void subjects()
     {
@@ -119,18 +99,21 @@ private slots:
     {
         QTest::addColumn<QByteArray>("from");
         QTest::addColumn<QByteArray>("name");
-        QTest::newRow("angle address") << QByteArray("<user@host>") << QByteArray("user");
-        QTest::newRow("address and name") << QByteArray("user@host (Name Here)") << QByteArray("Name Here");
-        QTest::newRow("name and address") << QByteArray("Name <user@host>") << QByteArray("Name");
-        QTest::newRow("quoted name") << QByteArray("\"Quoted\" <a@b>") << QByteArray("Quoted");
-        QTest::newRow("short local part") << QByteArray("abc@host") << QByteArray("abc@host");
-        QTest::newRow("four-letter local part") << QByteArray("abcd@host") << QByteArray("abcd");
-        QTest::newRow("short in brackets") << QByteArray("<abc@host>") << QByteArray("abc@host");
-        QTest::newRow("no blank before address") << QByteArray("x<a@b>") << QByteArray();
-        QTest::newRow("unclosed address") << QByteArray("Name <user@host") << QByteArray("Name <user");
-        QTest::newRow("plain") << QByteArray("plain name") << QByteArray("plain name");
-        QTest::newRow("empty") << QByteArray() << QByteArray();
-        QTest::newRow("8-bit") << QByteArray("Jos\xe9 \xff <j@h>") << QByteArray("Jos\xe9 \xff");
+        const auto row = [](const char* name, const char* from, const char* displayName) {
+            QTest::newRow(name) << QByteArray(from) << QByteArray(displayName);
+        };
+        row("angle address", "<user@host>", "user");
+        row("address and name", "user@host (Name Here)", "Name Here");
+        row("name and address", "Name <user@host>", "Name");
+        row("quoted name", "\"Quoted\" <a@b>", "Quoted");
+        row("short local part", "abc@host", "abc@host");
+        row("four-letter local part", "abcd@host", "abcd");
+        row("short in brackets", "<abc@host>", "abc@host");
+        row("no blank before address", "x<a@b>", "");
+        row("unclosed address", "Name <user@host", "Name <user");
+        row("plain", "plain name", "plain name");
+        row("empty", "", "");
+        row("8-bit", "Jos\xe9 \xff <j@h>", "Jos\xe9 \xff");
     }
     void fromFields()
     {

@@ -52,16 +52,25 @@ private slots:
             kGreeting + "201 no posting\r\n211 0 1 0 a.b\r\n211 0 1 0 c.d\r\n500 command not recognized\r\n");
     }
 
-    void silentGreetingStillAnswers()
+    void greetingCanBeSilentOrHeld()
     {
-        FakeNntpServer server;
-        server.greeting().reply(QByteArray());
-        Client client(server);
-        QTRY_COMPARE(server.connectionCount(), 1);
+        FakeNntpServer silent;
+        silent.greeting().reply(QByteArray());
+        Client client(silent);
+        QTRY_COMPARE(silent.connectionCount(), 1);
         QTest::qWait(30);
         QVERIFY(client.reads.isEmpty());
         client.send("QUIT\r\n");
         QTRY_COMPARE(client.all(), QByteArray("500 command not recognized\r\n"));
+
+        FakeNntpServer held;
+        held.greeting().deliver(Delivery::coalesced());
+        Client late(held);
+        QTRY_COMPARE(held.connectionCount(), 1);
+        QTest::qWait(30);
+        QVERIFY(late.reads.isEmpty());
+        held.push("381 password\r\n");
+        QTRY_COMPARE(late.reads, QList<QByteArray>({ kGreeting + "381 password\r\n" }));
     }
 
     void shapesDelivery()

@@ -97,7 +97,7 @@ struct FakeNntpServer::Job {
     Delivery delivery;
     int delayMs = 0;
     bool close = false;
-    bool greeting = false;
+    bool mayHold = true;
     bool waited = false;
 };
 
@@ -236,7 +236,8 @@ void FakeNntpServer::enqueue(Connection& c, FakeNntpRule& rule, const QString& c
     job.delivery = rule.m_delivery.value_or(m_delivery);
     job.delayMs = rule.m_delayMs;
     job.close = rule.m_close;
-    job.greeting = greeting;
+    // Held under a server-wide coalesce, the greeting would never come: the client waits for it.
+    job.mayHold = !greeting || rule.m_delivery.has_value();
     c.jobs.push_back(std::move(job));
     pump(c);
 }
@@ -274,8 +275,7 @@ void FakeNntpServer::pump(Connection& c)
 void FakeNntpServer::send(Connection& c, Job job)
 {
     const Delivery& d = job.delivery;
-    // The greeting is never held: the client would wait for it forever.
-    if (d.mode == Delivery::Mode::Coalesce && !job.greeting && c.held.isEmpty()) {
+    if (d.mode == Delivery::Mode::Coalesce && job.mayHold && c.held.isEmpty()) {
         c.held = job.bytes;
         c.heldClose = job.close;
         return;

@@ -32,7 +32,8 @@ struct Delivery {
     {
         return { Mode::SplitAt, 0, offsets, intervalMs };
     }
-    // Held back, then written in one write with the next reply or pushed bytes.
+    // Held back, then written in one write with the next reply or pushed bytes. Server-wide, it
+    // leaves the greeting alone; greeting().deliver(coalesced()) holds that too.
     static Delivery coalesced() { return { Mode::Coalesce, 0, {}, 0 }; }
 };
 
