@@ -1,0 +1,63 @@
+#include "support/inn_server.h"
+
+#include <QFile>
+#include <QProcess>
+
+#include <unistd.h>
+
+namespace {
+constexpr int kScriptTimeoutMs = 180'000;
+}
+
+InnServer::InnServer()
+    : m_script(QStringLiteral(TW_SOURCE_DIR "/tools/inn"))
+{
+    if (::geteuid() != 0) {
+        m_unavailable = QStringLiteral("INN 2 runs as user news and needs root to start");
+        return;
+    }
+    if (!QFile::exists(QStringLiteral("/usr/lib/news/bin/innd"))) {
+        m_unavailable = QStringLiteral("inn2 is not installed (tools/inn install)");
+        return;
+    }
+    QByteArray out;
+    if (!run({QStringLiteral("start"), m_dir.path(), QStringLiteral("alt.binaries.test"), QStringLiteral("alt.test")},
+             &out)) {
+        m_unavailable = QStringLiteral("tools/inn start failed: ") + QString::fromUtf8(out.right(400));
+        return;
+    }
+    for (const QByteArray& line : out.split('\n')) {
+        if (line.startsWith("PORT="))
+            m_port = static_cast<quint16>(line.mid(5).trimmed().toUInt());
+    }
+    if (m_port == 0)
+        m_unavailable = QStringLiteral("tools/inn start printed no port");
+}
+
+InnServer::~InnServer()
+{
+    if (m_port != 0)
+        run({QStringLiteral("stop"), m_dir.path()});
+}
+
+bool InnServer::run(const QStringList& args, QByteArray* output) const
+{
+    QStringList full = args;
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral("bash"), QStringList{m_script} + full);
+    const bool finished = p.waitForFinished(kScriptTimeoutMs);
+    if (output)
+        *output = p.readAll();
+    return finished && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+bool InnServer::post(const QByteArray& articles) const
+{
+    const QString file = m_dir.filePath(QStringLiteral("post.txt"));
+    QFile f(file);
+    if (!f.open(QIODevice::WriteOnly) || f.write(articles) != articles.size())
+        return false;
+    f.close();
+    return run({QStringLiteral("post"), m_dir.path(), file});
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+// A private INN 2 on 127.0.0.1 started through tools/inn for end-to-end tests.
+class InnServer {
+public:
+    InnServer();
+    ~InnServer();
+    InnServer(const InnServer&) = delete;
+    InnServer& operator=(const InnServer&) = delete;
+
+    // Empty when the server runs; otherwise why it could not be had (tests skip with it).
+    [[nodiscard]] const QString& unavailable() const { return m_unavailable; }
+    [[nodiscard]] quint16 port() const { return m_port; }
+    // Runs "tools/inn ARGS DIR ..."; true on success.
+    bool run(const QStringList& args, QByteArray* output = nullptr) const;
+    // Posts complete articles (each ended by a "." line) through the fast feed.
+    bool post(const QByteArray& articles) const;
+
+private:
+    QString m_script;
+    QTemporaryDir m_dir{QStringLiteral("/tmp/twe2e.XXXXXX")};
+    quint16 m_port = 0;
+    QString m_unavailable;
+};
