@@ -165,6 +165,20 @@ double Val(QStringView text)
 
 double Val(const QByteArray& text) { return Val(QString::fromLatin1(text)); }
 
+std::optional<bool> parseBoolean(QByteArrayView text)
+{
+    const QByteArrayView t = text.trimmed();
+    if (t.compare("true", Qt::CaseInsensitive) == 0)
+        return true;
+    if (t.compare("false", Qt::CaseInsensitive) == 0)
+        return false;
+    bool ok = false;
+    const double v = t.toByteArray().toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    return v != 0;
+}
+
 qint64 roundHalfEven(double value) { return static_cast<qint64>(std::nearbyint(value)); }
 
 namespace {

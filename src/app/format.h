@@ -6,6 +6,8 @@
 #include <QStringView>
 #include <QTime>
 
+#include <optional>
+
 // Number and date formatting shared by every log line and label.
 namespace fmt {
 
@@ -18,6 +20,9 @@ namespace fmt {
 // Text without a leading number gives 0.
 [[nodiscard]] double Val(QStringView text);
 [[nodiscard]] double Val(const QByteArray& text);
+
+// "True"/"False" in any case, or a number (0 false, anything else true); nothing for other text.
+[[nodiscard]] std::optional<bool> parseBoolean(QByteArrayView text);
 
 // Round half to even, as integer conversions do.
 [[nodiscard]] qint64 roundHalfEven(double value);

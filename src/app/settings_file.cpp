@@ -70,20 +70,6 @@ constexpr ToggleKey kToggles[] = {
     {"togtsInBatch", &ViewToggles::togtsInBatch},
 };
 
-// "True"/"False" or a number (0 false, anything else true); nullopt for anything else.
-std::optional<bool> parseBoolean(const QByteArray& text)
-{
-    if (text.compare("true", Qt::CaseInsensitive) == 0)
-        return true;
-    if (text.compare("false", Qt::CaseInsensitive) == 0)
-        return false;
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    if (!ok)
-        return std::nullopt;
-    return v != 0;
-}
-
 } // namespace
 
 SettingsFile::SettingsFile(const Parts& parts)
@@ -209,7 +195,7 @@ void SettingsFile::LoadViewToggles()
             m.settings.toggles.*t.field = true;
             continue;
         }
-        const std::optional<bool> value = parseBoolean(raw);
+        const std::optional<bool> value = fmt::parseBoolean(raw);
         if (!value) {
             iniError(QStringLiteral("Type mismatch"), t.key, raw);
             return;

@@ -16,20 +16,6 @@ namespace {
 
 constexpr int kMaxKey = 255;
 
-std::optional<bool> readBoolean(const QByteArray& text)
-{
-    const QByteArray t = text.trimmed();
-    if (t.compare("true", Qt::CaseInsensitive) == 0)
-        return true;
-    if (t.compare("false", Qt::CaseInsensitive) == 0)
-        return false;
-    bool ok = false;
-    const double v = t.toDouble(&ok);
-    if (!ok)
-        return std::nullopt;
-    return v != 0;
-}
-
 qint64 readNumber(const QByteArray& text) { return static_cast<qint64>(fmt::Val(text)); }
 
 QString number(qint64 v) { return QString::number(v); }
@@ -182,7 +168,7 @@ bool Newsgroups::loadLine(const QByteArray& line)
     const auto [lastRead, afterLastRead] = splitComma(*afterName);
     rec.lastRead = readNumber(lastRead);
     const auto [offText, afterOff] = splitComma(*afterLastRead);
-    rec.off = readBoolean(offText).value_or(false);
+    rec.off = fmt::parseBoolean(offText).value_or(false);
 
     std::optional<int> key;
     bool withRange = false;

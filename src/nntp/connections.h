@@ -90,6 +90,8 @@ private:
     void greeting(Conn n, const Reply& reply);
     void afterAuthentication(Conn n);
     void abandon(Conn n, bool changeReplyMode);
+    // Progress of the login: the assistant's label, else the log.
+    void announce(Conn n, const QString& text);
     void resetScanControls();
     ConnectionHandler::Credentials credentials(Conn n) const;
 

@@ -22,7 +22,20 @@ Features featuresOf(Conn n)
     }
 }
 
+// The assistant asks for both fields on one page, so one text serves both.
+const QString kAssistantMissing = QStringLiteral("Error, server wanted password, but you have not supplied it.  "
+                                                 "Hit the back button and enter this information.");
+
 } // namespace
+
+void Connections::announce(Conn n, const QString& text)
+{
+    ConnectionHandler* h = link(n).handler;
+    if (n == Conn::Assistant && h)
+        h->showStatus(text);
+    else
+        m_ctx.log.WriteLog(text, true);
+}
 
 ConnectionHandler::Credentials Connections::credentials(Conn n) const
 {
@@ -109,12 +122,7 @@ void Connections::afterAuthentication(Conn n)
 
 void Connections::SendUser(Conn n)
 {
-    ConnectionHandler* h = link(n).handler;
-    const QString announce = QStringLiteral("Authenticating User Name...");
-    if (n == Conn::Assistant && h)
-        h->showStatus(announce);
-    else
-        m_ctx.log.WriteLog(announce, true);
+    announce(n, QStringLiteral("Authenticating User Name..."));
 
     const ConnectionHandler::Credentials c = credentials(n);
     if (!c.userName.isEmpty()) {
@@ -128,9 +136,7 @@ void Connections::SendUser(Conn n)
         return;
     }
     if (n == Conn::Assistant) {
-        if (h)
-            h->showStatus(QStringLiteral("Error, server wanted password, but you have not supplied it.  "
-                                         "Hit the back button and enter this information."));
+        announce(n, kAssistantMissing);
     } else {
         const QString text = QStringLiteral("Error, server wanted username, but you have not supplied it.");
         m_ctx.prompts.message(text);
@@ -141,12 +147,7 @@ void Connections::SendUser(Conn n)
 
 void Connections::SendPassword(Conn n)
 {
-    ConnectionHandler* h = link(n).handler;
-    const QString announce = QStringLiteral("Authenticating Password...");
-    if (n == Conn::Assistant && h)
-        h->showStatus(announce);
-    else
-        m_ctx.log.WriteLog(announce, true);
+    announce(n, QStringLiteral("Authenticating Password..."));
 
     const ConnectionHandler::Credentials c = credentials(n);
     if (!c.password.isEmpty()) {
@@ -154,9 +155,7 @@ void Connections::SendPassword(Conn n)
         return;
     }
     if (n == Conn::Assistant) {
-        if (h)
-            h->showStatus(QStringLiteral("Error, server wanted password, but you have not supplied it.  "
-                                         "Hit the back button and enter this information."));
+        announce(n, kAssistantMissing);
     } else {
         m_ctx.prompts.message(QStringLiteral("Error, server wanted password, but you have not supplied it."));
     }

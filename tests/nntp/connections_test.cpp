@@ -34,14 +34,7 @@ struct Fixture {
         ctx.connections.setHandler(Conn::Scan, &handler);
     }
     QStringList log() const { return ctx.log.entries().stringList(); }
-    bool logged(const QString& text) const
-    {
-        for (const QString& l : log()) {
-            if (l.endsWith(text))
-                return true;
-        }
-        return false;
-    }
+    bool logged(const QString& text) const { return t.logged(text); }
 };
 
 const QList<Delivery> kDeliveries{Delivery::whole(), Delivery::chunks(1), Delivery::chunks(3)};

@@ -29,3 +29,9 @@ QByteArray TestContext::readFile(const QString& name) const
     QFile f(path(name));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+
+bool TestContext::logged(const QString& text) const
+{
+    const QStringList entries = ctx->log.entries().stringList();
+    return std::any_of(entries.cbegin(), entries.cend(), [&](const QString& l) { return l.endsWith(text); });
+}

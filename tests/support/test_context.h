@@ -15,6 +15,8 @@ public:
     [[nodiscard]] QString path(const QString& name) const { return dir.filePath(name); }
     void writeFile(const QString& name, const QByteArray& content) const;
     [[nodiscard]] QByteArray readFile(const QString& name) const;
+    // Whether a log list entry ends with the text (entries start with the time).
+    [[nodiscard]] bool logged(const QString& text) const;
     // Builds a fresh context on the same folder, as a restart of the program would.
     AppContext& restart();
 
