@@ -19,7 +19,10 @@ AppContext::AppContext(const ProgramFolder& programFolder, const AppServices& se
                [this] { return scanInProgress(); }, {}},
               scan, view)
     , cruncher({log, settings, groups, window, clock, headers, scan, view, yield})
+    , scanConnection(*this)
 {
+    hooks.startScan = [this] { scanConnection.StartScan(); };
+    hooks.scanInProgress = [this] { return scanConnection.scanning(); };
     hooks.loadNewsgroups = [this] { groups.ngLoadFavs(); };
     hooks.fillViewGroups = [this] { groups.ngRebuildGroupCombo(); };
     hooks.createHashIndex = [this] { scan.ClearHash(); };

@@ -15,6 +15,7 @@
 #include "headers/header_store.h"
 #include "headers/scan_table.h"
 #include "nntp/connections.h"
+#include "nntp/scan.h"
 
 #include <functional>
 
@@ -44,6 +45,7 @@ struct SubsystemHooks {
     std::function<void()> releaseTables;
     std::function<void()> startScan;
     std::function<void()> downloadBatch;
+    std::function<bool()> batchHasWork;
     std::function<bool()> scanInProgress;
 };
 
@@ -74,6 +76,7 @@ public:
     ViewTable view;
     HeaderStore headers;
     Cruncher cruncher;
+    ScanConnection scanConnection;
     SubsystemHooks hooks;
 
     // Applied to the main window at start-up, refreshed from it at shutdown.

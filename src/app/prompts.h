@@ -28,4 +28,5 @@ public:
     [[nodiscard]] virtual std::optional<QString> input(const QString& prompt, const QString& title,
                                                        const QString& initial = {}) = 0;
     virtual void openWindow(AppWindow window, bool modal) = 0;
+    virtual void hideWindow(AppWindow window) = 0;
 };

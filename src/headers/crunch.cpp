@@ -10,7 +10,21 @@
 #include "headers/scan_table.h"
 #include "headers/subject.h"
 
+#include <cstring>
+
 using Control = MainWindowState::Control;
+
+namespace {
+
+// The next TAB in [from, end), or null; called six times per overview line.
+const char* findTab(const char* from, const char* end)
+{
+    if (from == end)
+        return nullptr;
+    return static_cast<const char*>(std::memchr(from, '\t', static_cast<size_t>(end - from)));
+}
+
+} // namespace
 
 Cruncher::Cruncher(const Services& services)
     : m(services)
@@ -102,24 +116,23 @@ void Cruncher::report(qint64 elapsed)
 
 void Cruncher::xover_proccess(QByteArrayView line)
 {
-    const qsizetype tab = line.indexOf('\t');
-    if (tab < 0)
+    const char* const begin = line.data();
+    const char* const end = begin + line.size();
+    const char* tab = findTab(begin, end);
+    if (!tab)
         return;
-    const qint64 article = leadingNumber(line.first(tab));
+    const qint64 article = leadingNumber(QByteArrayView(begin, tab));
     if (article > m_highest)
         m_highest = article;
 
     QByteArrayView fields[6]; // subject, from, date, message-id, references, bytes
-    qsizetype from = tab + 1;
+    const char* from = tab + 1;
     for (QByteArrayView& field : fields) {
-        if (from > line.size())
+        const char* next = findTab(from, end);
+        field = QByteArrayView(from, next ? next : end);
+        if (!next)
             break;
-        const qsizetype next = line.indexOf('\t', from);
-        const qsizetype stop = next < 0 ? line.size() : next;
-        field = line.sliced(from, stop - from);
-        from = stop + 1;
-        if (next < 0)
-            break;
+        from = next + 1;
     }
     const QByteArrayView subject = fields[0];
     const QByteArray poster = parseFrom(fields[1]);

@@ -3,6 +3,9 @@
 #include <QSaveFile>
 
 #include <cstring>
+#include <vector>
+
+#include <unistd.h>
 
 namespace twb {
 
@@ -11,20 +14,47 @@ namespace {
 constexpr qint64 kMinItemBytes = 2 + 2 + 2 + 8 + 10 + 12 + 2 + 1;
 constexpr qint64 kPartBytes32 = 2 + 4 + 2 + 4;
 constexpr qint64 kPartBytes64 = 2 + 8 + 2 + 4;
+// An item record without its two strings and its parts: total, date, array header, deleted, group.
+constexpr qint64 kItemFixedBytes = 2 + 8 + 10 + 2 + 1;
 
-template <class T> void put(QByteArray& out, T v)
+constexpr qsizetype kWriteChunk = 4 * 1024 * 1024;
+
+qsizetype storedLength(QByteArrayView s)
 {
-    char b[sizeof(T)];
-    std::memcpy(b, &v, sizeof(T)); // the file is little-endian, like every machine we run on
-    out.append(b, sizeof(T));
+    return std::min<qsizetype>(s.size(), 65535);
+}
+qint64 stringBytes(QByteArrayView s)
+{
+    return 2 + storedLength(s);
 }
 
-void putString(QByteArray& out, QByteArrayView s)
-{
-    const auto n = static_cast<quint16>(std::min<qsizetype>(s.size(), 65535));
-    put<quint16>(out, n);
-    out.append(s.first(n));
-}
+// Writes into a buffer already sized for everything that follows.
+struct Writer {
+    char* p;
+
+    template <class T> void put(T v)
+    {
+        std::memcpy(p, &v, sizeof(T)); // the file is little-endian, like every machine we run on
+        p += sizeof(T);
+    }
+    void bytes(QByteArrayView s)
+    {
+        if (!s.isEmpty())
+            std::memcpy(p, s.data(), static_cast<size_t>(s.size()));
+        p += s.size();
+    }
+    void string(QByteArrayView s)
+    {
+        const qsizetype n = storedLength(s);
+        put<quint16>(static_cast<quint16>(n));
+        bytes(s.first(n));
+    }
+    void zeros(qint64 n)
+    {
+        std::memset(p, 0, static_cast<size_t>(n));
+        p += n;
+    }
+};
 
 } // namespace
 
@@ -59,8 +89,10 @@ RecordReader::RecordReader(const QString& path)
         return;
     }
     m_count = take<qint32>();
-    if (m_count < 0)
+    if (m_count < 0) {
+        m_count = 0; // so nothing is sized from it
         m_status = Status::Corrupt;
+    }
 }
 
 RecordReader::~RecordReader() = default;
@@ -146,59 +178,174 @@ bool RecordReader::readNext(ItemTable& into)
     return true;
 }
 
-QByteArray serialize(const ItemTable& table, const std::function<void()>& perItem)
-{
+namespace {
+
+// What the records of a file depend on: whether any article number needs 64 bits. Found by one
+// walk over the live items, which also sizes the whole file.
+struct Layout {
     bool wide = false;
     qint32 live = 0;
-    for (int slot = 1; slot <= table.count(); ++slot) {
-        const Item& it = table.item(slot);
-        if (it.isDeleted())
-            continue;
-        ++live;
-        table.forEachPart(it, [&](const ItemPart& p) { wide = wide || p.article > 2147483647LL || p.article < 0; });
+    qint64 parts = 0;
+    qint64 textBytes = 0; // strings of every live item and part, length fields excluded
+
+    [[nodiscard]] qint64 partBytes() const { return wide ? kPartBytes64 : kPartBytes32; }
+    [[nodiscard]] qint64 fileBytes() const
+    {
+        // Every item also writes the empty entry 0.
+        return 13 + live * (kItemFixedBytes + 4) + textBytes + (parts + live) * partBytes();
     }
-    QByteArray out;
-    out.reserve(13 + qsizetype(live) * 64 + table.partTotal() * 48);
-    out.append(wide ? kMagic64 : kMagic32);
-    put<qint32>(out, live);
+};
+
+qint64 storedLength(StrRef s)
+{
+    return std::min<qint64>(s.length, 65535);
+}
+
+// perItem runs after each live item: on a large table this walk alone is long enough to be felt.
+Layout layoutOf(const ItemTable& table, const std::function<void()>& perItem)
+{
+    Layout l;
     for (int slot = 1; slot <= table.count(); ++slot) {
         const Item& it = table.item(slot);
         if (it.isDeleted())
             continue;
-        putString(out, table.str(it.key));
-        put<qint16>(out, it.totalParts);
-        putString(out, table.str(it.poster));
-        put<double>(out, it.date);
-        put<qint16>(out, 1);
-        put<qint32>(out, static_cast<qint32>(it.partCount + 1));
-        put<qint32>(out, 0);
-        out.append(wide ? kPartBytes64 : kPartBytes32, '\0');
+        ++l.live;
+        l.parts += it.partCount;
+        l.textBytes += storedLength(it.key) + storedLength(it.poster);
         table.forEachPart(it, [&](const ItemPart& p) {
-            putString(out, table.str(p.tail));
-            if (wide)
-                put<qint64>(out, p.article);
-            else
-                put<qint32>(out, static_cast<qint32>(p.article));
-            putString(out, table.str(p.messageId));
-            put<qint32>(out, p.bytes);
+            l.wide = l.wide || p.article > 2147483647LL || p.article < 0;
+            l.textBytes += storedLength(p.tail) + storedLength(p.messageId);
         });
-        put<qint16>(out, 0);
-        put<quint8>(out, it.groupKey);
         if (perItem)
             perItem();
     }
+    return l;
+}
+
+qint64 recordBytes(const ItemTable& table, const Item& it, const Layout& l)
+{
+    qint64 n = kItemFixedBytes + stringBytes(table.str(it.key)) + stringBytes(table.str(it.poster))
+        + (it.partCount + 1) * l.partBytes();
+    table.forEachPart(it, [&](const ItemPart& p) { n += storedLength(p.tail) + storedLength(p.messageId); });
+    return n;
+}
+
+void writeHeader(Writer& w, const Layout& l)
+{
+    w.bytes(l.wide ? kMagic64 : kMagic32);
+    w.put<qint32>(l.live);
+}
+
+void writeRecord(Writer& w, const ItemTable& table, const Item& it, const Layout& l)
+{
+    w.string(table.str(it.key));
+    w.put<qint16>(it.totalParts);
+    w.string(table.str(it.poster));
+    w.put<double>(it.date);
+    w.put<qint16>(1);
+    w.put<qint32>(static_cast<qint32>(it.partCount + 1));
+    w.put<qint32>(0);
+    w.zeros(l.partBytes());
+    table.forEachPart(it, [&](const ItemPart& p) {
+        w.string(table.str(p.tail));
+        if (l.wide)
+            w.put<qint64>(p.article);
+        else
+            w.put<qint32>(static_cast<qint32>(p.article));
+        w.string(table.str(p.messageId));
+        w.put<qint32>(p.bytes);
+    });
+    w.put<qint16>(0);
+    w.put<quint8>(it.groupKey);
+}
+
+// Writes the part of a saved file that is ready, syncing it to disk when asked.
+bool writeOut(QSaveFile& file, const char* data, qsizetype size, bool sync)
+{
+    if (file.write(data, size) != size)
+        return false;
+    // Syncing as we go keeps the commit's final sync short, so a large file never holds the
+    // event loop up for long in one piece.
+    return !sync || (file.flush() && ::fdatasync(file.handle()) == 0);
+}
+
+bool commitOrExplain(QSaveFile& file, bool ok, QString* errorText)
+{
+    if (ok && file.commit())
+        return true;
+    if (errorText)
+        *errorText = file.errorString();
+    return false;
+}
+
+} // namespace
+
+QByteArray serialize(const ItemTable& table, const std::function<void()>& perItem)
+{
+    // Sized exactly first, then written through a raw pointer: appending field by field costs
+    // more than the copying itself on tables of a million parts.
+    const Layout l = layoutOf(table, perItem);
+    QByteArray out(static_cast<qsizetype>(l.fileBytes()), Qt::Uninitialized);
+    Writer w { out.data() };
+    writeHeader(w, l);
+    for (int slot = 1; slot <= table.count(); ++slot) {
+        const Item& it = table.item(slot);
+        if (it.isDeleted())
+            continue;
+        writeRecord(w, table, it, l);
+        if (perItem)
+            perItem();
+    }
+    Q_ASSERT(w.p == out.constData() + out.size());
     return out;
 }
 
-bool writeFile(const QString& path, const QByteArray& content, QString* errorText)
+bool writeTable(const QString& path, const ItemTable& table, QString* errorText, const std::function<void()>& perItem)
+{
+    const Layout l = layoutOf(table, perItem);
+    // One buffer, written out whenever it fills: a large table never has its whole file in memory.
+    std::vector<char> buffer(static_cast<size_t>(std::min<qint64>(kWriteChunk, l.fileBytes())));
+    const bool sync = l.fileBytes() > kWriteChunk;
+    QSaveFile file(path);
+    bool ok = file.open(QIODevice::WriteOnly);
+    qint64 used = 13;
+    Writer header { buffer.data() };
+    writeHeader(header, l);
+    for (int slot = 1; ok && slot <= table.count(); ++slot) {
+        const Item& it = table.item(slot);
+        if (it.isDeleted())
+            continue;
+        const qint64 need = recordBytes(table, it, l);
+        if (used + need > static_cast<qint64>(buffer.size())) {
+            ok = writeOut(file, buffer.data(), used, sync);
+            used = 0;
+            if (need > static_cast<qint64>(buffer.size()))
+                buffer.resize(static_cast<size_t>(need));
+        }
+        Writer w { buffer.data() + used };
+        writeRecord(w, table, it, l);
+        Q_ASSERT(w.p == buffer.data() + used + need);
+        used += need;
+        if (perItem)
+            perItem();
+    }
+    ok = ok && writeOut(file, buffer.data(), used, false);
+    return commitOrExplain(file, ok, errorText);
+}
+
+bool writeFile(
+    const QString& path, const QByteArray& content, QString* errorText, const std::function<void()>& perChunk)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit()) {
-        if (errorText)
-            *errorText = file.errorString();
-        return false;
+    bool ok = file.open(QIODevice::WriteOnly);
+    const bool chunked = content.size() > kWriteChunk;
+    for (qsizetype pos = 0; ok && pos < content.size(); pos += kWriteChunk) {
+        const qsizetype n = std::min(kWriteChunk, content.size() - pos);
+        ok = writeOut(file, content.constData() + pos, n, chunked);
+        if (ok && chunked && perChunk)
+            perChunk();
     }
-    return true;
+    return commitOrExplain(file, ok, errorText);
 }
 
 } // namespace twb

@@ -54,6 +54,12 @@ private:
 // The bytes of a header file holding the table's live items (or those the filter keeps).
 [[nodiscard]] QByteArray serialize(const ItemTable& table, const std::function<void()>& perItem = {});
 // Writes through a temporary file and a rename; false with errorText on failure (the old file stays).
-[[nodiscard]] bool writeFile(const QString& path, const QByteArray& content, QString* errorText);
+// A large content is written in chunks, each synced to disk, with perChunk called between them.
+[[nodiscard]] bool writeFile(
+    const QString& path, const QByteArray& content, QString* errorText, const std::function<void()>& perChunk = {});
+// Writes serialize(table) as writeFile does, a few megabytes at a time, so the whole file is
+// never held in memory.
+[[nodiscard]] bool writeTable(
+    const QString& path, const ItemTable& table, QString* errorText, const std::function<void()>& perItem = {});
 
 } // namespace twb

@@ -50,14 +50,19 @@ void HeaderStore::GNload(quint8 key)
         m.log.WriteLog(QStringLiteral("No saved headers to load"), false);
         return;
     }
-    m_scan.setCapacity(reader.count() + ScanTable::kCapacityStep);
+    m_scan.setCapacity(reader.plausibleCount() + ScanTable::kCapacityStep);
     m_scan.table.reserve(reader.plausibleCount(), 0, 0);
     while (reader.readNext(m_scan.table)) {
         const int slot = m_scan.table.count();
         restamp(m_scan.table, slot, key);
-        m_scan.AddHash(slot);
-        if (m_scan.table.item(slot).isDeleted())
+        Item& it = m_scan.table.item(slot);
+        if (it.isDeleted()) {
+            // deleteSlot frees live slots only: hand it the item as live so it becomes a free slot.
+            it.deleted = 0;
             m_scan.deleteSlot(slot);
+        } else {
+            m_scan.AddHash(slot);
+        }
         if (m.yield)
             m.yield();
     }
@@ -80,8 +85,7 @@ bool HeaderStore::saveTable(const ItemTable& table, quint8 key, const char* tag)
         return false;
     }
     QString error;
-    const QByteArray content = twb::serialize(table, m.yield);
-    if (!twb::writeFile(path, content, &error)) {
+    if (!twb::writeTable(path, table, &error, m.yield)) {
         m.log.WriteLog(QLatin1String(tag) + error, true);
         return false;
     }

@@ -2,17 +2,26 @@
 
 #include <QHashFunctions>
 
+#include <cstring>
+
 namespace {
 
 quint64 hashBytes(QByteArrayView text) { return qHash(text, 0x5eed); }
+
+// memchr rather than QByteArrayView::indexOf, which goes through a general substring search.
+qsizetype indexOfByte(QByteArrayView v, char c)
+{
+    if (v.isEmpty())
+        return -1;
+    const void* hit = std::memchr(v.data(), c, static_cast<size_t>(v.size()));
+    return hit ? static_cast<const char*>(hit) - v.data() : -1;
+}
 
 } // namespace
 
 StrRef ItemTable::addString(QByteArrayView text)
 {
-    const StrRef ref{static_cast<quint32>(m_pool.size()), static_cast<quint32>(text.size())};
-    m_pool.append(text);
-    return ref;
+    return { m_pool.add(text), static_cast<quint32>(text.size()) };
 }
 
 StrRef ItemTable::addPoster(QByteArrayView poster)
@@ -46,7 +55,7 @@ StrRef ItemTable::addPoster(QByteArrayView poster)
 
 int ItemTable::appendItem()
 {
-    m_items.emplace_back();
+    m_items.push_back(Item());
     return count();
 }
 
@@ -116,9 +125,9 @@ void ItemTable::clear()
 
 void ItemTable::reserve(int items, qsizetype parts, qsizetype poolBytes)
 {
-    m_items.reserve(static_cast<size_t>(items));
-    m_parts.reserve(static_cast<size_t>(parts));
-    m_pool.reserve(poolBytes);
+    m_items.reserve(static_cast<size_t>(std::max(items, 0)));
+    m_parts.reserve(static_cast<size_t>(std::max<qsizetype>(parts, 0)));
+    m_pool.reserve(static_cast<size_t>(std::max<qsizetype>(poolBytes, 0)));
 }
 
 QByteArray ItemTable::partSubject(const Item& it, const ItemPart& part) const
@@ -142,16 +151,16 @@ qint64 ItemTable::ItemBytes(int slot) const
 qint64 ItemTable::liveCount() const
 {
     qint64 n = 0;
-    for (const Item& it : m_items)
-        n += it.isDeleted() ? 0 : 1;
+    for (size_t i = 0; i < m_items.size(); ++i)
+        n += m_items[i].isDeleted() ? 0 : 1;
     return n;
 }
 
 qsizetype ItemTable::memoryBytes() const
 {
-    return static_cast<qsizetype>(m_items.capacity() * sizeof(Item) + m_parts.capacity() * sizeof(ItemPart)
-                                  + m_posterIndex.capacity() * sizeof(m_posterIndex[0]))
-        + m_pool.capacity();
+    // Blocks are touched only as they fill, so what is in use is what the table occupies.
+    return static_cast<qsizetype>(m_items.size() * sizeof(Item) + m_parts.size() * sizeof(ItemPart) + m_pool.usedBytes()
+        + m_posterIndex.capacity() * sizeof(m_posterIndex[0]));
 }
 
 QByteArrayView subjectTail(QByteArrayView key, QByteArrayView fullSubject)
@@ -164,15 +173,15 @@ QByteArrayView subjectTail(QByteArrayView key, QByteArrayView fullSubject)
 
 QByteArrayView compressMessageId(QByteArrayView firstId, QByteArrayView id)
 {
-    qsizetype at = -1;
-    if (id.contains('$') && firstId.contains('$'))
-        at = firstId.indexOf('$');
-    else
-        at = firstId.indexOf('@');
+    const qsizetype firstDollar = indexOfByte(firstId, '$');
+    const qsizetype at = firstDollar >= 0 && indexOfByte(id, '$') >= 0 ? firstDollar : indexOfByte(firstId, '@');
     if (at < 0)
         return id;
     const QByteArrayView tailOfFirst = firstId.sliced(at);
-    if (!id.endsWith(tailOfFirst))
+    if (id.size() < tailOfFirst.size()
+        || std::memcmp(
+               id.data() + id.size() - tailOfFirst.size(), tailOfFirst.data(), static_cast<size_t>(tailOfFirst.size()))
+            != 0)
         return id;
     return id.first(id.size() - tailOfFirst.size() + 1);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "headers/block_storage.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -66,7 +68,7 @@ public:
     [[nodiscard]] int count() const { return static_cast<int>(m_items.size()); }
     [[nodiscard]] Item& item(int slot) { return m_items[static_cast<size_t>(slot - 1)]; }
     [[nodiscard]] const Item& item(int slot) const { return m_items[static_cast<size_t>(slot - 1)]; }
-    [[nodiscard]] QByteArrayView str(StrRef ref) const { return {m_pool.data() + ref.offset, qsizetype(ref.length)}; }
+    [[nodiscard]] QByteArrayView str(StrRef ref) const { return m_pool.view(ref.offset, ref.length); }
     [[nodiscard]] const ItemPart& part(quint32 index1) const { return m_parts[index1 - 1]; }
     [[nodiscard]] qsizetype partTotal() const { return static_cast<qsizetype>(m_parts.size()); }
 
@@ -98,14 +100,15 @@ public:
     [[nodiscard]] QByteArray partSubject(const Item& it, const ItemPart& part) const;
     [[nodiscard]] qint64 ItemBytes(int slot) const;
     [[nodiscard]] qint64 liveCount() const;
+    // Bytes the records, strings and indexes take up.
     [[nodiscard]] qsizetype memoryBytes() const;
 
     bool changed = false;
 
 private:
-    std::vector<Item> m_items;
-    std::vector<ItemPart> m_parts;
-    QByteArray m_pool;
+    BlockArray<Item, 15> m_items;
+    BlockArray<ItemPart, 16> m_parts;
+    BytePool m_pool;
     std::vector<std::pair<quint64, StrRef>> m_posterIndex; // open addressing by hash
     qsizetype m_posters = 0;
 };

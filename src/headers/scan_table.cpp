@@ -4,9 +4,22 @@
 
 #include <QHashFunctions>
 
+#include <cstring>
+
 namespace {
 constexpr qint64 kMaxQint32 = 2147483647;
+
+// QByteArrayView's own searches and comparisons are out-of-line calls; these run several times per line.
+bool containsByte(QByteArrayView v, char c)
+{
+    return !v.isEmpty() && std::memchr(v.data(), c, static_cast<size_t>(v.size())) != nullptr;
 }
+
+bool sameBytes(QByteArrayView a, QByteArrayView b)
+{
+    return a.size() == b.size() && (a.isEmpty() || std::memcmp(a.data(), b.data(), static_cast<size_t>(a.size())) == 0);
+}
+} // namespace
 
 qint64 leadingNumber(QByteArrayView text)
 {
@@ -46,19 +59,29 @@ void ScanTable::growIndex()
     }
 }
 
+bool ScanTable::holds(int slot, QByteArrayView key, QByteArrayView poster) const
+{
+    const Item& it = table.item(slot);
+    return sameBytes(table.str(it.key), key) && sameBytes(table.str(it.poster), poster);
+}
+
 int ScanTable::FindHash(QByteArrayView key, QByteArrayView poster) const
 {
     if (m_index.empty())
         return -1;
     const quint64 h = hashOf(key, poster);
+    Entry& recent = recentFor(h);
+    if (recent.hash == h && recent.slot <= table.count() && holds(recent.slot, key, poster))
+        return recent.slot;
     const size_t mask = m_index.size() - 1;
     for (size_t i = h & mask; m_index[i].hash != 0; i = (i + 1) & mask) {
         const Entry& e = m_index[i];
         if (e.hash != h || e.slot <= 0)
             continue;
-        const Item& it = table.item(e.slot);
-        if (table.str(it.key) == key && table.str(it.poster) == poster)
+        if (holds(e.slot, key, poster)) {
+            recent = e;
             return e.slot;
+        }
     }
     return -1;
 }
@@ -79,6 +102,7 @@ void ScanTable::AddHash(int slot)
     while (m_index[i].hash != 0)
         i = (i + 1) & mask;
     m_index[i] = {h, slot};
+    recentFor(h) = m_index[i];
     ++m_indexed;
 }
 
@@ -86,6 +110,7 @@ void ScanTable::ClearHash()
 {
     m_index.clear();
     m_indexed = 0;
+    forgetRecent();
 }
 
 int ScanTable::FindFreeSlot() const { return m_free.empty() ? -1 : *m_free.begin(); }
@@ -107,6 +132,7 @@ void ScanTable::deleteSlot(int slot)
                 break;
             }
         }
+        forgetRecent();
     }
     it.deleted = -1;
     m_free.insert(slot);
@@ -163,23 +189,27 @@ void ScanTable::maketree(QByteArrayView rawKey, QByteArrayView fullSubject, qint
     int slot = table.count() > 0 ? FindHash(key, poster) : -1;
     if (slot > 0) {
         const Item& it = table.item(slot);
-        const bool mayBeRepost = key.size() > 18 && fullSubject.contains('/');
-        const QByteArrayView base = key.first(key.size() - ItemTable::kSuffixLength);
-        bool known = false;
-        table.forEachPart(it, [&](const ItemPart& p) {
-            if (known)
+        const bool mayBeRepost = key.size() > 18 && containsByte(fullSubject, '/');
+        // A repost repeats a held part's whole subject: the key's base name, then that part's tail. The base
+        // is compared once here, so each held part costs a length test and rarely a short compare.
+        // (Keys shorter than the part-count suffix have no base name.)
+        bool sameBase = false;
+        QByteArrayView subjectTailPart;
+        if (mayBeRepost) {
+            const qsizetype baseLength = key.size() - ItemTable::kSuffixLength;
+            sameBase
+                = fullSubject.size() >= baseLength && sameBytes(fullSubject.first(baseLength), key.first(baseLength));
+            if (sameBase)
+                subjectTailPart = fullSubject.sliced(baseLength);
+        }
+        for (quint32 p = it.firstPart; p != 0; p = table.part(p).next) {
+            const ItemPart& part = table.part(p);
+            if (part.article == article)
                 return;
-            if (p.article == article) {
-                known = true;
+            if (sameBase && part.tail.length == static_cast<quint32>(subjectTailPart.size())
+                && sameBytes(table.str(part.tail), subjectTailPart))
                 return;
-            }
-            const QByteArrayView tail = table.str(p.tail);
-            if (mayBeRepost && fullSubject.size() == base.size() + tail.size() && fullSubject.startsWith(base)
-                && fullSubject.endsWith(tail))
-                known = true;
-        });
-        if (known)
-            return;
+        }
         // The shortened id is a view into messageId, so it survives the pool growing below.
         const QByteArrayView stored = compressMessageId(table.str(table.part(it.firstPart).messageId), messageId);
         table.appendPart(slot, article, bytes, subjectTail(key, fullSubject), stored);

@@ -3,6 +3,7 @@
 #include "headers/item_table.h"
 #include "headers/subject.h"
 
+#include <array>
 #include <functional>
 #include <set>
 
@@ -60,12 +61,25 @@ private:
         qint32 slot = 0;
     };
     [[nodiscard]] quint64 hashOf(QByteArrayView key, QByteArrayView poster) const;
+    [[nodiscard]] bool holds(int slot, QByteArrayView key, QByteArrayView poster) const;
     void growIndex();
+    void forgetRecent() { m_recent.fill(Entry()); }
     int newItemSlot();
 
     OpsLog& m_log;
     std::vector<Entry> m_index;
     qsizetype m_indexed = 0;
+    // The lines of a burst mostly continue the few posts in progress. Remembering their recent
+    // lookups spares a probe into the whole index, which on a large table misses every cache.
+    // Entries are what the index answered; any change to its answers (a deletion, a clear) empties it.
+    static constexpr size_t kRecent = 64;
+    mutable std::array<Entry, kRecent> m_recent {};
+    // The index probes with the low bits of a hash; the recent lookups are spread by the high ones.
+    Entry& recentFor(quint64 hash) const
+    {
+        static_assert(kRecent == 64);
+        return m_recent[hash >> 58];
+    }
     std::set<int> m_free;
     int m_capacity = 0;
     SubjectAnalysis m_analysis;

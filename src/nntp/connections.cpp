@@ -152,6 +152,8 @@ void Connections::dataArrived(Conn n)
         if (l.socket->state() == Socket::Closed)
             return;
     }
+    if (l.handler && !l.reader.pending().isEmpty())
+        l.handler->receiving(l.reader.pending().size());
     if (l.reader.error() != ReplyReader::Error::None) {
         const bool tooLong = l.reader.error() == ReplyReader::Error::StatusLineTooLong;
         const QString why = tooLong ? QStringLiteral("Server reply line too long, connection closed")

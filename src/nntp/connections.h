@@ -38,6 +38,8 @@ public:
     virtual void closedByPeer() {}
     virtual void socketError(int code, const QString& description) { (void)code, (void)description; }
     virtual void stopInactivityTimer() {}
+    // Bytes of a reply still arriving, after each read.
+    virtual void receiving(qsizetype pendingBytes) { (void)pendingBytes; }
     // Replies with a body, given the command last sent.
     [[nodiscard]] virtual bool multiLine(int code, const QByteArray& lastCommand) const;
     // The setup assistant brings its own server fields and message label.

@@ -85,10 +85,15 @@ void Socket::connectToHost(const QString& host, quint16 port)
 void Socket::close()
 {
     m_closingOurselves = true;
-    // A QUIT written just before must still leave.
-    if (m_socket.state() == QAbstractSocket::ConnectedState)
+    // A QUIT written just before must still leave, and unread input would turn the close into a
+    // reset that can overtake it.
+    if (m_socket.state() == QAbstractSocket::ConnectedState) {
         m_socket.flush();
-    m_socket.abort();
+        m_socket.readAll();
+        m_socket.disconnectFromHost();
+    }
+    if (m_socket.state() != QAbstractSocket::UnconnectedState)
+        m_socket.abort();
     m_failed = false;
     m_closingOurselves = false;
 }

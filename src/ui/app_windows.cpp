@@ -19,9 +19,19 @@ AppWindows::AppWindows(AppContext& context, QtPrompts& prompts)
     , m_splash(std::make_unique<SplashWindow>())
 {
     m_prompts.setWindowOpener([this](AppWindow w, bool modal) { openWindow(w, modal); });
+    m_prompts.setWindowHider([this](AppWindow w) {
+        if (w == AppWindow::Login && m_login)
+            m_login->hide();
+        else if ((w == AppWindow::Options || w == AppWindow::OptionsNewsgroups) && m_options)
+            m_options->hide();
+    });
 }
 
-AppWindows::~AppWindows() { m_prompts.setWindowOpener({}); }
+AppWindows::~AppWindows()
+{
+    m_prompts.setWindowOpener({});
+    m_prompts.setWindowHider({});
+}
 
 void AppWindows::splashSetMaximum(int maximum) { m_splash->setMaximum(maximum); }
 void AppWindows::splashSetValue(int value) { m_splash->setValue(value); }

@@ -295,8 +295,10 @@ void MainWindow::runCommand(Command command)
         if (QAbstractItemModel* model = m_views.at(ColumnLayouts::ProcessedView)->model())
             model->removeRows(0, model->rowCount());
         break;
-    // The scan abort, header, batch and viewer commands arrive with the parts that do the work.
     case Command::ScanStop:
+        m_ctx.scanConnection.AbortScan(true);
+        break;
+    // The header, batch and viewer commands arrive with the parts that do the work.
     case Command::Refresh:
     case Command::SaveHeaders:
     case Command::Restore:

@@ -57,3 +57,9 @@ void QtPrompts::openWindow(AppWindow window, bool modal)
     if (m_opener)
         m_opener(window, modal);
 }
+
+void QtPrompts::hideWindow(AppWindow window)
+{
+    if (m_hider)
+        m_hider(window);
+}

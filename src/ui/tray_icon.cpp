@@ -38,17 +38,21 @@ TrayIcon::~TrayIcon()
     delete m_menu;
 }
 
+// The platform may refuse an icon (no notification area, no image yet); what counts is that
+// the window is waiting behind it.
 void TrayIcon::show()
 {
+    m_shown = true;
     m_icon->show();
 }
 void TrayIcon::hide()
 {
+    m_shown = false;
     m_icon->hide();
 }
 bool TrayIcon::isVisible() const
 {
-    return m_icon->isVisible();
+    return m_shown;
 }
 bool TrayIcon::isAvailable() const
 {

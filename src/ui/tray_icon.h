@@ -32,4 +32,5 @@ private:
     QMenu* m_menu;
     QSystemTrayIcon* m_icon;
     bool m_forceAvailable = false;
+    bool m_shown = false;
 };

@@ -32,14 +32,7 @@ struct Fixture {
     }
     Cruncher::Burst burst(qint64 rangeEnd, qint64 groupLast = 100000) const { return {key, groupLast, rangeEnd, {}}; }
     QStringList log() const { return ctx.log.entries().stringList(); }
-    bool logged(const QString& text) const
-    {
-        for (const QString& l : log()) {
-            if (l.endsWith(text))
-                return true;
-        }
-        return false;
-    }
+    bool logged(const QString& text) const { return t.logged(text); }
 };
 
 QByteArray line(qint64 article, const QByteArray& subject, const QByteArray& from = "Poster <poster@example.com>")

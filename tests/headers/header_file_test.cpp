@@ -22,13 +22,13 @@ struct Bytes {
 };
 
 // The one-part item with key "a", poster "b", tail "c" and message-id "d" as the file holds it.
-QByteArray oneItem(quint8 group, qint32 article = 42)
+QByteArray oneItem(quint8 group, qint32 article = 42, qint16 deleted = 0)
 {
     Bytes r;
     r.str("a").i16(1).str("b").f64(37594.5).i16(1).i32(2).i32(0);
     r.str("").i32(0).str("").i32(0);         // entry 0
     r.str("c").i32(article).str("d").i32(99); // part 1
-    r.i16(0).u8(group);
+    r.i16(deleted).u8(group);
     return r.b;
 }
 
@@ -133,12 +133,44 @@ private slots:
         f.store.GNload(f.key);
         QCOMPARE(f.scan.table.count(), 1);
         QVERIFY(f.scan.table.memoryBytes() < 1024 * 1024);
+        QCOMPARE(f.scan.capacity(), 1 + ScanTable::kCapacityStep);
+        f.writeHeaders(file("TWB_01.00", 2147483647, oneItem(1)));
+        f.store.GNload(f.key);
+        QCOMPARE(f.scan.capacity(), 1 + ScanTable::kCapacityStep);
+        // A negative count is damage, not a size.
+        f.writeHeaders(file("TWB_01.00", -1577058304, oneItem(1)));
+        f.store.GNload(f.key);
+        QCOMPARE(f.scan.table.count(), 0);
+        QVERIFY(f.lastLog().contains(QStringLiteral("GNload Error:")));
+        f.store.GTload(f.key);
+        QCOMPARE(f.view.table.count(), 0);
+        QVERIFY(f.lastLog().contains(QStringLiteral("GTload Error:")));
         Bytes huge;
         huge.str("a").i16(1).str("b").f64(0).i16(1).i32(1 << 30).i32(0);
         f.writeHeaders(file("TWB_01.00", 1, huge.b + QByteArray(40, '\0')));
         f.store.GTload(f.key);
         QCOMPARE(f.view.table.count(), 0);
         QVERIFY(f.lastLog().contains(QStringLiteral("GTload Error:")));
+    }
+
+    void deletedItemsInTheFileAreFreeSlots()
+    {
+        Fixture f;
+        f.writeHeaders(file("TWB_01.00", 2, oneItem(1, 42, -1) + oneItem(1, 43)));
+        f.store.GNload(f.key);
+        QCOMPARE(f.scan.table.count(), 2);
+        QCOMPARE(f.scan.freeSlotCount(), 1);
+        QCOMPARE(f.scan.FindFreeSlot(), 1);
+        // The live item with the same key and poster is the one new parts join.
+        QCOMPARE(f.scan.FindHash("a", "b"), 2);
+
+        f.writeHeaders(file("TWB_01.00", 1, oneItem(1, 42, 5)));
+        f.store.GNload(f.key);
+        QCOMPARE(f.scan.FindHash("a", "b"), -1);
+        f.scan.maketree("a", "c", 44, "", "1", f.key, "b", "", "e");
+        QCOMPARE(f.scan.table.count(), 1);
+        QCOMPARE(f.scan.table.record(1).parts, (QList<ItemRecord::Part>{{"c", 44, "e", 1}}));
+        QVERIFY(!f.scan.table.item(1).isDeleted());
     }
 
     void largeArticleNumbersUseTheWideLayout()

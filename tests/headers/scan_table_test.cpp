@@ -73,6 +73,10 @@ private slots:
         f.file(shortKey, "hol (3/3)", 1);
         f.file(shortKey, "hol (3/3)", 2);
         QCOMPARE(f.articles(2), (QList<qint64>{1, 2}));
+        // A key shorter than the part-count suffix has no base name to compare reposts against.
+        f.file("notes", "notes", 3);
+        f.file("notes", "notes", 4);
+        QCOMPARE(f.articles(3), (QList<qint64>{3, 4}));
     }
 
     void messageIdsShareTheirTail()

@@ -59,6 +59,8 @@ public:
             onOpen(window, modal);
     }
 
+    void hideWindow(AppWindow window) override { hidden.append(window); }
+
     [[nodiscard]] bool wasOpened(AppWindow window) const
     {
         for (const Opened& o : opened) {
@@ -71,6 +73,7 @@ public:
     QStringList messages;
     QStringList questions;
     QList<Opened> opened;
+    QList<AppWindow> hidden;
     std::deque<bool> yesNoAnswers;
     QStringList inputAnswers; // a null entry answers Cancel
     std::function<void(AppWindow, bool)> onOpen;

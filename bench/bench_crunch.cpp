@@ -1,0 +1,252 @@
+// Crunching XOVER replies: lines per second over a large reply, how the cost per line holds up as
+// the scan table grows, and how late the event loop's timers run while a reply is crunched.
+// TW_XOVER_FILE=<file of overview lines> crunches that file instead of the generated reply.
+#include "header_engine.h"
+#include "overview_lines.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+
+#include <algorithm>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr qint64 kReplyLines = 1'000'000;
+constexpr qint64 kFreshBurstLines = 100'000;
+constexpr int kScalingRounds = 5;
+
+struct Reply {
+    QByteArray body;
+    qint64 lines = 0; // lines parse_xoverdata walks before its end mark
+    qint64 lastArticle = 0;
+};
+
+// Lines as parse_xoverdata walks them: up to the first empty or "." line.
+qint64 countLines(const QByteArray& body)
+{
+    qint64 n = 0;
+    qsizetype pos = 0;
+    while (pos < body.size()) {
+        qsizetype end = body.indexOf('\n', pos);
+        if (end < 0)
+            end = body.size();
+        const QByteArrayView line = QByteArrayView(body).sliced(pos, end - pos);
+        const QByteArrayView text = line.endsWith('\r') ? line.chopped(1) : line;
+        if (text.isEmpty() || text == ".")
+            break;
+        ++n;
+        pos = end + 1;
+    }
+    return n;
+}
+
+const Reply& reply()
+{
+    static const Reply r = [] {
+        Reply out;
+        const QByteArray file = qgetenv("TW_XOVER_FILE");
+        if (!file.isEmpty()) {
+            QFile f(QString::fromLocal8Bit(file));
+            if (!f.open(QIODevice::ReadOnly))
+                qFatal("cannot read %s", file.constData());
+            out.body = f.readAll();
+            out.lastArticle = 0x7fffffff;
+        } else {
+            bench::OverviewGenerator gen({});
+            out.body = gen.body(kReplyLines);
+            out.lastArticle = gen.nextArticle() - 1;
+        }
+        out.lines = countLines(out.body);
+        return out;
+    }();
+    return r;
+}
+
+void BM_CrunchReply(benchmark::State& state)
+{
+    const Reply& r = reply();
+    qint64 items = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto engine = std::make_unique<bench::HeaderEngine>();
+        state.ResumeTiming();
+        engine->cruncher.parse_xoverdata(r.body, engine->burst(r.lastArticle));
+        state.PauseTiming();
+        items = engine->main.scan.table.count();
+        engine.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * r.lines);
+    state.SetBytesProcessed(state.iterations() * r.body.size());
+    state.counters["lines"] = static_cast<double>(r.lines);
+    state.counters["items"] = static_cast<double>(items);
+}
+BENCHMARK(BM_CrunchReply)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// Splits a reply into its lines once, so the timed loop only files them.
+std::vector<QByteArrayView> splitLines(const QByteArray& body)
+{
+    std::vector<QByteArrayView> out;
+    qsizetype pos = 0;
+    while (pos < body.size()) {
+        const qsizetype end = body.indexOf('\r', pos);
+        if (end < 0)
+            break;
+        out.emplace_back(body.constData() + pos, end - pos);
+        pos = end + 2;
+    }
+    return out;
+}
+
+// A table of at least `items` items of one or two parts each, as many small posts leave it.
+std::unique_ptr<bench::HeaderEngine> prefilledEngine(qint64 items)
+{
+    auto engine = std::make_unique<bench::HeaderEngine>();
+    bench::OverviewOptions o;
+    o.seed = 7;
+    o.minParts = 1;
+    o.maxParts = 2;
+    o.concurrentPosts = 4;
+    bench::OverviewGenerator gen(o);
+    while (engine->main.scan.table.count() < items) {
+        const QByteArray chunk = gen.body(20'000);
+        for (QByteArrayView line : splitLines(chunk)) {
+            engine->cruncher.xover_proccess(line);
+            if (engine->main.scan.table.count() >= items)
+                break;
+        }
+    }
+    engine->main.scan.newItemCount = 0;
+    return engine;
+}
+
+// CPU time of this thread, page faults included: other programs on the machine do not count.
+double threadCpuNs()
+{
+    timespec t {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e9 + static_cast<double>(t.tv_nsec);
+}
+
+double crunchNsPerLine(bench::HeaderEngine& engine, const std::vector<QByteArrayView>& lines)
+{
+    const double start = threadCpuNs();
+    for (QByteArrayView line : lines)
+        engine.cruncher.xover_proccess(line);
+    return (threadCpuNs() - start) / static_cast<double>(lines.size());
+}
+
+// The same fresh bursts are filed into a table of 10,000 items and one of 1,000,000, alternately, so
+// both see the same machine state; the median round counts.
+void BM_CrunchLineCostByTableSize(benchmark::State& state)
+{
+    std::vector<QByteArray> bursts;
+    bench::OverviewOptions o;
+    o.seed = 11;
+    o.firstArticle = 600'000'000;
+    o.serialBase = 50'000'000;
+    bench::OverviewGenerator gen(o);
+    for (int i = 0; i < kScalingRounds; ++i)
+        bursts.push_back(gen.body(kFreshBurstLines));
+
+    std::vector<std::vector<QByteArrayView>> burstLines;
+    for (const QByteArray& burst : bursts)
+        burstLines.push_back(splitLines(burst));
+
+    std::vector<double> small, large;
+    qint64 largeItems = 0;
+    for (auto _ : state) {
+        // One small table per round, so each burst meets a table of 10,000 items; all are built
+        // before measuring, so no round files its lines into memory another table just freed.
+        std::vector<std::unique_ptr<bench::HeaderEngine>> littles;
+        for (int i = 0; i < kScalingRounds; ++i)
+            littles.push_back(prefilledEngine(10'000));
+        auto big = prefilledEngine(1'000'000);
+        largeItems = big->main.scan.table.count();
+        for (int i = 0; i < kScalingRounds; ++i) {
+            small.push_back(crunchNsPerLine(*littles[static_cast<size_t>(i)], burstLines[static_cast<size_t>(i)]));
+            large.push_back(crunchNsPerLine(*big, burstLines[static_cast<size_t>(i)]));
+        }
+    }
+    std::sort(small.begin(), small.end());
+    std::sort(large.begin(), large.end());
+    const double smallNs = small[small.size() / 2];
+    const double largeNs = large[large.size() / 2];
+    state.counters["ns_per_line_10k_items"] = smallNs;
+    state.counters["ns_per_line_1M_items"] = largeNs;
+    state.counters["ratio_1M_to_10k"] = largeNs / smallNs;
+    state.counters["items_in_large_table"] = static_cast<double>(largeItems);
+}
+BENCHMARK(BM_CrunchLineCostByTableSize)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The reply is crunched from inside a running event loop while a 5 ms timer ticks; the worst
+// lateness of a tick during the crunch is what a user would feel as a stall.
+void BM_CrunchTimerLateness(benchmark::State& state)
+{
+    const Reply& r = reply();
+    double worstLateMs = 0;
+    double finalLateMs = 0; // the tick that spans the end of the crunch and its quick save
+    qint64 ticks = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto engine = std::make_unique<bench::HeaderEngine>();
+        state.ResumeTiming();
+        QEventLoop loop;
+        QTimer timer;
+        timer.setTimerType(Qt::PreciseTimer);
+        timer.setInterval(5);
+        QElapsedTimer sinceTick;
+        bool crunching = false;
+        bool done = false;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            const double gapMs = static_cast<double>(sinceTick.nsecsElapsed()) / 1e6;
+            sinceTick.start();
+            if (crunching || done) {
+                worstLateMs = std::max(worstLateMs, gapMs - 5.0);
+                if (done)
+                    finalLateMs = gapMs - 5.0;
+                ++ticks;
+            }
+            if (done)
+                loop.quit();
+        });
+        QTimer::singleShot(30, [&] {
+            crunching = true;
+            engine->cruncher.parse_xoverdata(r.body, engine->burst(r.lastArticle));
+            crunching = false;
+            done = true;
+        });
+        sinceTick.start();
+        timer.start();
+        loop.exec();
+        state.PauseTiming();
+        engine.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * r.lines);
+    state.counters["worst_timer_late_ms"] = worstLateMs;
+    state.counters["final_tick_late_ms"] = finalLateMs;
+    state.counters["ticks"] = static_cast<double>(ticks);
+}
+BENCHMARK(BM_CrunchTimerLateness)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

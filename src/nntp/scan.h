@@ -1,0 +1,76 @@
+#pragma once
+
+#include "nntp/connections.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+
+class AppContext;
+
+// The scan over connection 1: each switched-on group of the list is selected with GROUP and its
+// new overview lines fetched with XOVER in bursts and crunched, with a watchdog for a silent
+// server, an emergency restart that resumes the interrupted group after a countdown, and abort.
+class ScanConnection : public QObject, public ConnectionHandler {
+    Q_OBJECT
+public:
+    // Reply modes of the scan connection.
+    static constexpr int kNoGroup = -1;
+    static constexpr int kGroupAccepted = 8;
+    static constexpr int kGroupSent = 9;
+    static constexpr int kBurst = 12;
+
+    explicit ScanConnection(AppContext& context, QObject* parent = nullptr);
+    ~ScanConnection() override;
+
+    void StartScan();
+    void ScanNextGroup(bool advance);
+    void RequestXoverBurst();
+    void AbortScan(bool byUser);
+    void EmergencyRestart();
+
+    // Timer ticks, public so tests drive them with an injected clock.
+    void watchdogTick();
+    void countdownTick();
+
+    [[nodiscard]] bool scanning() const { return m_scanning; }
+    [[nodiscard]] int groupIndex() const { return m_groupIndex; }
+    [[nodiscard]] bool countdownArmed() const { return m_countdownArmed; }
+    [[nodiscard]] int countdown() const { return m_countdown; }
+    [[nodiscard]] bool watchdogActive() const { return m_watchdog.isActive(); }
+
+    // ConnectionHandler
+    void startWork() override;
+    void reply(const Reply& reply) override;
+    void closedByPeer() override;
+    void socketError(int code, const QString& description) override;
+    void stopInactivityTimer() override;
+    void receiving(qsizetype pendingBytes) override;
+
+private:
+    void groupReply(const Reply& reply);
+    void burstArrived(const Reply& reply);
+    void criticalError(const Reply& reply);
+    void completeScan();
+    void saveCurrentGroup();
+    void markIncomplete();
+    [[nodiscard]] QString elapsedAndRate(qint64 seconds) const;
+    [[nodiscard]] qint64 secondsSinceStart() const;
+
+    AppContext& m_ctx;
+    QTimer m_watchdog;  // Timerbot1
+    QTimer m_countdownTimer; // Timer1
+    int m_groupIndex = 0;
+    bool m_scanning = false;
+    quint8 m_key = 0;
+    QByteArray m_name;
+    qint64 m_first = 0;
+    qint64 m_last = 0;
+    qint64 m_articleCount = 0;
+    qint64 m_burstEnd = 0;
+    qint64 m_previousBurstStart = 0;
+    QDateTime m_scanStart;
+    int m_countdown = 0;
+    bool m_countdownArmed = false;
+    bool m_crunching = false;
+};
