@@ -94,6 +94,8 @@ private slots:
         f.addGroup("alt.test");
         f.ctx.settings.chkAllowRestart = 0;
         f.ctx.settings.sldTimeout = 60;
+        f.server.clearRules();
+        f.server.on(QStringLiteral("GROUP alt.test")).reply("211 250 1 250 alt.test\r\n");
         f.server.onPrefix(QStringLiteral("XOVER ")).stall();
         f.ctx.scanConnection.StartScan();
         QTRY_VERIFY_WITH_TIMEOUT(f.server.commands().contains(QStringLiteral("XOVER 2-101")), 5000);
