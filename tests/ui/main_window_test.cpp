@@ -393,8 +393,9 @@ private slots:
         t.ctx->settings.chkSysTray = 1;
         tray->setAvailableForTests(true);
         w.setWindowState(Qt::WindowMinimized);
+        // The hide happens on the next turn of the event loop.
+        QTRY_VERIFY(tray->isVisible());
         QTRY_VERIFY(!w.isVisible());
-        QVERIFY(tray->isVisible());
         entry("mnuRestore")->trigger();
         QVERIFY(w.isVisible());
         QVERIFY(!w.isMinimized());
