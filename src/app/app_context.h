@@ -17,6 +17,8 @@
 #include "nntp/connections.h"
 #include "nntp/scan.h"
 
+#include <QByteArray>
+
 #include <functional>
 
 class Clock;
@@ -47,6 +49,12 @@ struct SubsystemHooks {
     std::function<void()> downloadBatch;
     std::function<bool()> batchHasWork;
     std::function<bool()> scanInProgress;
+    // Between the header view and the batch.
+    std::function<bool(qint64 article, quint8 groupKey)> inBatch;
+    std::function<void(qint64 article, quint8 groupKey)> removeExpiredFromBatch;
+    std::function<void()> showCats;
+    std::function<void(const QByteArray& itemKey)> refreshItemRow;
+    std::function<void()> refreshBatchLife;
 };
 
 // Owns everything program-wide for the whole run. Each test builds its own on a temporary folder.
