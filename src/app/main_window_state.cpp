@@ -94,3 +94,11 @@ void MainWindowState::setCountdown(int seconds)
     m_countdown = seconds;
     emit countdownChanged(seconds);
 }
+
+void MainWindowState::setIndicatorBusy(bool busy)
+{
+    if (m_indicatorBusy == busy)
+        return;
+    m_indicatorBusy = busy;
+    emit indicatorChanged(busy);
+}

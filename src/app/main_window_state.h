@@ -73,6 +73,10 @@ public:
     [[nodiscard]] int countdown() const { return m_countdown; }
     void setCountdown(int seconds);
 
+    // The status light beside the download buttons: red while a download runs.
+    [[nodiscard]] bool indicatorBusy() const { return m_indicatorBusy; }
+    void setIndicatorBusy(bool busy);
+
 signals:
     void textChanged(MainWindowState::Label label, const QString& text);
     void progressChanged(MainWindowState::Bar bar, int value, int maximum);
@@ -82,6 +86,7 @@ signals:
     void titleChanged(const QString& title);
     void minimizedChanged(bool minimized);
     void countdownChanged(int seconds);
+    void indicatorChanged(bool busy);
 
 private:
     QHash<Label, QString> m_texts;
@@ -92,4 +97,5 @@ private:
     bool m_minimized = false;
     QString m_title;
     int m_countdown = 0;
+    bool m_indicatorBusy = false;
 };

@@ -475,6 +475,20 @@ int Newsgroups::rowCount(const QModelIndex& parent) const
 
 int Newsgroups::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
 
+void Newsgroups::ResetGroupIcons()
+{
+    for (int i = 0; i < m_rows.size(); ++i)
+        setGroupIcon(i, 1);
+}
+
+void Newsgroups::setGroupIcon(int row, int icon)
+{
+    if (row < 0 || row >= m_rows.size() || m_rows[row].icon == icon)
+        return;
+    m_rows[row].icon = icon;
+    emit dataChanged(index(row, 0), index(row, 0), {IconRole});
+}
+
 QVariant Newsgroups::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= m_rows.size())
@@ -487,6 +501,8 @@ QVariant Newsgroups::data(const QModelIndex& index, int role) const
         return m_records[row.record].key;
     case GreyedRole:
         return m_records[row.record].off;
+    case IconRole:
+        return row.icon;
     default:
         return {};
     }

@@ -20,7 +20,7 @@ class Newsgroups : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { NameColumn, UnreadColumn, LastReadColumn, FirstColumn, LastColumn, TotalColumn, ColumnCount };
-    enum Role { KeyRole = Qt::UserRole, GreyedRole };
+    enum Role { KeyRole = Qt::UserRole, GreyedRole, IconRole };
     static constexpr const char* kNoGroup = "no group (Display Disable)";
 
     struct Services {
@@ -76,6 +76,10 @@ public:
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
+    // Small icon of every row back to 1; the scanned group's row shows 2.
+    void ResetGroupIcons();
+    void setGroupIcon(int row, int icon);
+
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     void sort(int column, Qt::SortOrder order) override;
@@ -87,6 +91,7 @@ signals:
 private:
     struct Row {
         int record = 0; // index into m_records
+        int icon = 1;   // 2 marks the group being scanned
         std::array<QString, ColumnCount> cells;
     };
 

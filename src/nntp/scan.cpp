@@ -53,6 +53,7 @@ void ScanConnection::StartScan()
         c.CloseSocket(Conn::Scan);
     }
     m_previousBurstStart = 0;
+    stopReplies();
     c.quitSent = false;
     m_countdownArmed = false;
     m_ctx.prompts.hideWindow(AppWindow::Login);
@@ -79,6 +80,7 @@ void ScanConnection::ScanNextGroup(bool advance)
         m_ctx.window.setProgressMaximum(Bar::EntireScan, groups.groupCount());
     } else if (advance) {
         ++m_groupIndex;
+        callHook(m_ctx.hooks.refreshBatchLife);
         saveCurrentGroup();
         m_ctx.scan.newItemCount = 0;
     }
@@ -103,15 +105,40 @@ void ScanConnection::ScanNextGroup(bool advance)
     m_name = groups.ngGroupNameByKey(m_key);
     groups.groupSelected = false;
     m_previousBurstStart = 0;
+    m_ahead = false;
     m_ctx.headers.GNload(m_key);
     m_ctx.connections.SendLine(Conn::Scan, "GROUP " + m_name);
     m_ctx.connections.replyMode = kGroupSent;
+    groups.ResetGroupIcons();
+    groups.setGroupIcon(row - 1, 2);
 }
 
 void ScanConnection::reply(const Reply& r)
 {
+    m_ctx.connections.lastActivity = m_ctx.clock.now();
+    // Crunching lets events run, and with a request kept in flight the next burst may complete
+    // meanwhile: it waits until the current one is filed.
+    if (m_crunching) {
+        m_waiting.push_back(r);
+        return;
+    }
+    handleReply(r);
+    while (!m_crunching && !m_waiting.empty()) {
+        const Reply next = std::move(m_waiting.front());
+        m_waiting.pop_front();
+        handleReply(next);
+    }
+}
+
+void ScanConnection::stopReplies()
+{
+    m_waiting.clear();
+    m_ahead = false;
+}
+
+void ScanConnection::handleReply(const Reply& r)
+{
     Connections& c = m_ctx.connections;
-    c.lastActivity = m_ctx.clock.now();
     if (c.replyMode == kBurst) {
         burstArrived(r);
         return;
@@ -209,12 +236,41 @@ void ScanConnection::receiving(qsizetype pendingBytes)
                            false);
 }
 
+void ScanConnection::requestAhead()
+{
+    // The crunch will leave the mark at this burst's end, so the next range is known now; asking
+    // for it before crunching keeps the server sending while we file.
+    if (m_ahead || m_last <= m_burstEnd)
+        return;
+    m_aheadStart = m_burstEnd;
+    m_aheadEnd = m_burstEnd + m_ctx.settings.sldXOVER;
+    m_ahead = true;
+    m_ctx.connections.SendLine(Conn::Scan,
+                               "XOVER " + QByteArray::number(m_aheadStart + 1) + '-' + QByteArray::number(m_aheadEnd));
+}
+
+void ScanConnection::takeAhead()
+{
+    m_ahead = false;
+    m_previousBurstStart = m_aheadStart;
+    m_burstEnd = m_aheadEnd;
+    m_ctx.connections.replyMode = kBurst;
+}
+
 void ScanConnection::burstArrived(const Reply& r)
 {
-    // An error answer to XOVER ends the burst as an empty one instead of waiting for the watchdog.
+    // A failing server must not have its range skipped: that is a critical error like any other.
+    if (r.code == 400 || (r.code >= 500 && r.code <= 503)) {
+        m_ahead = false;
+        criticalError(r);
+        return;
+    }
+    // Any other error answer ends the burst as an empty one instead of waiting for the watchdog.
     const QByteArray body = r.code == 224 ? r.body : QByteArray();
     if (r.code != 224)
         m_ctx.log.WriteLog(QString::fromLatin1(r.statusLine), true);
+    else
+        requestAhead();
     m_ctx.log.WriteLog(QStringLiteral("Header burst downloaded: ") + displayText(m_name) + QStringLiteral(", ")
                            + QString::number(body.size()) + QStringLiteral(" bytes"),
                        true);
@@ -230,6 +286,8 @@ void ScanConnection::burstArrived(const Reply& r)
     const GroupRecord* record = m_ctx.groups.recordByKey(m_key);
     if (!record || record->unread < 1)
         ScanNextGroup(true);
+    else if (m_ahead)
+        takeAhead();
     else
         RequestXoverBurst();
 }
@@ -267,6 +325,7 @@ void ScanConnection::completeScan()
 {
     m_ctx.window.setProgress(Bar::EntireScan, 0);
     m_ctx.window.setProgress(Bar::ThisGroup, 0);
+    m_ctx.groups.ResetGroupIcons();
     m_groupIndex = 0;
     const qint64 elapsed = secondsSinceStart();
     if (m_ctx.scan.scanHeaderCount >= 1)
@@ -278,6 +337,7 @@ void ScanConnection::completeScan()
                                               + QLocale::system().toString(now.time(), QLocale::ShortFormat)
                                               + QStringLiteral(" (complete)"));
     m_ctx.cues.PlayCue(QStringLiteral("twv003.wav"));
+    callHook(m_ctx.hooks.refreshBatchLife);
     saveCurrentGroup();
     m_scanning = false;
     m_ctx.window.setEnabled(Control::SaveHeaders, true);
@@ -351,11 +411,13 @@ void ScanConnection::EmergencyRestart()
         return;
     }
     c.CloseSocket(Conn::Scan);
+    stopReplies();
     m_watchdog.stop();
     saveCurrentGroup();
     m_ctx.window.setEnabled(Control::Scan, true);
     if (!m_ctx.settings.chkAllowRestart)
         return;
+    m_ctx.window.setIndicatorBusy(false);
     m_scanning = false;
     markIncomplete();
     m_ctx.window.setEnabled(Control::SaveHeaders, true);
@@ -398,6 +460,7 @@ void ScanConnection::AbortScan(bool byUser)
         m_ctx.cruncher.cancel();
     m_ctx.connections.QuitConnection(Conn::Scan);
     m_watchdog.stop();
+    stopReplies();
     if (m_scanning) {
         m_scanning = false;
         m_ctx.window.setEnabled(Control::SaveHeaders, true);
@@ -411,7 +474,9 @@ void ScanConnection::AbortScan(bool byUser)
         }
         markIncomplete();
     }
+    m_ctx.groups.ResetGroupIcons();
     m_groupIndex = 0;
+    callHook(m_ctx.hooks.refreshBatchLife);
     m_countdownArmed = false;
     m_countdown = m_ctx.settings.Rescan_Time;
     m_ctx.window.setCountdown(0);

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <deque>
+
 class AppContext;
 
 // The scan over connection 1: each switched-on group of the list is selected with GROUP and its
@@ -48,12 +50,16 @@ public:
     void receiving(qsizetype pendingBytes) override;
 
 private:
+    void handleReply(const Reply& reply);
     void groupReply(const Reply& reply);
+    void requestAhead();
+    void takeAhead();
     void burstArrived(const Reply& reply);
     void criticalError(const Reply& reply);
     void completeScan();
     void saveCurrentGroup();
     void markIncomplete();
+    void stopReplies();
     [[nodiscard]] QString elapsedAndRate(qint64 seconds) const;
     [[nodiscard]] qint64 secondsSinceStart() const;
 
@@ -73,4 +79,10 @@ private:
     int m_countdown = 0;
     bool m_countdownArmed = false;
     bool m_crunching = false;
+    // Replies that arrived while a burst was being crunched, handled once it is done.
+    std::deque<Reply> m_waiting;
+    // The XOVER already sent for the burst after the one being crunched.
+    bool m_ahead = false;
+    qint64 m_aheadStart = 0;
+    qint64 m_aheadEnd = 0;
 };

@@ -18,6 +18,7 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <QToolBar>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -95,6 +96,9 @@ void MainWindow::bindState()
     });
     connect(&state, &MainWindowState::statsVisibleChanged, this, &MainWindow::showStats);
     connect(&state, &MainWindowState::titleChanged, this, &QWidget::setWindowTitle);
+    connect(&state, &MainWindowState::indicatorChanged, this, [this](bool busy) {
+        m_light->setIcon(builtinImage(busy ? QStringLiteral("light_busy") : QStringLiteral("light_idle")));
+    });
 
     for (auto it = m_labels.cbegin(); it != m_labels.cend(); ++it)
         showText(it.key(), state.text(it.key()));

@@ -7,7 +7,9 @@
 #include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QApplication>
 #include <QIdentityProxyModel>
+#include <QStyle>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
@@ -18,16 +20,27 @@
 
 namespace {
 
-// Switched-off groups are drawn greyed.
+// Switched-off groups are drawn greyed; the group being scanned has its own icon.
 class GreyedRows : public QIdentityProxyModel {
 public:
-    using QIdentityProxyModel::QIdentityProxyModel;
+    explicit GreyedRows(QObject* parent)
+        : QIdentityProxyModel(parent)
+        , m_group(QApplication::style()->standardIcon(QStyle::SP_DirIcon))
+        , m_scanning(QApplication::style()->standardIcon(QStyle::SP_BrowserReload))
+    {
+    }
     QVariant data(const QModelIndex& index, int role) const override
     {
         if (role == Qt::ForegroundRole && QIdentityProxyModel::data(index, Newsgroups::GreyedRole).toBool())
             return QPalette().brush(QPalette::Disabled, QPalette::Text);
+        if (role == Qt::DecorationRole && index.column() == Newsgroups::NameColumn)
+            return QIdentityProxyModel::data(index, Newsgroups::IconRole).toInt() == 2 ? m_scanning : m_group;
         return QIdentityProxyModel::data(index, role);
     }
+
+private:
+    QIcon m_group;
+    QIcon m_scanning;
 };
 
 QPushButton* commandButton(const char* name, const QString& caption, const QString& tip, QWidget* parent)

@@ -4,7 +4,11 @@
 #include "support/test_context.h"
 #include "support/test_registry.h"
 
+#include <QMap>
 #include <QTest>
+
+#include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -17,7 +21,7 @@ QByteArray overview(qint64 first, qint64 last)
     return out + ".\r\n";
 }
 
-// Serves GROUP and XOVER for alt.test holding articles 1..last.
+// Serves GROUP and XOVER for alt.test holding articles 1..last; a test's own rules go first.
 struct Fixture {
     TestContext t;
     FakeNntpServer server;
@@ -32,6 +36,9 @@ struct Fixture {
         ctx.settings.chkEnableLogging = 1;
         ctx.settings.Cache_Path = t.dir.path() + QStringLiteral("/cache/");
         ctx.settings.sldXOVER = 100;
+    }
+    void serveGroup()
+    {
         server.on(QStringLiteral("GROUP alt.test")).reply([this](const QString&) {
             return "211 " + QByteArray::number(last) + " 1 " + QByteArray::number(last) + " alt.test\r\n";
         });
@@ -49,6 +56,22 @@ struct Fixture {
         return ctx.groups.ngFindKeyByGroupName(name);
     }
     qint32 storedItems(quint8 key) { return twb::RecordReader(ctx.headers.headerPath(key)).count(); }
+    // How often each article number is a part in the group's header file.
+    QMap<qint64, int> storedArticles(quint8 key)
+    {
+        twb::RecordReader reader(ctx.headers.headerPath(key));
+        ItemTable table;
+        while (reader.readNext(table)) {
+        }
+        QMap<qint64, int> seen;
+        for (int slot = 1; slot <= table.count(); ++slot)
+            table.forEachPart(table.item(slot), [&seen](const ItemPart& p) { ++seen[p.article]; });
+        return seen;
+    }
+    void waitForScanEnd()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(!ctx.scanConnection.scanning() && ctx.connections.state(Conn::Scan) == 0, 30000);
+    }
 };
 
 } // namespace
@@ -58,12 +81,13 @@ class ScanTest : public QObject {
 private slots:
     void scansEveryGroupInBurstsAndOnlyNewArticlesNextTime()
     {
-        for (const Delivery& d : {Delivery::whole(), Delivery::chunks(7)}) {
+        for (const Delivery& d : {Delivery::whole(), Delivery::chunks(61)}) {
             Fixture f(d);
+            f.server.on(QStringLiteral("GROUP alt.none")).reply("411 no such group\r\n");
+            f.serveGroup();
             const quint8 key = f.addGroup("alt.test");
             f.addGroup("alt.off");
             f.ctx.groups.toggleRows({1});
-            f.server.on(QStringLiteral("GROUP alt.none")).reply("411 no such group\r\n");
             f.addGroup("alt.none");
             f.ctx.scanConnection.StartScan();
             QTRY_VERIFY_WITH_TIMEOUT(f.t.logged(QStringLiteral(" HPS.")), 60000);
@@ -94,7 +118,6 @@ private slots:
         f.addGroup("alt.test");
         f.ctx.settings.chkAllowRestart = 0;
         f.ctx.settings.sldTimeout = 60;
-        f.server.clearRules();
         f.server.on(QStringLiteral("GROUP alt.test")).reply("211 250 1 250 alt.test\r\n");
         f.server.onPrefix(QStringLiteral("XOVER ")).stall();
         f.ctx.scanConnection.StartScan();
@@ -112,6 +135,98 @@ private slots:
         f.ctx.scanConnection.AbortScan(true);
         QVERIFY(!f.ctx.scanConnection.scanning());
         QCOMPARE(f.ctx.scanConnection.groupIndex(), 0);
+    }
+
+    void interruptedScanResumesAfterTheCountdownWithNothingLostOrTwice()
+    {
+        struct Fault {
+            const char* name;
+            std::function<void(FakeNntpServer&)> script;
+        };
+        const QByteArray half = overview(102, 201).left(3000);
+        const QList<Fault> faults{
+            {"drop mid-burst", [half](FakeNntpServer& s) { s.on(QStringLiteral("XOVER 102-201")).reply(half).thenClose().once(); }},
+            {"503", [](FakeNntpServer& s) { s.on(QStringLiteral("XOVER 102-201")).reply("503 timeout\r\n").once(); }},
+            {"400", [](FakeNntpServer& s) { s.on(QStringLiteral("XOVER 202-301")).reply("400 going down\r\n").once(); }},
+            {"dropped at GROUP", [](FakeNntpServer& s) { s.on(QStringLiteral("GROUP alt.test")).drop().once(); }},
+        };
+        for (const Fault& fault : faults) {
+            Fixture f(Delivery::chunks(997));
+            fault.script(f.server);
+            f.serveGroup();
+            const quint8 key = f.addGroup("alt.test");
+            f.ctx.settings.chkAllowRestart = 1;
+            f.ctx.settings.chkRestart500 = 1;
+            f.ctx.settings.Rescan_Time = 3;
+            f.ctx.scanConnection.StartScan();
+            QTRY_VERIFY2_WITH_TIMEOUT(f.t.logged(QStringLiteral("Emergency Reconnect in 3 seconds.")), fault.name, 20000);
+            QVERIFY2(!f.ctx.scanConnection.scanning(), fault.name);
+            QVERIFY(f.ctx.window.text(MainWindowState::Label::LastScan).endsWith(QStringLiteral(" (incomplete)")));
+            const qint64 markAtBreak = f.ctx.groups.ngReadMarkByKey(key);
+
+            for (int i = 0; i < 3; ++i)
+                f.ctx.scanConnection.countdownTick();
+            QVERIFY(!f.ctx.scanConnection.countdownArmed());
+            f.waitForScanEnd();
+            QVERIFY2(f.t.logged(QStringLiteral(" HPS.")), fault.name);
+            QVERIFY(f.ctx.groups.ngReadMarkByKey(key) >= markAtBreak);
+            QCOMPARE(f.ctx.groups.ngReadMarkByKey(key), 250);
+            const QMap<qint64, int> seen = f.storedArticles(key);
+            QCOMPARE(seen.size(), 249);
+            QCOMPARE(seen.firstKey(), 2);
+            QCOMPARE(seen.lastKey(), 250);
+            QVERIFY2(std::all_of(seen.cbegin(), seen.cend(), [](int n) { return n == 1; }), fault.name);
+            QCOMPARE(f.server.connectionCount(), 2);
+            // The resumed scan picks up the interrupted group; it is not a new scan.
+            QCOMPARE(f.t.logCount(QStringLiteral("Scan Initiated...")), 1);
+        }
+    }
+
+    void errorAnswersEndTheBurstOrTheGroupAtOnce()
+    {
+        Fixture f;
+        f.server.on(QStringLiteral("XOVER 102-201")).reply("423 no articles in that range\r\n").once();
+        f.serveGroup();
+        const quint8 key = f.addGroup("alt.test");
+        f.ctx.scanConnection.StartScan();
+        f.waitForScanEnd();
+        QTRY_COMPARE(f.server.commands(), (QStringList{"GROUP alt.test", "XOVER 2-101", "XOVER 102-201", "XOVER 202-301", "QUIT"}));
+        QVERIFY(f.t.logged(QStringLiteral("423 no articles in that range")));
+        QCOMPARE(f.storedItems(key), 149);
+
+        // 421, 423 and 205 in answer to GROUP, and 500 without restart: each as the table says.
+        Fixture g;
+        g.server.on(QStringLiteral("GROUP alt.a")).reply("421 no next article\r\n");
+        g.server.on(QStringLiteral("GROUP alt.b")).reply("423 bad number\r\n");
+        g.server.on(QStringLiteral("GROUP alt.c")).reply("500 what?\r\n");
+        g.serveGroup();
+        for (const char* name : {"alt.a", "alt.b", "alt.c"})
+            g.addGroup(name);
+        g.ctx.settings.chkRestart500 = 0;
+        g.ctx.scanConnection.StartScan();
+        QTRY_VERIFY_WITH_TIMEOUT(g.t.prompts.messages.contains(QStringLiteral("Error: 500 what?")), 10000);
+        QCOMPARE(g.server.commands(), (QStringList{"GROUP alt.a", "GROUP alt.b", "GROUP alt.c"}));
+        QVERIFY(g.t.logged(QStringLiteral("423 no such article number in this group")));
+        QCOMPARE(g.ctx.connections.state(Conn::Scan), 0);
+        QVERIFY(g.ctx.window.isEnabled(MainWindowState::Control::Scan));
+    }
+
+    void userAbortDuringABurstKeepsWhatWasCrunched()
+    {
+        Fixture f;
+        f.last = 3000;
+        f.ctx.settings.sldXOVER = 1000;
+        f.server.on(QStringLiteral("XOVER 1002-2001")).stall();
+        f.serveGroup();
+        const quint8 key = f.addGroup("alt.test");
+        f.ctx.scanConnection.StartScan();
+        QTRY_VERIFY_WITH_TIMEOUT(f.server.commands().contains(QStringLiteral("XOVER 1002-2001")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.ctx.groups.ngReadMarkByKey(key) == 1001, 10000);
+        f.ctx.scanConnection.AbortScan(true);
+        QCOMPARE(f.t.logCount(QStringLiteral("Scan Aborted by user. 1000 headers read in")), 1);
+        QCOMPARE(f.storedItems(key), 1000);
+        QCOMPARE(f.ctx.groups.recordByKey(key)->unread, 1999);
+        QTRY_COMPARE(f.ctx.connections.state(Conn::Scan), 0);
     }
 };
 

@@ -30,6 +30,12 @@ QByteArray TestContext::readFile(const QString& name) const
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+int TestContext::logCount(const QString& text) const
+{
+    const QStringList entries = ctx->log.entries().stringList();
+    return static_cast<int>(std::count_if(entries.cbegin(), entries.cend(), [&](const QString& l) { return l.contains(text); }));
+}
+
 bool TestContext::logged(const QString& text) const
 {
     const QStringList entries = ctx->log.entries().stringList();

@@ -17,6 +17,8 @@ public:
     [[nodiscard]] QByteArray readFile(const QString& name) const;
     // Whether a log list entry ends with the text (entries start with the time).
     [[nodiscard]] bool logged(const QString& text) const;
+    // How many log list entries contain the text.
+    [[nodiscard]] int logCount(const QString& text) const;
     // Builds a fresh context on the same folder, as a restart of the program would.
     AppContext& restart();
 
