@@ -192,8 +192,9 @@ void ScanConnection::groupReply(const Reply& r)
     if (m_first - 2 <= mark && mark <= m_last + 2) {
         fresh = m_last - mark;
     } else {
-        groups.set_high_msg(m_key, m_first, true);
-        fresh = m_articleCount;
+        // The mark stands just below the first article, so the first burst reads that one too.
+        groups.set_high_msg(m_key, m_first - 1, true);
+        fresh = m_articleCount + 1;
     }
     const QString name = displayText(m_name);
     if (fresh < 1)
@@ -214,7 +215,7 @@ void ScanConnection::RequestXoverBurst()
     m_ctx.connections.replyMode = kBurst;
     qint64 start = groups.ngReadMarkByKey(m_key);
     if (start == 0)
-        start = m_first;
+        start = std::max<qint64>(0, m_first - 1);
     if (start == m_previousBurstStart && start != 0) {
         // The last burst did not move the mark: the group is done.
         if (m_last <= start)

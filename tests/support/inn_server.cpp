@@ -52,6 +52,18 @@ bool InnServer::run(const QStringList& args, QByteArray* output) const
     return finished && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
+bool InnServer::postGenerated(const QStringList& args) const
+{
+    const QString file = m_dir.filePath(QStringLiteral("generated.txt"));
+    QProcess p;
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start(QStringLiteral("python3"), QStringList{QStringLiteral(TW_SOURCE_DIR "/tools/make_articles.py")} + args
+                                           + QStringList{QStringLiteral("--out"), file});
+    if (!p.waitForFinished(kScriptTimeoutMs) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return false;
+    return run({QStringLiteral("post"), m_dir.path(), file});
+}
+
 bool InnServer::post(const QByteArray& articles) const
 {
     const QString file = m_dir.filePath(QStringLiteral("post.txt"));

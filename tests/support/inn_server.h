@@ -18,6 +18,8 @@ public:
     bool run(const QStringList& args, QByteArray* output = nullptr) const;
     // Posts complete articles (each ended by a "." line) through the fast feed.
     bool post(const QByteArray& articles) const;
+    // Posts what tools/make_articles.py writes for ARGS (without --out); true on success.
+    bool postGenerated(const QStringList& args) const;
 
 private:
     QString m_script;

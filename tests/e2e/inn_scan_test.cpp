@@ -1,0 +1,137 @@
+#include "headers/item_table.h"
+#include "support/inn_server.h"
+#include "support/stored_items.h"
+#include "support/test_context.h"
+#include "support/test_registry.h"
+
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+struct PostedGroup {
+    const char* name;
+    qint64 articles;
+    int items;
+};
+
+// alt.binaries.test: four binaries of five parts in the three subject styles, three text posts.
+const PostedGroup kBinaries{"alt.binaries.test", 23, 7};
+// alt.test: one binary of two parts, four text posts.
+const PostedGroup kText{"alt.test", 6, 5};
+
+bool postBoth(const InnServer& inn)
+{
+    return inn.postGenerated({"--group", kBinaries.name, "--binaries", "4", "--parts", "5", "--text", "3",
+                              "--seed", "7"})
+        && inn.postGenerated({"--group", kText.name, "--binaries", "1", "--parts", "2", "--text", "4", "--seed", "8"});
+}
+
+void pointAt(AppContext& ctx, const InnServer& inn, const TestContext& t)
+{
+    ctx.settings.News_Host = QStringLiteral("127.0.0.1");
+    ctx.settings.News_Port = QString::number(inn.port());
+    ctx.settings.chkEnableLogging = 1;
+    ctx.settings.chkModeReader = 1;
+    ctx.settings.Download_Path = t.path(QStringLiteral("download/"));
+    ctx.settings.Cache_Path = t.path(QStringLiteral("cache/"));
+    ctx.settings.sldXOVER = 20;
+}
+
+// Checks the written files of one group: each posted article a part exactly once, the read
+// mark at the last article, the multipart items complete.
+void checkGroup(TestContext& t, const PostedGroup& g, qint64 articles, int items)
+{
+    AppContext& fresh = t.restart();
+    fresh.settingsFile.LoadOptions();
+    fresh.groups.ngLoadFavs();
+    const quint8 key = fresh.groups.ngFindKeyByGroupName(g.name);
+    QVERIFY(key != 0);
+    QCOMPARE(fresh.groups.ngReadMarkByKey(key), articles);
+    const QString path = fresh.headers.headerPath(key);
+    QVERIFY2(holdsEachArticleOnce(storedArticles(path), 1, articles), g.name);
+    const ItemTable table = loadStoredItems(path);
+    QCOMPARE(table.count(), items);
+    for (int slot = 1; slot <= table.count(); ++slot) {
+        const Item& it = table.item(slot);
+        if (it.totalParts > 0)
+            QCOMPARE(it.partCount, static_cast<quint32>(it.totalParts));
+    }
+}
+
+} // namespace
+
+class InnScanTest : public QObject {
+    Q_OBJECT
+private slots:
+    void scanFindsEveryPostedArticleOnceAndLaterOnlyNewOnes()
+    {
+        InnServer inn;
+        if (!inn.unavailable().isEmpty())
+            QSKIP(qPrintable(inn.unavailable()));
+        QVERIFY(postBoth(inn));
+
+        TestContext t;
+        pointAt(*t.ctx, inn, t);
+        t.ctx->groups.ngAddGroup(kBinaries.name);
+        t.ctx->groups.ngAddGroup(kText.name);
+        auto scan = [&t] {
+            t.ctx->scanConnection.StartScan();
+            QTRY_VERIFY_WITH_TIMEOUT(t.logCount(QStringLiteral("Scan Complete.")) == 1, 30000);
+            QTRY_COMPARE(t.ctx->connections.state(Conn::Scan), 0);
+            t.ctx->settingsFile.SaveOptions();
+        };
+        scan();
+        QVERIFY(t.logged(QStringLiteral("23 new articles in alt.binaries.test")));
+        checkGroup(t, kBinaries, kBinaries.articles, kBinaries.items);
+        checkGroup(t, kText, kText.articles, kText.items);
+
+        pointAt(*t.ctx, inn, t);
+        scan();
+        QVERIFY(t.logged(QStringLiteral("0 new articles in alt.binaries.test")));
+        QCOMPARE(t.logCount(QStringLiteral("Scan Complete. No new headers read in")), 1);
+
+        QVERIFY(inn.postGenerated({"--group", kBinaries.name, "--binaries", "1", "--parts", "3", "--text", "2",
+                                   "--seed", "9"}));
+        pointAt(*t.ctx, inn, t);
+        scan();
+        QVERIFY(t.logged(QStringLiteral("5 new articles in alt.binaries.test")));
+        checkGroup(t, kBinaries, kBinaries.articles + 5, kBinaries.items + 3);
+        checkGroup(t, kText, kText.articles, kText.items);
+    }
+
+    void scanSwitchScansWhenTheProgramStarts()
+    {
+        InnServer inn;
+        if (!inn.unavailable().isEmpty())
+            QSKIP(qPrintable(inn.unavailable()));
+        QVERIFY(postBoth(inn));
+
+        TestContext t;
+        pointAt(*t.ctx, inn, t);
+        t.ctx->settings.chkLogFile = 1;
+        t.ctx->settingsFile.SaveOptions();
+        t.ctx->groups.ngAddGroup(kBinaries.name);
+        t.ctx->groups.ngAddGroup(kText.name);
+        t.ctx->groups.ngSaveFavs();
+
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TIDEWHELK_HOME"), t.dir.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        program.setProcessEnvironment(env);
+        program.setProcessChannelMode(QProcess::ForwardedChannels);
+        program.start(QStringLiteral(TW_EXECUTABLE), {QStringLiteral("/SCAN")});
+        QVERIFY(program.waitForStarted());
+        // The list is saved once the scan completes; until then favs.txt holds no read marks.
+        QTRY_VERIFY_WITH_TIMEOUT(t.readFile(QStringLiteral("OPSLOG.TXT")).contains("Scan Complete."), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(t.readFile(QStringLiteral("OPSLOG.TXT")).contains("Connection Closed"), 10000);
+        program.terminate();
+        QVERIFY(program.waitForFinished(10000) || (program.kill(), program.waitForFinished(5000)));
+        checkGroup(t, kBinaries, kBinaries.articles, kBinaries.items);
+        checkGroup(t, kText, kText.articles, kText.items);
+    }
+};
+
+TW_TEST(InnScanTest)
+#include "inn_scan_test.moc"
