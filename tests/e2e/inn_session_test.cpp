@@ -62,7 +62,7 @@ private slots:
         const QStringList log = ctx.log.entries().stringList();
         QVERIFY(log.join(u'\n').contains(QStringLiteral("Sending MODE READER request")));
 
-        // Without delayed-ACK stalls, sequential round trips take a fraction of a millisecond each.
+        // Delayed-ACK stalls would cost 40 ms per round trip, 8 s in all; a busy machine stays far below.
         loop.groups = 0;
         loop.wanted = 200;
         QElapsedTimer timer;
@@ -71,7 +71,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(loop.groups, 200, 20000);
         const qint64 ms = timer.elapsed();
         qInfo("200 GROUP round trips took %lld ms", ms);
-        QVERIFY2(ms < 1000, qPrintable(QStringLiteral("%1 ms").arg(ms)));
+        QVERIFY2(ms < 4000, qPrintable(QStringLiteral("%1 ms").arg(ms)));
 
         ctx.connections.QuitConnection(Conn::Scan);
         QCOMPARE(ctx.connections.state(Conn::Scan), 0);
