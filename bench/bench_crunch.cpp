@@ -4,6 +4,8 @@
 #include "header_engine.h"
 #include "overview_lines.h"
 
+#include "bench_main.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -240,13 +242,4 @@ BENCHMARK(BM_CrunchTimerLateness)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+TW_BENCHMARK_QT_MAIN()

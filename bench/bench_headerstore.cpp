@@ -5,6 +5,8 @@
 
 #include "headers/header_file.h"
 
+#include "bench_main.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -117,14 +119,4 @@ BENCHMARK(BM_GNload)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    // Saves and loads let the event loop run between records, as in the program.
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+TW_BENCHMARK_QT_MAIN()

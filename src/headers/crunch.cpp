@@ -134,10 +134,13 @@ void Cruncher::xover_proccess(QByteArrayView line)
             break;
         from = next + 1;
     }
-    const QByteArrayView subject = fields[0];
-    const QByteArray poster = parseFrom(fields[1]);
+    // The header file keeps each text in at most 65,535 bytes; a longer one (only a hostile server
+    // sends such) is cut here, so the item keeps the same key after a save and a load.
+    constexpr qsizetype kMaxField = 60'000;
+    const QByteArrayView subject = fields[0].first(std::min(fields[0].size(), kMaxField));
+    const QByteArray poster = parseFrom(fields[1].first(std::min(fields[1].size(), kMaxField)));
     QByteArrayView id = fields[3];
-    id = id.size() >= 2 ? id.sliced(1, id.size() - 2) : QByteArrayView();
+    id = id.size() >= 2 ? id.sliced(1, std::min(id.size() - 2, kMaxField)) : QByteArrayView();
     if (killTest && killTest(subject, poster)) {
         m.log.WriteLog(QStringLiteral("Kill Filtered: ") + QString::fromLatin1(subject) + QStringLiteral(" : ")
                            + QString::number(article),

@@ -15,8 +15,12 @@ Socket::Socket(QObject* parent)
         emit connected();
     });
     connect(&m_socket, &QTcpSocket::readyRead, this, [this] {
-        armQuickAck();
-        emit dataArrival();
+        // A handler that lets events run (crunching does) hears of bytes arriving meanwhile only
+        // here: the socket never signals them again while its handler is still running.
+        do {
+            armQuickAck();
+            emit dataArrival();
+        } while (m_socket.state() == QAbstractSocket::ConnectedState && m_socket.bytesAvailable() > 0);
     });
     connect(&m_socket, &QTcpSocket::disconnected, this, [this] {
         if (!m_closingOurselves)

@@ -37,6 +37,29 @@ struct Fixture {
     bool logged(const QString& text) const { return t.logged(text); }
 };
 
+// Lets events run while it handles the first reply, as crunching a burst does, and meanwhile
+// the answer to its next command arrives.
+class NestingHandler final : public ConnectionHandler {
+public:
+    explicit NestingHandler(Connections& c)
+        : m_connections(c)
+    {
+    }
+    void startWork() override { m_connections.SendLine(Conn::Scan, "GROUP a"); }
+    void reply(const Reply& r) override
+    {
+        replies.append(r.statusLine);
+        if (replies.size() == 1) {
+            m_connections.SendLine(Conn::Scan, "GROUP b");
+            QTest::qWait(300);
+        }
+    }
+    QList<QByteArray> replies;
+
+private:
+    Connections& m_connections;
+};
+
 const QList<Delivery> kDeliveries{Delivery::whole(), Delivery::chunks(1), Delivery::chunks(3)};
 
 } // namespace
@@ -127,6 +150,18 @@ private slots:
         QTRY_COMPARE(f.handler.started, 1);
         QVERIFY(f.logged(QStringLiteral("Requesting slave status")));
         QCOMPARE(f.server.commands(), QStringList{QStringLiteral("SLAVE")});
+    }
+
+    void bytesArrivingWhileAReplyIsHandledAreNotLeftUnread()
+    {
+        Fixture f;
+        NestingHandler nesting(f.ctx.connections);
+        f.ctx.connections.setHandler(Conn::Scan, &nesting);
+        f.server.on(QStringLiteral("GROUP a")).reply("211 1 1 1 a\r\n");
+        f.server.on(QStringLiteral("GROUP b")).reply("211 2 2 2 b\r\n");
+        f.ctx.connections.OpenConnection(Conn::Scan);
+        QTRY_COMPARE(nesting.replies.size(), 2);
+        QCOMPARE(nesting.replies.last(), QByteArray("211 2 2 2 b"));
     }
 
     void coalescedRepliesAreFramedOneByOne()
