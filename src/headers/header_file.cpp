@@ -3,6 +3,7 @@
 #include <QSaveFile>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include <unistd.h>
@@ -17,7 +18,8 @@ constexpr qint64 kPartBytes64 = 2 + 8 + 2 + 4;
 // An item record without its two strings and its parts: total, date, array header, deleted, group.
 constexpr qint64 kItemFixedBytes = 2 + 8 + 10 + 2 + 1;
 
-constexpr qsizetype kWriteChunk = 4 * 1024 * 1024;
+// Small enough that writing and syncing one chunk keeps the window responsive (well under 50 ms).
+constexpr qsizetype kWriteChunk = 1024 * 1024;
 
 qsizetype storedLength(QByteArrayView s)
 {
@@ -304,32 +306,35 @@ bool writeTable(const QString& path, const ItemTable& table, QString* errorText,
 {
     const Layout l = layoutOf(table, perItem);
     // One buffer, written out whenever it fills: a large table never has its whole file in memory.
-    std::vector<char> buffer(static_cast<size_t>(std::min<qint64>(kWriteChunk, l.fileBytes())));
+    auto capacity = static_cast<size_t>(std::min<qint64>(kWriteChunk, l.fileBytes()));
+    auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
     const bool sync = l.fileBytes() > kWriteChunk;
     QSaveFile file(path);
     bool ok = file.open(QIODevice::WriteOnly);
     qint64 used = 13;
-    Writer header { buffer.data() };
+    Writer header { buffer.get() };
     writeHeader(header, l);
     for (int slot = 1; ok && slot <= table.count(); ++slot) {
         const Item& it = table.item(slot);
         if (it.isDeleted())
             continue;
         const qint64 need = recordBytes(table, it, l);
-        if (used + need > static_cast<qint64>(buffer.size())) {
-            ok = writeOut(file, buffer.data(), used, sync);
+        if (used + need > static_cast<qint64>(capacity)) {
+            ok = writeOut(file, buffer.get(), used, sync);
             used = 0;
-            if (need > static_cast<qint64>(buffer.size()))
-                buffer.resize(static_cast<size_t>(need));
+            if (need > static_cast<qint64>(capacity)) {
+                capacity = static_cast<size_t>(need);
+                buffer = std::make_unique_for_overwrite<char[]>(capacity);
+            }
         }
-        Writer w { buffer.data() + used };
+        Writer w { buffer.get() + used };
         writeRecord(w, table, it, l);
-        Q_ASSERT(w.p == buffer.data() + used + need);
+        Q_ASSERT(w.p == buffer.get() + used + need);
         used += need;
         if (perItem)
             perItem();
     }
-    ok = ok && writeOut(file, buffer.data(), used, false);
+    ok = ok && writeOut(file, buffer.get(), used, false);
     return commitOrExplain(file, ok, errorText);
 }
 
