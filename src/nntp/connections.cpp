@@ -62,7 +62,7 @@ bool Connections::OpenConnection(Conn n)
         return false;
     }
     if (n == Conn::Scan) {
-        lastActivity = m_ctx.clock.now();
+        lastActivityMs = m_ctx.clock.monotonicMs();
         connectionActive = true;
     }
     l.reader.clear();
@@ -140,7 +140,7 @@ void Connections::dataArrived(Conn n)
     Link& l = link(n);
     l.reader.append(l.socket->takeData());
     if (n == Conn::Scan)
-        lastActivity = m_ctx.clock.now();
+        lastActivityMs = m_ctx.clock.monotonicMs();
     const QByteArray& command = l.lastCommand;
     auto isMultiLine = [&l, &command](int code) {
         return l.handler ? l.handler->multiLine(code, command) : isMultiLineCode(code);

@@ -74,7 +74,7 @@ public:
     int replyMode = -1;
     bool modeReaderPending = false;
     bool quitSent = false; // of the scan connection
-    QDateTime lastActivity; // of the scan connection
+    qint64 lastActivityMs = 0; // of the scan connection, on the monotonic clock
     std::function<bool()> downloadBusy;
 
 private:

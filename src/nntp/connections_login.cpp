@@ -96,7 +96,7 @@ void Connections::greeting(Conn n, const Reply& reply)
     }
     m_ctx.log.WriteLog(QString::fromLatin1(reply.statusLine), true);
     if (n == Conn::Scan) {
-        lastActivity = m_ctx.clock.now();
+        lastActivityMs = m_ctx.clock.monotonicMs();
         connectionActive = true;
     }
     if (ConnectionHandler* h = link(n).handler)

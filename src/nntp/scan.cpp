@@ -115,7 +115,7 @@ void ScanConnection::ScanNextGroup(bool advance)
 
 void ScanConnection::reply(const Reply& r)
 {
-    m_ctx.connections.lastActivity = m_ctx.clock.now();
+    m_ctx.connections.lastActivityMs = m_ctx.clock.monotonicMs();
     // Crunching lets events run, and with a request kept in flight the next burst may complete
     // meanwhile: it waits until the current one is filed.
     if (m_crunching) {
@@ -276,11 +276,11 @@ void ScanConnection::burstArrived(const Reply& r)
                            + QString::number(body.size()) + QStringLiteral(" bytes"),
                        true);
     Cruncher::Burst burst{m_key, m_last, m_burstEnd, m_scanStart};
-    m_ctx.cruncher.onActivity = [this] { m_ctx.connections.lastActivity = m_ctx.clock.now(); };
+    m_ctx.cruncher.onActivity = [this] { m_ctx.connections.lastActivityMs = m_ctx.clock.monotonicMs(); };
     m_crunching = true;
     m_ctx.cruncher.parse_xoverdata(body, burst);
     m_crunching = false;
-    m_ctx.connections.lastActivity = m_ctx.clock.now();
+    m_ctx.connections.lastActivityMs = m_ctx.clock.monotonicMs();
     // The scan may have been stopped while the crunch let events run.
     if (!m_scanning || m_ctx.connections.state(Conn::Scan) != Socket::Connected)
         return;
@@ -390,7 +390,7 @@ void ScanConnection::watchdogTick()
         m_watchdog.stop();
         return;
     }
-    const qint64 elapsed = c.lastActivity.secsTo(m_ctx.clock.now());
+    const qint64 elapsed = (m_ctx.clock.monotonicMs() - c.lastActivityMs) / 1000;
     if (elapsed > m_ctx.settings.sldTimeout) {
         m_ctx.log.WriteLog(QStringLiteral("WARNING: Server not responding -- %1 second timeout triggered, closing "
                                           "connection")
