@@ -20,13 +20,6 @@ const PostedGroup kBinaries{"alt.binaries.test", 23, 7};
 // alt.test: one binary of two parts, four text posts.
 const PostedGroup kText{"alt.test", 6, 5};
 
-bool postBoth(const InnServer& inn)
-{
-    return inn.postGenerated({"--group", kBinaries.name, "--binaries", "4", "--parts", "5", "--text", "3",
-                              "--seed", "7"})
-        && inn.postGenerated({"--group", kText.name, "--binaries", "1", "--parts", "2", "--text", "4", "--seed", "8"});
-}
-
 void pointAt(AppContext& ctx, const InnServer& inn, const TestContext& t)
 {
     ctx.settings.News_Host = QStringLiteral("127.0.0.1");
@@ -37,6 +30,23 @@ void pointAt(AppContext& ctx, const InnServer& inn, const TestContext& t)
     ctx.settings.Cache_Path = t.path(QStringLiteral("cache/"));
     ctx.settings.sldXOVER = 20;
 }
+
+// A private INN 2 holding both groups, and a program folder pointed at it listing them.
+struct Setup {
+    InnServer inn;
+    TestContext t;
+
+    bool prepare()
+    {
+        pointAt(*t.ctx, inn, t);
+        t.ctx->groups.ngAddGroup(kBinaries.name);
+        t.ctx->groups.ngAddGroup(kText.name);
+        return inn.postGenerated({"--group", kBinaries.name, "--binaries", "4", "--parts", "5", "--text", "3",
+                                  "--seed", "7"})
+            && inn.postGenerated(
+                {"--group", kText.name, "--binaries", "1", "--parts", "2", "--text", "4", "--seed", "8"});
+    }
+};
 
 // Checks the written files of one group: each posted article a part exactly once, the read
 // mark at the last article, the multipart items complete.
@@ -66,15 +76,12 @@ class InnScanTest : public QObject {
 private slots:
     void scanFindsEveryPostedArticleOnceAndLaterOnlyNewOnes()
     {
-        InnServer inn;
-        if (!inn.unavailable().isEmpty())
-            QSKIP(qPrintable(inn.unavailable()));
-        QVERIFY(postBoth(inn));
-
-        TestContext t;
-        pointAt(*t.ctx, inn, t);
-        t.ctx->groups.ngAddGroup(kBinaries.name);
-        t.ctx->groups.ngAddGroup(kText.name);
+        Setup s;
+        if (!s.inn.unavailable().isEmpty())
+            QSKIP(qPrintable(s.inn.unavailable()));
+        QVERIFY(s.prepare());
+        TestContext& t = s.t;
+        const InnServer& inn = s.inn;
         auto scan = [&t] {
             t.ctx->scanConnection.StartScan();
             QTRY_VERIFY_WITH_TIMEOUT(t.logCount(QStringLiteral("Scan Complete.")) == 1, 30000);
@@ -102,17 +109,13 @@ private slots:
 
     void scanSwitchScansWhenTheProgramStarts()
     {
-        InnServer inn;
-        if (!inn.unavailable().isEmpty())
-            QSKIP(qPrintable(inn.unavailable()));
-        QVERIFY(postBoth(inn));
-
-        TestContext t;
-        pointAt(*t.ctx, inn, t);
+        Setup s;
+        if (!s.inn.unavailable().isEmpty())
+            QSKIP(qPrintable(s.inn.unavailable()));
+        QVERIFY(s.prepare());
+        TestContext& t = s.t;
         t.ctx->settings.chkLogFile = 1;
         t.ctx->settingsFile.SaveOptions();
-        t.ctx->groups.ngAddGroup(kBinaries.name);
-        t.ctx->groups.ngAddGroup(kText.name);
         t.ctx->groups.ngSaveFavs();
 
         QProcess program;
