@@ -20,6 +20,7 @@ AppContext::AppContext(const ProgramFolder& programFolder, const AppServices& se
               scan, view)
     , cruncher({log, settings, groups, window, clock, headers, scan, view, yield})
     , scanConnection(*this)
+    , batch(*this)
 {
     hooks.startScan = [this] { scanConnection.StartScan(); };
     hooks.scanInProgress = [this] { return scanConnection.scanning(); };
@@ -27,6 +28,12 @@ AppContext::AppContext(const ProgramFolder& programFolder, const AppServices& se
     hooks.fillViewGroups = [this] { groups.ngRebuildGroupCombo(); };
     hooks.createHashIndex = [this] { scan.ClearHash(); };
     hooks.saveViewedGroupHeaders = [this] { headers.SaveViewChanges(); };
+    hooks.loadBatch = [this] { batch.LoadBatch(); };
+    hooks.batchHasWork = [this] { return batch.hasWork(); };
+    hooks.inBatch = [this](qint64 article, quint8 groupKey) { return batch.InBatch(article, groupKey); };
+    hooks.removeExpiredFromBatch
+        = [this](qint64 article, quint8 groupKey) { batch.RemoveExpiredFromBatch(article, groupKey); };
+    hooks.refreshBatchLife = [this] { batch.RefreshBatchLife(); };
     hooks.releaseTables = [this] {
         scan.reset();
         view.table.clear();

@@ -10,6 +10,7 @@
 #include "app/settings_file.h"
 #include "app/view_layout.h"
 #include "app/event_yield.h"
+#include "batch/batch.h"
 #include "groups/newsgroups.h"
 #include "headers/crunch.h"
 #include "headers/header_store.h"
@@ -85,6 +86,7 @@ public:
     HeaderStore headers;
     Cruncher cruncher;
     ScanConnection scanConnection;
+    Batch batch;
     SubsystemHooks hooks;
 
     // Applied to the main window at start-up, refreshed from it at shutdown.

@@ -184,6 +184,8 @@ qint64 roundHalfEven(double value) { return static_cast<qint64>(std::nearbyint(v
 namespace {
 const QDate kOleEpoch(1899, 12, 30);
 constexpr qint64 kMsPerDay = 86'400'000;
+constexpr double kOleMin = -657434; // 0100-01-01
+constexpr double kOleMax = 2958466; // 10000-01-01
 } // namespace
 
 double toOleDate(const QDateTime& dateTime)
@@ -196,6 +198,9 @@ double toOleDate(const QDateTime& dateTime)
 
 QDateTime fromOleDate(double oleDate)
 {
+    // Dates come from files too: anything outside the years 100 to 9999 is no date at all.
+    if (!(oleDate >= kOleMin && oleDate < kOleMax))
+        return {};
     const double whole = std::trunc(oleDate);
     const qint64 ms = std::llround(std::fabs(oleDate - whole) * kMsPerDay);
     QDate date = kOleEpoch.addDays(static_cast<qint64>(whole));

@@ -29,6 +29,7 @@ namespace fmt {
 
 // Dates as days since 1899-12-30 with the time of day as the fraction, in local time.
 [[nodiscard]] double toOleDate(const QDateTime& dateTime);
+// Invalid for values outside the years 100 to 9999 (and for NaN).
 [[nodiscard]] QDateTime fromOleDate(double oleDate);
 
 [[nodiscard]] QString hhmmss(const QTime& time);

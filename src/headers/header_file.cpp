@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include <unistd.h>
@@ -182,6 +183,26 @@ bool RecordReader::readNext(ItemTable& into)
 
 namespace {
 
+// The items a file holds: the table's live items in slot order, or the given slots in their order.
+struct Selection {
+    const ItemTable& table;
+    std::span<const int> order;
+    bool liveOnly;
+
+    template <class F> void each(F&& f) const
+    {
+        if (liveOnly) {
+            for (int slot = 1; slot <= table.count(); ++slot) {
+                if (!table.item(slot).isDeleted())
+                    f(table.item(slot));
+            }
+            return;
+        }
+        for (int slot : order)
+            f(table.item(slot));
+    }
+};
+
 // What the records of a file depend on: whether any article number needs 64 bits. Found by one
 // walk over the live items, which also sizes the whole file.
 struct Layout {
@@ -203,14 +224,12 @@ qint64 storedLength(StrRef s)
     return std::min<qint64>(s.length, 65535);
 }
 
-// perItem runs after each live item: on a large table this walk alone is long enough to be felt.
-Layout layoutOf(const ItemTable& table, const std::function<void()>& perItem)
+// perItem runs after each item: on a large table this walk alone is long enough to be felt.
+Layout layoutOf(const Selection& sel, const std::function<void()>& perItem)
 {
     Layout l;
-    for (int slot = 1; slot <= table.count(); ++slot) {
-        const Item& it = table.item(slot);
-        if (it.isDeleted())
-            continue;
+    const ItemTable& table = sel.table;
+    sel.each([&](const Item& it) {
         ++l.live;
         l.parts += it.partCount;
         l.textBytes += storedLength(it.key) + storedLength(it.poster);
@@ -220,7 +239,7 @@ Layout layoutOf(const ItemTable& table, const std::function<void()>& perItem)
         });
         if (perItem)
             perItem();
-    }
+    });
     return l;
 }
 
@@ -280,31 +299,26 @@ bool commitOrExplain(QSaveFile& file, bool ok, QString* errorText)
     return false;
 }
 
-} // namespace
-
-QByteArray serialize(const ItemTable& table, const std::function<void()>& perItem)
+QByteArray serializeSelection(const Selection& sel, const std::function<void()>& perItem)
 {
     // Sized exactly first, then written through a raw pointer: appending field by field costs
     // more than the copying itself on tables of a million parts.
-    const Layout l = layoutOf(table, perItem);
+    const Layout l = layoutOf(sel, perItem);
     QByteArray out(static_cast<qsizetype>(l.fileBytes()), Qt::Uninitialized);
     Writer w { out.data() };
     writeHeader(w, l);
-    for (int slot = 1; slot <= table.count(); ++slot) {
-        const Item& it = table.item(slot);
-        if (it.isDeleted())
-            continue;
-        writeRecord(w, table, it, l);
+    sel.each([&](const Item& it) {
+        writeRecord(w, sel.table, it, l);
         if (perItem)
             perItem();
-    }
+    });
     Q_ASSERT(w.p == out.constData() + out.size());
     return out;
 }
 
-bool writeTable(const QString& path, const ItemTable& table, QString* errorText, const std::function<void()>& perItem)
+bool writeSelection(const QString& path, const Selection& sel, QString* errorText, const std::function<void()>& perItem)
 {
-    const Layout l = layoutOf(table, perItem);
+    const Layout l = layoutOf(sel, perItem);
     // One buffer, written out whenever it fills: a large table never has its whole file in memory.
     auto capacity = static_cast<size_t>(std::min<qint64>(kWriteChunk, l.fileBytes()));
     auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
@@ -314,11 +328,10 @@ bool writeTable(const QString& path, const ItemTable& table, QString* errorText,
     qint64 used = 13;
     Writer header { buffer.get() };
     writeHeader(header, l);
-    for (int slot = 1; ok && slot <= table.count(); ++slot) {
-        const Item& it = table.item(slot);
-        if (it.isDeleted())
-            continue;
-        const qint64 need = recordBytes(table, it, l);
+    sel.each([&](const Item& it) {
+        if (!ok)
+            return;
+        const qint64 need = recordBytes(sel.table, it, l);
         if (used + need > static_cast<qint64>(capacity)) {
             ok = writeOut(file, buffer.get(), used, sync);
             used = 0;
@@ -328,14 +341,36 @@ bool writeTable(const QString& path, const ItemTable& table, QString* errorText,
             }
         }
         Writer w { buffer.get() + used };
-        writeRecord(w, table, it, l);
+        writeRecord(w, sel.table, it, l);
         Q_ASSERT(w.p == buffer.get() + used + need);
         used += need;
         if (perItem)
             perItem();
-    }
+    });
     ok = ok && writeOut(file, buffer.get(), used, false);
     return commitOrExplain(file, ok, errorText);
+}
+
+} // namespace
+
+QByteArray serialize(const ItemTable& table, const std::function<void()>& perItem)
+{
+    return serializeSelection({ table, {}, true }, perItem);
+}
+
+QByteArray serialize(const ItemTable& table, std::span<const int> order)
+{
+    return serializeSelection({ table, order, false }, {});
+}
+
+bool writeTable(const QString& path, const ItemTable& table, QString* errorText, const std::function<void()>& perItem)
+{
+    return writeSelection(path, { table, {}, true }, errorText, perItem);
+}
+
+bool writeTable(const QString& path, const ItemTable& table, std::span<const int> order, QString* errorText)
+{
+    return writeSelection(path, { table, order, false }, errorText, {});
 }
 
 bool writeFile(

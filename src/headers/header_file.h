@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <span>
 
 // "headers.twb": magic, item count, then the item records. Article numbers are 32-bit under
 // "TWB_01.00"; a table holding a larger one is written as "TWB_02.00" with 64-bit numbers.
@@ -53,6 +54,8 @@ private:
 
 // The bytes of a header file holding the table's live items (or those the filter keeps).
 [[nodiscard]] QByteArray serialize(const ItemTable& table, const std::function<void()>& perItem = {});
+// The bytes of a file holding the slots of order in that order, each written as live.
+[[nodiscard]] QByteArray serialize(const ItemTable& table, std::span<const int> order);
 // Writes through a temporary file and a rename; false with errorText on failure (the old file stays).
 // A large content is written in chunks, each synced to disk, with perChunk called between them.
 [[nodiscard]] bool writeFile(
@@ -61,5 +64,8 @@ private:
 // never held in memory.
 [[nodiscard]] bool writeTable(
     const QString& path, const ItemTable& table, QString* errorText, const std::function<void()>& perItem = {});
+// Writes serialize(table, order) the same way.
+[[nodiscard]] bool writeTable(
+    const QString& path, const ItemTable& table, std::span<const int> order, QString* errorText);
 
 } // namespace twb

@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+#include <limits>
+
 class FormatTest : public QObject {
     Q_OBJECT
 private slots:
@@ -70,6 +72,11 @@ private slots:
         QCOMPARE(fmt::toOleDate(when) - fmt::toOleDate(QDateTime(QDate(2026, 12, 1), QTime(23, 59, 59))), 6.0);
         // A time that rounds up to midnight moves to the next day instead of an invalid time.
         QCOMPARE(fmt::fromOleDate(2.9999999999), QDateTime(QDate(1900, 1, 2), QTime(0, 0)));
+        // Dates read from files can be any bits.
+        QCOMPARE(fmt::fromOleDate(2958465.5).date(), QDate(9999, 12, 31));
+        QVERIFY(!fmt::fromOleDate(std::numeric_limits<double>::quiet_NaN()).isValid());
+        QVERIFY(!fmt::fromOleDate(1e300).isValid());
+        QVERIFY(!fmt::fromOleDate(-1e19).isValid());
     }
 
     void timeText() { QCOMPARE(fmt::hhmmss(QTime(7, 5, 3)), QStringLiteral("07:05:03")); }
