@@ -36,6 +36,10 @@ void Cruncher::parse_xoverdata(const QByteArray& body, const Burst& burst)
 {
     m_burst = burst;
     m_watch.Reset();
+    if (m_quickSaveScan != burst.scanStart) {
+        m_quickSaveScan = burst.scanStart;
+        m_lastQuickSaveMs = m.clock.monotonicMs();
+    }
     m.scan.burstHeaderCount = 0;
     m.scan.groupKey = burst.groupKey;
     m.scan.nowOle = fmt::toOleDate(m.clock.now());
@@ -152,9 +156,11 @@ void Cruncher::xover_proccess(QByteArrayView line)
 
 void Cruncher::Qsave()
 {
-    if (m.scan.newItemCount < m.scan.quickSaveThreshold())
+    if (m.scan.newItemCount < m.scan.quickSaveThreshold()
+        || m.clock.monotonicMs() - m_lastQuickSaveMs < kQuickSaveIntervalMs)
         return;
     m.scan.newItemCount = 0;
+    m_lastQuickSaveMs = m.clock.monotonicMs();
     m.log.WriteLog(QStringLiteral("----Qsave---------"), true);
     const bool compacts = m.scan.freeSlotCount() > 0;
     m.store.GNsave(m_burst.groupKey);

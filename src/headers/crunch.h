@@ -6,6 +6,7 @@
 #include <QDateTime>
 
 #include <functional>
+#include <optional>
 
 class Clock;
 class EventYield;
@@ -47,7 +48,10 @@ public:
     // body: the overview lines of one XOVER reply, CR LF ended, without status and "." lines.
     void parse_xoverdata(const QByteArray& body, const Burst& burst);
     void xover_proccess(QByteArrayView line);
+    // Saves the scan table once enough new items have come in, but not more often than every
+    // kQuickSaveIntervalMs: rewriting a large table costs more than scanning does.
     void Qsave();
+    static constexpr qint64 kQuickSaveIntervalMs = 30'000;
     void CrunchProgress();
     // Stops the crunch running now at its next yield (the scan was aborted).
     void cancel() { m_cancelled = true; }
@@ -67,4 +71,7 @@ private:
     Burst m_burst;
     qint64 m_highest = 0;
     bool m_cancelled = false;
+    // When the running scan last saved its table (or started), on the monotonic clock.
+    std::optional<QDateTime> m_quickSaveScan;
+    qint64 m_lastQuickSaveMs = 0;
 };

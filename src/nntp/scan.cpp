@@ -105,7 +105,7 @@ void ScanConnection::ScanNextGroup(bool advance)
     m_name = groups.ngGroupNameByKey(m_key);
     groups.groupSelected = false;
     m_previousBurstStart = 0;
-    m_ahead = false;
+    m_requested.clear();
     m_ctx.headers.GNload(m_key);
     m_ctx.connections.SendLine(Conn::Scan, "GROUP " + m_name);
     m_ctx.connections.replyMode = kGroupSent;
@@ -133,7 +133,7 @@ void ScanConnection::reply(const Reply& r)
 void ScanConnection::stopReplies()
 {
     m_waiting.clear();
-    m_ahead = false;
+    m_requested.clear();
 }
 
 void ScanConnection::handleReply(const Reply& r)
@@ -223,10 +223,13 @@ void ScanConnection::RequestXoverBurst()
         ScanNextGroup(true);
         return;
     }
-    m_burstEnd = start + m_ctx.settings.sldXOVER;
-    m_previousBurstStart = start;
-    m_ctx.connections.SendLine(Conn::Scan,
-                               "XOVER " + QByteArray::number(start + 1) + '-' + QByteArray::number(m_burstEnd));
+    sendXover(start, start + m_ctx.settings.sldXOVER);
+}
+
+void ScanConnection::sendXover(qint64 start, qint64 end)
+{
+    m_requested.push_back({start, end});
+    m_ctx.connections.SendLine(Conn::Scan, "XOVER " + QByteArray::number(start + 1) + '-' + QByteArray::number(end));
 }
 
 void ScanConnection::receiving(qsizetype pendingBytes)
@@ -239,30 +242,27 @@ void ScanConnection::receiving(qsizetype pendingBytes)
 
 void ScanConnection::requestAhead()
 {
-    // The crunch will leave the mark at this burst's end, so the next range is known now; asking
-    // for it before crunching keeps the server sending while we file.
-    if (m_ahead || m_last <= m_burstEnd)
-        return;
-    m_aheadStart = m_burstEnd;
-    m_aheadEnd = m_burstEnd + m_ctx.settings.sldXOVER;
-    m_ahead = true;
-    m_ctx.connections.SendLine(Conn::Scan,
-                               "XOVER " + QByteArray::number(m_aheadStart + 1) + '-' + QByteArray::number(m_aheadEnd));
-}
-
-void ScanConnection::takeAhead()
-{
-    m_ahead = false;
-    m_previousBurstStart = m_aheadStart;
-    m_burstEnd = m_aheadEnd;
-    m_ctx.connections.replyMode = kBurst;
+    // The crunch leaves the mark at a burst's end, so the ranges that follow are known now; asking
+    // for them before crunching keeps the server sending while we file.
+    while (m_requested.size() < kRequestsAhead) {
+        const qint64 from = m_requested.empty() ? m_burstEnd : m_requested.back().end;
+        if (from >= m_last)
+            break;
+        sendXover(from, from + m_ctx.settings.sldXOVER);
+    }
 }
 
 void ScanConnection::burstArrived(const Reply& r)
 {
+    // Replies come in the order of the requests.
+    if (!m_requested.empty()) {
+        m_previousBurstStart = m_requested.front().start;
+        m_burstEnd = m_requested.front().end;
+        m_requested.pop_front();
+    }
     // A failing server must not have its range skipped: that is a critical error like any other.
     if (r.code == 400 || (r.code >= 500 && r.code <= 503)) {
-        m_ahead = false;
+        m_requested.clear();
         criticalError(r);
         return;
     }
@@ -287,9 +287,7 @@ void ScanConnection::burstArrived(const Reply& r)
     const GroupRecord* record = m_ctx.groups.recordByKey(m_key);
     if (!record || record->unread < 1)
         ScanNextGroup(true);
-    else if (m_ahead)
-        takeAhead();
-    else
+    else if (m_requested.empty())
         RequestXoverBurst();
 }
 

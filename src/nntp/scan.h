@@ -52,8 +52,8 @@ public:
 private:
     void handleReply(const Reply& reply);
     void groupReply(const Reply& reply);
+    void sendXover(qint64 start, qint64 end);
     void requestAhead();
-    void takeAhead();
     void burstArrived(const Reply& reply);
     void criticalError(const Reply& reply);
     void completeScan();
@@ -81,8 +81,13 @@ private:
     bool m_crunching = false;
     // Replies that arrived while a burst was being crunched, handled once it is done.
     std::deque<Reply> m_waiting;
-    // The XOVER already sent for the burst after the one being crunched.
-    bool m_ahead = false;
-    qint64 m_aheadStart = 0;
-    qint64 m_aheadEnd = 0;
+    // XOVERs sent whose replies are still to come, oldest first: the read mark each was based on
+    // and the last article it asks for.
+    struct Range {
+        qint64 start = 0;
+        qint64 end = 0;
+    };
+    std::deque<Range> m_requested;
+    // Requests kept waiting at the server while a burst is crunched, so it never idles.
+    static constexpr size_t kRequestsAhead = 2;
 };

@@ -108,6 +108,9 @@ bool Socket::send(const QByteArray& bytes)
         return false;
     armQuickAck();
     m_socket.write(bytes);
+    // Out now, not when the event loop next turns: a request sent ahead must reach the server
+    // before we start crunching.
+    m_socket.flush();
     return true;
 }
 

@@ -140,12 +140,17 @@ private slots:
     void quickSaveAfterEnoughNewItems()
     {
         Fixture f;
+        f.t.clock.advance(Cruncher::kQuickSaveIntervalMs);
         f.cruncher.parse_xoverdata(lines(1, 899), f.burst(899));
         QVERIFY(!QFileInfo::exists(f.store.headerPath(f.key)));
+        // Enough new items, but too soon after the scan started.
         f.cruncher.parse_xoverdata(lines(900, 1), f.burst(900));
+        QVERIFY(!QFileInfo::exists(f.store.headerPath(f.key)));
+        f.t.clock.advance(Cruncher::kQuickSaveIntervalMs);
+        f.cruncher.parse_xoverdata(lines(901, 1), f.burst(901));
         QVERIFY(f.logged(QStringLiteral("----Qsave---------")));
         twb::RecordReader reader(f.store.headerPath(f.key));
-        QCOMPARE(reader.count(), 900);
+        QCOMPARE(reader.count(), 901);
         QCOMPARE(f.scan.newItemCount, 0);
     }
 };
