@@ -13,7 +13,9 @@
 #include "groups/newsgroups.h"
 #include "headers/crunch.h"
 #include "headers/header_store.h"
+#include "headers/header_view.h"
 #include "headers/scan_table.h"
+#include "headers/search.h"
 #include "nntp/connections.h"
 #include "nntp/scan.h"
 
@@ -86,6 +88,8 @@ public:
     Cruncher cruncher;
     ScanConnection scanConnection;
     SubsystemHooks hooks;
+    HeaderView headerView;
+    HeaderSearch headerSearch;
 
     // Applied to the main window at start-up, refreshed from it at shutdown.
     WindowPlacement placement;
