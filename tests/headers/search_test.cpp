@@ -43,6 +43,11 @@ private slots:
         QCOMPARE(f.ctx.window.text(MainWindowState::Label::Status), QStringLiteral("3 matching items found."));
         QCOMPARE(f.label(), QStringLiteral("Viewing:3 of3 items"));
         QCOMPARE(f.search.label(), QStringLiteral("Searching: alt.second"));
+        // A result queued in the batch stays listed, now as in the batch.
+        f.batch.insert({ 1600, f.second });
+        f.view.RefreshItemRow("four.Rar");
+        QCOMPARE(f.found(), (QStringList { "one.RAR", "three.rar", "four.Rar" }));
+        QCOMPARE(f.status(3), QStringLiteral("iteminbatch"));
 
         f.search.setMatchCase(true);
         f.search.SearchHeaders();
