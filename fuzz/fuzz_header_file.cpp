@@ -1,5 +1,6 @@
 #include "fuzz_support.h"
 
+#include "headers/header_file.h"
 #include "headers/header_store.h"
 
 // The input is a header file. Whatever it holds, reading it stays inside it, the program's loader
@@ -13,6 +14,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     ItemTable table;
     fuzz::readAll(p.headerPath(), table);
+
+    // Streamed through a small window the reader sees the same records, and stepping over them
+    // gets exactly as far as reading them.
+    for (const qint64 chunk : { qint64(1), qint64(61) }) {
+        ItemTable streamed;
+        twb::RecordReader stream(p.headerPath(), twb::RecordReader::Access::Stream, chunk);
+        while (stream.readNext(streamed))
+            require(stream.position() <= stream.fileSize(), "the streamed reader stays inside the file");
+        require(streamed.count() == table.count(), "streaming reads what mapping reads");
+        for (int slot = 1; slot <= table.count(); ++slot)
+            require(fuzz::sameRecord(streamed.record(slot), table.record(slot)), "streaming reads each item alike");
+        ItemTable none;
+        twb::RecordReader skipping(p.headerPath(), twb::RecordReader::Access::Stream, chunk);
+        while (skipping.readNextMatching(none, [](QByteArrayView) { return false; })) { }
+        require(none.count() == 0 && skipping.recordsRead() == table.count(), "stepping over records gets as far");
+        require(skipping.status() == stream.status(), "stepping over records finds the same damage");
+    }
 
     p.ctx.headers.GNload(p.key);
     const ScanTable& scan = p.ctx.scan;

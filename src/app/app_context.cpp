@@ -1,5 +1,7 @@
 #include "app/app_context.h"
 
+#include "headers/expiry.h"
+
 AppContext::AppContext(const ProgramFolder& programFolder, const AppServices& services)
     : folder(programFolder)
     , clock(services.clock)
@@ -16,11 +18,14 @@ AppContext::AppContext(const ProgramFolder& programFolder, const AppServices& se
     , yield(clock)
     , scan(log)
     , headers({log, settings, groups, window, prompts, [this] { yield.yieldToEvents(); },
-               [this] { return scanInProgress(); }, {}},
+               [this] { return scanInProgress(); },
+               [this] { headerView.UpdateViewLabel(); }},
               scan, view)
     , cruncher({log, settings, groups, window, clock, headers, scan, view, yield})
     , scanConnection(*this)
     , batch(*this)
+    , headerView(*this)
+    , headerSearch(*this)
 {
     hooks.startScan = [this] { scanConnection.StartScan(); };
     hooks.scanInProgress = [this] { return scanConnection.scanning(); };
@@ -34,8 +39,12 @@ AppContext::AppContext(const ProgramFolder& programFolder, const AppServices& se
     hooks.removeExpiredFromBatch
         = [this](qint64 article, quint8 groupKey) { batch.RemoveExpiredFromBatch(article, groupKey); };
     hooks.refreshBatchLife = [this] { batch.RefreshBatchLife(); };
+    hooks.showCats = [this] { headerView.ShowCats(); };
+    hooks.refreshItemRow = [this](const QByteArray& itemKey) { headerView.RefreshItemRow(itemKey); };
+    groups.autoExpire = [this](quint8 key, qint64 first) { AutoExpire(*this, key, first); };
     hooks.releaseTables = [this] {
         scan.reset();
         view.table.clear();
+        headerView.viewTableReplaced();
     };
 }

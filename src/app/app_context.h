@@ -14,7 +14,9 @@
 #include "groups/newsgroups.h"
 #include "headers/crunch.h"
 #include "headers/header_store.h"
+#include "headers/header_view.h"
 #include "headers/scan_table.h"
+#include "headers/search.h"
 #include "nntp/connections.h"
 #include "nntp/scan.h"
 
@@ -88,6 +90,8 @@ public:
     ScanConnection scanConnection;
     Batch batch;
     SubsystemHooks hooks;
+    HeaderView headerView;
+    HeaderSearch headerSearch;
 
     // Applied to the main window at start-up, refreshed from it at shutdown.
     WindowPlacement placement;

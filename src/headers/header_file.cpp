@@ -61,23 +61,30 @@ struct Writer {
 
 } // namespace
 
-RecordReader::RecordReader(const QString& path)
+RecordReader::RecordReader(const QString& path, Access access, qint64 streamChunk)
     : m_file(path)
+    , m_chunk(std::max<qint64>(streamChunk, 1))
+    , m_stream(access == Access::Stream)
 {
     if (!m_file.exists()) {
         m_status = Status::Missing;
         return;
     }
-    if (!m_file.open(QIODevice::ReadOnly)) {
+    if (!m_file.open(m_stream ? QIODevice::ReadOnly | QIODevice::Unbuffered : QIODevice::ReadOnly)) {
         m_status = Status::Corrupt;
         return;
     }
-    m_size = m_file.size();
-    m_data = m_size > 0 ? m_file.map(0, m_size) : nullptr;
-    if (!m_data && m_size > 0) {
-        m_copy = m_file.readAll();
-        m_data = reinterpret_cast<const uchar*>(m_copy.constData());
-        m_size = m_copy.size();
+    m_fileSize = m_file.size();
+    if (m_stream) {
+        fill(13);
+    } else {
+        m_data = m_fileSize > 0 ? m_file.map(0, m_fileSize) : nullptr;
+        if (!m_data && m_fileSize > 0) {
+            m_copy = m_file.readAll();
+            m_data = reinterpret_cast<const uchar*>(m_copy.constData());
+            m_fileSize = m_copy.size();
+        }
+        m_size = m_fileSize;
     }
     const QByteArrayView magic(reinterpret_cast<const char*>(m_data), std::min<qint64>(m_size, 9));
     if (magic == kMagic64)
@@ -102,7 +109,7 @@ RecordReader::~RecordReader() = default;
 
 qint32 RecordReader::plausibleCount() const
 {
-    return static_cast<qint32>(std::min<qint64>(m_count, (m_size - m_pos) / kMinItemBytes));
+    return static_cast<qint32>(std::min<qint64>(m_count, (m_fileSize - position()) / kMinItemBytes));
 }
 
 template <class T> T RecordReader::take()
@@ -131,10 +138,118 @@ bool RecordReader::fail()
     return false;
 }
 
+bool RecordReader::fill(qint64 bytes)
+{
+    if (need(bytes))
+        return true;
+    if (bytes > kMaxRecordBytes)
+        return false;
+    // What is still unread moves to the front; the window grows only for a record larger than it.
+    const qint64 kept = m_size - m_pos;
+    if (m_pos > 0 && kept > 0)
+        std::memmove(m_copy.data(), m_copy.constData() + m_pos, static_cast<size_t>(kept));
+    m_base += m_pos;
+    m_pos = 0;
+    m_size = kept;
+    const qint64 capacity = std::min(
+        std::max({ bytes, m_chunk, static_cast<qint64>(m_copy.size()) }), std::max<qint64>(m_fileSize - m_base, bytes));
+    if (m_copy.size() < capacity)
+        m_copy.resize(static_cast<qsizetype>(capacity));
+    while (m_size < m_copy.size()) {
+        const qint64 n = m_file.read(m_copy.data() + m_size, m_copy.size() - m_size);
+        if (n <= 0)
+            break;
+        m_size += n;
+    }
+    m_data = reinterpret_cast<const uchar*>(m_copy.constData());
+    return need(bytes);
+}
+
+qint64 RecordReader::recordEnd() const
+{
+    const uchar* d = m_data;
+    qint64 p = m_pos;
+    auto skipString = [&] {
+        if (m_size - p < 2)
+            return false;
+        quint16 n;
+        std::memcpy(&n, d + p, 2);
+        p += 2 + n;
+        return p <= m_size;
+    };
+    if (!skipString())
+        return -1;
+    p += 2;
+    if (!skipString() || m_size - p < 18)
+        return -1;
+    qint16 dims;
+    qint32 elements, lower;
+    std::memcpy(&dims, d + p + 8, 2);
+    std::memcpy(&elements, d + p + 10, 4);
+    std::memcpy(&lower, d + p + 14, 4);
+    p += 18;
+    const qint64 partBytes = m_wide ? kPartBytes64 : kPartBytes32;
+    if (dims != 1 || lower != 0 || elements < 1 || elements > (m_fileSize - m_base - p) / partBytes)
+        return m_pos;
+    const qint64 articleBytes = m_wide ? 8 : 4;
+    for (qint32 e = 0; e < elements; ++e) {
+        if (!skipString())
+            return -1;
+        p += articleBytes;
+        if (!skipString())
+            return -1;
+        p += 4;
+    }
+    p += 3;
+    return p <= m_size ? p : -1;
+}
+
+bool RecordReader::haveRecord()
+{
+    while (recordEnd() < 0) {
+        const qint64 left = m_fileSize - m_base - m_pos;
+        const qint64 inWindow = m_size - m_pos;
+        if (inWindow >= left)
+            return true; // truncated: the parser rejects it
+        const qint64 want = std::min(std::max(2 * inWindow, m_chunk), left);
+        if (!fill(want))
+            return false;
+    }
+    return true;
+}
+
 bool RecordReader::readNext(ItemTable& into)
 {
     if (m_status != Status::Ok || m_read >= m_count)
         return false;
+    if (m_stream && !haveRecord())
+        return fail();
+    return parseRecord(into);
+}
+
+bool RecordReader::readNextMatching(ItemTable& into, const std::function<bool(QByteArrayView key)>& keep)
+{
+    if (m_status != Status::Ok || m_read >= m_count)
+        return false;
+    if (m_stream && !haveRecord())
+        return fail();
+    const qint64 end = recordEnd();
+    if (end <= m_pos)
+        return parseRecord(into); // damaged: let the parser say so
+    const qint64 start = m_pos;
+    QByteArrayView key;
+    takeString(key);
+    if (keep(key)) {
+        m_pos = start;
+        return parseRecord(into);
+    }
+    m_pos = end;
+    ++m_read;
+    return true;
+}
+
+bool RecordReader::parseRecord(ItemTable& into)
+{
     QByteArrayView key, poster;
     if (!takeString(key) || !need(2))
         return fail();

@@ -33,6 +33,7 @@ void HeaderStore::GNload(quint8 key)
     const QString name = displayText(m.groups.ngGroupNameByKey(key));
     m.log.WriteLog(QStringLiteral("Loading ") + name + QStringLiteral("...(please wait)"), false);
     m_scan.reset();
+    m_scan.groupKey = key;
     m_scan.setCapacity(ScanTable::kCapacityStep);
     const QString path = headerPath(key);
     twb::RecordReader reader(path);

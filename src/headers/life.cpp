@@ -4,39 +4,34 @@
 #include "app/ops_log.h"
 #include "groups/newsgroups.h"
 
-#include <limits>
+#include <algorithm>
 
-namespace {
-
-void logError(OpsLog& log, const char* description, bool* errorLogged)
+LifeResult lifeInRange(qint64 article, qint64 first, qint64 span)
 {
-    if (errorLogged && *errorLogged)
-        return;
-    log.WriteLog(QStringLiteral("LifeRemaining Error: ") + QLatin1String(description), true);
-    if (errorLogged)
-        *errorLogged = true;
+    if (first == 0)
+        return {};
+    if (span <= 0)
+        return { 0, true };
+    // In floating point: article numbers from files and servers may be anything, and their
+    // difference must not overflow.
+    const double percent
+        = (static_cast<double>(article) - static_cast<double>(first)) / static_cast<double>(span) * 100.0;
+    // Far below the range the value only has to stay clear of the "need scan" marker and of int.
+    return { static_cast<int>(fmt::roundHalfEven(std::clamp(percent, -99999.0, 99.0))), false };
 }
-
-} // namespace
 
 int LifeRemaining(const Newsgroups& groups, OpsLog& log, qint64 article, quint8 groupKey, bool* errorLogged)
 {
     const GroupRecord* group = groups.recordByKey(groupKey);
-    if (!group || group->first == 0)
+    if (!group)
         return 0;
-    // In floating point: article numbers from files and servers may be anything, and their
-    // difference must not overflow.
-    const double span = static_cast<double>(group->last) - static_cast<double>(group->first);
-    if (span == 0) {
-        logError(log, "Division by zero", errorLogged);
-        return 0;
+    const LifeResult life = lifeInRange(article, group->first, group->last - group->first);
+    if (life.failed && !(errorLogged && *errorLogged)) {
+        if (errorLogged)
+            *errorLogged = true;
+        log.WriteLog(QStringLiteral("LifeRemaining Error: Division by zero"), true);
     }
-    const double percent = (static_cast<double>(article) - static_cast<double>(group->first)) / span * 100;
-    if (!(percent >= std::numeric_limits<int>::min() && percent <= std::numeric_limits<int>::max())) {
-        logError(log, "Overflow", errorLogged);
-        return 0;
-    }
-    return static_cast<int>(std::min<qint64>(fmt::roundHalfEven(percent), 99));
+    return life.value;
 }
 
 QString lifeText(int life)

@@ -229,6 +229,62 @@ private slots:
         QVERIFY(!f.view.table.changed);
         QCOMPARE(f.readHeaders(), file("TWB_01.00", 1, oneItem(f.key, 43)));
     }
+    void streamingReadsRecordByRecord()
+    {
+        Fixture f;
+        // Records of different sizes, so window edges fall everywhere.
+        QByteArray records;
+        for (int i = 0; i < 7; ++i) {
+            Bytes r;
+            const QByteArray key = QByteArray(i * 9 + 1, char('k' + i));
+            r.str(key).i16(1).str("b").f64(1).i16(1).i32(2 + i % 3).i32(0);
+            r.str("").i32(0).str("").i32(0);
+            for (int p = 0; p < 1 + i % 3; ++p)
+                r.str(QByteArray(p * 7, 't')).i32(100 * i + p).str("id@h").i32(9);
+            r.i16(0).u8(1);
+            records += r.b;
+        }
+        f.writeHeaders(file("TWB_01.00", 7, records));
+        const QString path = f.store.headerPath(f.key);
+        ItemTable mapped;
+        twb::RecordReader map(path);
+        while (map.readNext(mapped)) { }
+        QCOMPARE(mapped.count(), 7);
+        for (const qint64 chunk : { 1, 2, 13, 40, 1 << 20 }) {
+            ItemTable streamed;
+            twb::RecordReader stream(path, twb::RecordReader::Access::Stream, chunk);
+            while (stream.readNext(streamed)) { }
+            QCOMPARE(stream.status(), twb::RecordReader::Status::Ok);
+            QCOMPARE(stream.position(), stream.fileSize());
+            QCOMPARE(streamed.count(), 7);
+            for (int slot = 1; slot <= 7; ++slot)
+                QCOMPARE(streamed.record(slot), mapped.record(slot));
+
+            // Records whose key is not wanted are stepped over, not stored.
+            ItemTable kept;
+            twb::RecordReader matching(path, twb::RecordReader::Access::Stream, chunk);
+            while (matching.readNextMatching(kept, [](QByteArrayView key) { return key.startsWith('m') || key.startsWith('p'); })) { }
+            QCOMPARE(matching.recordsRead(), 7);
+            QCOMPARE(kept.count(), 2);
+            QCOMPARE(kept.record(2), mapped.record(6));
+        }
+        // A cut file keeps what came before the cut.
+        f.writeHeaders(file("TWB_01.00", 7, records.left(records.size() - 3)));
+        ItemTable cut;
+        twb::RecordReader truncated(path, twb::RecordReader::Access::Stream, 16);
+        while (truncated.readNextMatching(cut, [](QByteArrayView) { return false; })) { }
+        QCOMPARE(truncated.status(), twb::RecordReader::Status::Corrupt);
+        QCOMPARE(truncated.recordsRead(), 6);
+        // A record claiming more than any item holds ends the reading instead of filling memory.
+        Bytes huge;
+        huge.str("a").i16(1).str("b").f64(0).i16(1).i32(5'600'000).i32(0);
+        QByteArray body = huge.b;
+        body.resize(body.size() + 5'600'000 * 12, '\0');
+        f.writeHeaders(file("TWB_01.00", 1, body));
+        twb::RecordReader big(path, twb::RecordReader::Access::Stream);
+        QVERIFY(!big.readNext(cut));
+        QCOMPARE(big.status(), twb::RecordReader::Status::Corrupt);
+    }
 };
 
 TW_TEST(HeaderFileTest)

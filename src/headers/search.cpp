@@ -1,0 +1,210 @@
+#include "headers/search.h"
+
+#include "app/app_context.h"
+#include "app/prompts.h"
+#include "app/text.h"
+#include "headers/header_file.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// Progress moves this many times per group at most, however large the group.
+constexpr qint64 kProgressSteps = 1000;
+constexpr int kYieldEvery = 16;
+
+const std::array<char, 256>& upperTable()
+{
+    static const std::array<char, 256> table = [] {
+        std::array<char, 256> t {};
+        for (int c = 0; c < 256; ++c)
+            t[static_cast<size_t>(c)] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+        return t;
+    }();
+    return table;
+}
+
+// Whether the key holds the pattern; without match case both are compared in upper case.
+class KeyMatcher {
+public:
+    KeyMatcher(QByteArray pattern, bool matchCase)
+        : m_pattern(std::move(pattern))
+        , m_matchCase(matchCase)
+    {
+        if (!m_matchCase)
+            m_pattern = upper(m_pattern);
+    }
+
+    bool operator()(QByteArrayView key)
+    {
+        if (m_matchCase)
+            return contains(key);
+        m_scratch.resize(key.size());
+        const auto& up = upperTable();
+        for (qsizetype i = 0; i < key.size(); ++i)
+            m_scratch[i] = up[static_cast<uchar>(key[i])];
+        return contains(m_scratch);
+    }
+
+private:
+    static QByteArray upper(const QByteArray& text)
+    {
+        QByteArray out(text.size(), Qt::Uninitialized);
+        for (qsizetype i = 0; i < text.size(); ++i)
+            out[i] = upperTable()[static_cast<uchar>(text[i])];
+        return out;
+    }
+    bool contains(QByteArrayView text) const
+    {
+        return memmem(text.data(), static_cast<size_t>(text.size()), m_pattern.constData(),
+                   static_cast<size_t>(m_pattern.size()))
+            != nullptr;
+    }
+
+    QByteArray m_pattern;
+    bool m_matchCase;
+    QByteArray m_scratch;
+};
+
+} // namespace
+
+HeaderSearch::HeaderSearch(AppContext& context, QObject* parent)
+    : QObject(parent)
+    , m_ctx(context)
+{
+}
+
+QStringList HeaderSearch::groupNames() const
+{
+    QStringList names;
+    for (int row = 0; row < m_ctx.groups.groupCount(); ++row) {
+        const GroupRecord* r = m_ctx.groups.recordByKey(m_ctx.groups.keyAtRow(row));
+        if (r && !r->off)
+            names.append(displayText(r->name));
+    }
+    return names;
+}
+
+void HeaderSearch::OpenFind()
+{
+    if (m_ctx.scanInProgress()) {
+        m_ctx.prompts.message(QStringLiteral("Can't Find while scanning."));
+        return;
+    }
+    m_ctx.cues.PlayCue(QStringLiteral("twv021.wav"));
+    emit dialogRequested();
+}
+
+void HeaderSearch::SearchHeaders()
+{
+    if (m_searching)
+        return;
+    if (m_ctx.scanInProgress()) {
+        m_ctx.prompts.message(QStringLiteral("Can't Find while scanning."));
+        return;
+    }
+    if (m_text.isEmpty()) {
+        m_ctx.prompts.message(QStringLiteral("Enter text to search for."));
+        return;
+    }
+    HeaderView& view = m_ctx.headerView;
+    view.selectGroupEntry(QLatin1String(Newsgroups::kNoGroup));
+    m_searching = true;
+    m_ctx.view.table.clear();
+    m_ctx.view.table.changed = false;
+    view.viewTableReplaced();
+    view.setSearchResults(true);
+    m_abort = false;
+    setLabel(QStringLiteral("Searching..."));
+    setProgress(0, m_progressMaximum);
+    emit searchingChanged(true);
+
+    Newsgroups& groups = m_ctx.groups;
+    for (int row = 0; row < groups.groupCount() && !m_abort; ++row) {
+        const quint8 key = groups.keyAtRow(row);
+        const GroupRecord* r = groups.recordByKey(key);
+        if (!r || r->off)
+            continue;
+        setLabel(QStringLiteral("Searching: ") + displayText(r->name));
+        searchGroup(key);
+    }
+
+    m_abort = false;
+    view.ShowCats();
+    m_searching = false;
+    emit searchingChanged(false);
+    emit dialogHidden();
+    view.UpdateViewLabel();
+    m_ctx.log.WriteLog(QString::number(m_ctx.view.table.count()) + QStringLiteral(" matching items found."), false);
+}
+
+void HeaderSearch::searchGroup(quint8 key)
+{
+    const QString path = m_ctx.headers.headerPath(key);
+    if (!QFileInfo::exists(path)) {
+        m_ctx.log.WriteLog(QStringLiteral("searchGroup: headers file not found: ") + path, true);
+        return;
+    }
+    twb::RecordReader reader(path, twb::RecordReader::Access::Stream);
+    if (reader.status() == twb::RecordReader::Status::UnknownFormat) {
+        m_ctx.log.WriteLog(path + QStringLiteral(": is unknown format."), true);
+        return;
+    }
+    const qint64 total = reader.count();
+    if (total == 0 && reader.status() == twb::RecordReader::Status::Ok)
+        return;
+    const int maximum = static_cast<int>(std::min<qint64>(total + 1, std::numeric_limits<int>::max()));
+    setProgress(0, maximum);
+    const qint64 step = std::max<qint64>(1, total / kProgressSteps);
+
+    ItemTable& results = m_ctx.view.table;
+    KeyMatcher matches(m_text.toUtf8(), m_matchCase);
+    const auto keep = [&](QByteArrayView itemKey) { return matches(itemKey); };
+    int held = results.count();
+    while (reader.readNextMatching(results, keep)) {
+        const qint32 record = reader.recordsRead();
+        if (results.count() != held) {
+            // A result tells where it was found, whatever key its file gave it.
+            held = results.count();
+            if (held > 0)
+                results.item(held).groupKey = key;
+        }
+        if (m_abort)
+            return;
+        if (record % step == 0 && maximum > record)
+            setProgress(record, maximum);
+        if (record % kYieldEvery == 0)
+            m_ctx.yield.yieldToEvents();
+    }
+    if (reader.status() == twb::RecordReader::Status::Corrupt)
+        m_ctx.log.WriteLog(QStringLiteral("searchGroup Error:") + path + QStringLiteral(" is damaged"), true);
+}
+
+void HeaderSearch::close()
+{
+    if (m_ctx.headerView.searchResults())
+        m_abort = true;
+    emit dialogHidden();
+}
+
+void HeaderSearch::setLabel(const QString& text)
+{
+    if (m_label == text)
+        return;
+    m_label = text;
+    emit labelChanged(text);
+}
+
+void HeaderSearch::setProgress(int value, int maximum)
+{
+    if (m_progress == value && m_progressMaximum == maximum)
+        return;
+    m_progress = value;
+    m_progressMaximum = maximum;
+    emit progressChanged(value, maximum);
+}

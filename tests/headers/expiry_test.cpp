@@ -1,0 +1,96 @@
+#include "headers/expiry.h"
+#include "support/test_context.h"
+#include "support/test_registry.h"
+#include "view_fixture.h"
+
+#include <QTest>
+
+namespace {
+
+struct ExpiryFixture : ViewFixture {
+    QList<QPair<qint64, int>> removed;
+
+    ExpiryFixture()
+    {
+        ctx.hooks.removeExpiredFromBatch = [this](qint64 article, quint8 group) { removed.append({ article, group }); };
+        ctx.scan.groupKey = key;
+    }
+    // Files parts into the scan table as a scan does, in arrival order.
+    void file(const char* name, QList<qint64> articles)
+    {
+        for (qint64 a : articles) {
+            const QByteArray subject = QByteArray(name) + " (1/3)";
+            ctx.scan.maketree(QByteArray(name) + " [xx/0000003]", subject, a, "3", "1000", key, "Poster",
+                "04 Dec 2002 10:11:12", "id@host");
+        }
+    }
+    [[nodiscard]] QList<bool> deleted() const
+    {
+        QList<bool> out;
+        for (int slot = 1; slot <= ctx.scan.table.count(); ++slot)
+            out << ctx.scan.table.item(slot).isDeleted();
+        return out;
+    }
+};
+
+} // namespace
+
+class ExpiryTest : public QObject {
+    Q_OBJECT
+private slots:
+    void itemsWithAPartBelowTheFirstArticleExpire()
+    {
+        ExpiryFixture f;
+        f.file("a", { 1100, 1600 });
+        f.file("b", { 1200 });
+        f.file("c", { 1700, 1400, 1450 }); // part 1 is the first to arrive, above the range
+        f.file("d", { 1600, 1700 });
+        f.ctx.scan.table.changed = false;
+        // A GROUP reply moves the group's first article from 1000 to 1500.
+        f.ctx.groups.ngUpdateRange(f.key, 1500, 3000);
+        QCOMPARE(f.deleted(), (QList<bool> { true, true, true, false }));
+        QVERIFY(f.ctx.scan.table.changed);
+        QCOMPARE(f.ctx.scan.freeSlotCount(), 3);
+        QCOMPARE(f.ctx.scan.FindHash("c [xx/0000003]", "Poster"), -1);
+        // The batch knows its entries by part 1.
+        QCOMPARE(f.removed, (QList<QPair<qint64, int>> { { 1100, f.key }, { 1200, f.key }, { 1700, f.key } }));
+        QVERIFY(f.t.logged(QStringLiteral("Auto-expire: alt.test,3 articles expired")));
+        QCOMPARE(f.ctx.window.text(MainWindowState::Label::Status),
+            QStringLiteral("Auto-expire: alt.test,3 articles expired"));
+    }
+
+    void countsAndSwitches()
+    {
+        ExpiryFixture f;
+        f.file("a", { 1100 });
+        f.file("b", { 1600 });
+        AutoExpire(f.ctx, f.key, 1500);
+        QVERIFY(f.t.logged(QStringLiteral("Auto-expire: alt.test, 1 article expired")));
+        AutoExpire(f.ctx, f.key, 1500);
+        QVERIFY(f.t.logged(QStringLiteral("Auto-expire: alt.test, nothing expired")));
+        f.ctx.settings.chkAutoExpire = 0;
+        const int entries = f.ctx.log.entries().rowCount();
+        AutoExpire(f.ctx, f.key, 5000);
+        QCOMPARE(f.ctx.log.entries().rowCount(), entries);
+        QCOMPARE(f.deleted(), (QList<bool> { true, false }));
+    }
+
+    void aViewOfTheGroupBecomesStale()
+    {
+        ExpiryFixture f;
+        f.file("a", { 1100 });
+        f.add(ViewFixture::item("a [xx/0000003]", 3, { 1100 }));
+        f.show();
+        f.ctx.window.setVisible(MainWindowState::Control::SaveHeaders, true);
+        f.ctx.window.setEnabled(MainWindowState::Control::Restore, true);
+        AutoExpire(f.ctx, f.key, 1500);
+        QVERIFY(f.ctx.window.isVisible(MainWindowState::Control::Refresh));
+        QVERIFY(!f.ctx.window.isVisible(MainWindowState::Control::SaveHeaders));
+        QVERIFY(!f.ctx.window.isEnabled(MainWindowState::Control::Restore));
+        // The view table itself is left alone until refreshed.
+        QCOMPARE(f.view.rowCount(), 1);
+    }
+};
+
+TW_TEST(ExpiryTest)
+#include "expiry_test.moc"

@@ -1,0 +1,339 @@
+#include "headers/header_view.h"
+#include "support/test_context.h"
+#include "support/test_registry.h"
+#include "view_fixture.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QTest>
+
+using Control = MainWindowState::Control;
+
+class HeaderViewTest : public QObject {
+    Q_OBJECT
+private slots:
+    void listsTheStatesTheTogglesLetThrough()
+    {
+        ViewFixture f;
+        QAbstractItemModelTester tester(&f.view, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const int complete = f.add(ViewFixture::item("a.rar [xx/0000002]", 2, { 1500, 1501 }));
+        const int incomplete = f.add(ViewFixture::item("b.rar [xx/0000003]", 3, { 1502 }));
+        const int text = f.add(ViewFixture::item("c.txt", 0, { 1503 }, 100));
+        const int unknown = f.add(ViewFixture::item("d.bin", 0, { 1504, 1505 }));
+        const int queued = f.add(ViewFixture::item("e.rar [xx/0000001]", 1, { 1506 }));
+        ItemRecord gone = ViewFixture::item("f.rar [xx/0000001]", 1, { 1507 });
+        gone.deleted = -1;
+        f.add(gone);
+        f.batch.insert({ 1506, f.key });
+        f.batch.insert({ 1500, f.key + 1 }); // another group's entry
+        f.show();
+        QCOMPARE(f.listedSlots(), (QList<int> { complete, incomplete, text, unknown, queued }));
+        QCOMPARE(f.status(complete), QStringLiteral("complete"));
+        QCOMPARE(f.status(incomplete), QStringLiteral("incomplete"));
+        QCOMPARE(f.status(text), QStringLiteral("text"));
+        QCOMPARE(f.status(unknown), QStringLiteral("unknown"));
+        QCOMPARE(f.status(queued), QStringLiteral("iteminbatch"));
+        QCOMPARE(f.view.ItemStatus(queued), QByteArray("iteminbatch"));
+        QCOMPARE(f.label(), QStringLiteral("Viewing:5 of6 items"));
+
+        f.view.setToggle("btnsComplete_bp", false);
+        QCOMPARE(f.listedSlots(), (QList<int> { complete, incomplete, text, unknown }));
+        QVERIFY(!f.ctx.settings.toggles.togtsInBatch);
+        f.view.setToggle("btnsText", false);
+        f.view.setToggle("btnsUnknown", false);
+        f.view.setToggle("btnsIncomplete", false);
+        QCOMPARE(f.listedSlots(), (QList<int> { complete }));
+        QCOMPARE(f.label(), QStringLiteral("Viewing:1 of6 items"));
+        f.view.setToggle("btnsComplete", false);
+        QCOMPARE(f.view.rowCount(), 0);
+        f.view.setToggle("btnsComplete_bp", true);
+        QCOMPARE(f.listedSlots(), (QList<int> { queued }));
+        QVERIFY(f.view.toggle("btnsComplete_bp") && !f.view.toggle("btnsComplete"));
+
+        // Without the batch hook nothing is in the batch.
+        f.ctx.hooks.inBatch = {};
+        QVERIFY(!f.view.InBatch(1506, f.key));
+    }
+
+    void newOnlyHidesItemsAboutToExpire()
+    {
+        ViewFixture f;
+        const int old = f.add(ViewFixture::item("old", 0, { 1100 }, 50'000));
+        const int edge = f.add(ViewFixture::item("edge", 0, { 1800 }, 50'000));
+        const int fresh = f.add(ViewFixture::item("fresh", 0, { 1950 }, 50'000));
+        f.show();
+        QCOMPARE(f.view.rowCount(), 3);
+        f.view.setToggle("btnsNew", true);
+        QCOMPARE(f.listedSlots(), (QList<int> { edge, fresh }));
+        f.view.setToggle("btnsNew", false);
+        QCOMPARE(f.listedSlots(), (QList<int> { old, edge, fresh }));
+    }
+
+    void aGroupWithoutARangeLogsOncePerRebuild()
+    {
+        ViewFixture f;
+        const quint8 empty = f.addGroup("alt.empty", 500, 500);
+        for (int i = 0; i < 3; ++i)
+            f.add(ViewFixture::item("item " + QByteArray::number(i), 0, { 500 + i }, 50'000), empty);
+        auto lines
+            = [&] { return f.ctx.log.entries().stringList().filter(QStringLiteral("LifeRemaining Error")).size(); };
+        f.show();
+        QCOMPARE(f.column(HeaderView::LifeColumn), (QStringList { "00%", "00%", "00%" }));
+        QCOMPARE(lines(), 1);
+        f.view.ShowCats();
+        QCOMPARE(lines(), 2);
+    }
+
+    void rowsReadAsTheirColumns()
+    {
+        ViewFixture f;
+        ItemRecord multi = ViewFixture::item("My file.rar [xx/0000012]", 12, { 1500, 1501, 1502, 1503, 1504 }, 300'000);
+        ItemRecord single = ViewFixture::item("a note", 0, { 1250 }, 20'000);
+        single.date = 0.25; // 1899-12-30 06:00
+        single.poster = "Someone";
+        const int m = f.add(multi);
+        f.add(single);
+        f.add(ViewFixture::item("pieces", 0, { 1600, 1601, 1602 }, 1));
+        f.show();
+        QCOMPARE(f.column(HeaderView::SubjectColumn), (QStringList { "My file.rar", "a note", "pieces" }));
+        QCOMPARE(f.column(HeaderView::PartsColumn), (QStringList { "005/012", "", "3/???" }));
+        QCOMPARE(f.column(HeaderView::MegabytesColumn), (QStringList { "001.500", "000.020", "000.000" }));
+        QCOMPARE(f.column(HeaderView::FromColumn),
+            (QStringList { "Poster <poster@example.com>", "Someone", "Poster <poster@example.com>" }));
+        QCOMPARE(f.column(HeaderView::LifeColumn), (QStringList { "50%", "25%", "60%" }));
+        QCOMPARE(f.column(HeaderView::NewsgroupColumn), (QStringList { "alt.test", "alt.test", "alt.test" }));
+        QCOMPARE(f.column(HeaderView::DateColumn), (QStringList { "2002-12-04", "?", "2002-12-04" }));
+        QCOMPARE(f.view.headerData(HeaderView::LifeColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
+            QStringLiteral("Life"));
+        QCOMPARE(f.view.index(0, 3).data(HeaderView::SlotRole).toInt(), m);
+    }
+
+    void sortsNumbersByValue()
+    {
+        ViewFixture f;
+        QAbstractItemModelTester tester(&f.view, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        ItemRecord big = ViewFixture::item("Beta [xx/0000012]", 0,
+            { 1900, 1901, 1902, 1903, 1904, 1905, 1906, 1907, 1908, 1909, 1910, 1911 }, 100'000'000);
+        big.date = 40000;
+        ItemRecord small = ViewFixture::item("alpha", 0, { 1100, 1101, 1102 }, 1000);
+        small.date = 38000;
+        ItemRecord none = ViewFixture::item("gamma", 0, { 1500 }, 2'000'000);
+        none.date = 0;
+        const int b = f.add(big);
+        const int s = f.add(small);
+        const int n = f.add(none);
+        f.show();
+        f.view.sort(HeaderView::PartsColumn);
+        QCOMPARE(f.listedSlots(), (QList<int> { n, s, b })); // "", "3/???", "12/???"
+        f.view.sort(HeaderView::MegabytesColumn);
+        QCOMPARE(f.listedSlots(), (QList<int> { s, n, b })); // "1200.000" sorts last
+        f.view.sort(HeaderView::MegabytesColumn, Qt::DescendingOrder);
+        QCOMPARE(f.listedSlots(), (QList<int> { b, n, s }));
+        f.view.sort(HeaderView::LifeColumn);
+        QCOMPARE(f.listedSlots(), (QList<int> { s, n, b }));
+        f.view.sort(HeaderView::DateColumn);
+        QCOMPARE(f.listedSlots(), (QList<int> { n, s, b }));
+        f.view.sort(HeaderView::SubjectColumn);
+        QCOMPARE(f.listedSlots(), (QList<int> { s, b, n }));
+        QCOMPARE(f.column(HeaderView::MegabytesColumn), (QStringList { "000.003", "1200.000", "002.000" }));
+        // A rebuild keeps the order.
+        f.view.setToggle("btnsText", true);
+        QCOMPARE(f.listedSlots(), (QList<int> { s, b, n }));
+        QCOMPARE(f.view.rowOfSlot(n), 2);
+    }
+
+    void sortsTextsWithoutLetterCase()
+    {
+        ViewFixture f;
+        const QList<QByteArray> keys { "Long.Common.Prefix.Name.B", "long.common.prefix.name.a",
+            "Long.Common.Prefix.Name", "LONG.COMMON.PREFIX.NAME.A", "long.common.prefix.name.a", "Short" };
+        for (const QByteArray& k : keys)
+            f.add(ViewFixture::item(k, 0, { 1500 }, 50'000));
+        f.show();
+        f.view.sort(HeaderView::SubjectColumn);
+        // Equal texts keep their order; a text sorts before the longer ones it begins.
+        QCOMPARE(f.listedSlots(), (QList<int> { 3, 2, 4, 5, 1, 6 }));
+        f.view.sort(HeaderView::SubjectColumn, Qt::DescendingOrder);
+        QCOMPARE(f.listedSlots(), (QList<int> { 6, 1, 5, 4, 2, 3 }));
+    }
+
+    void aToggleDuringARebuildIsNotLost()
+    {
+        ViewFixture f;
+        f.add(ViewFixture::item("a.rar [xx/0000001]", 1, { 1500 }));
+        const int text = f.add(ViewFixture::item("b.txt", 0, { 1501 }, 100));
+        f.ctx.view.viewedKey = f.key;
+        bool clicked = false;
+        // The click arrives while the rebuild lets events run, after the complete item was listed.
+        f.ctx.hooks.inBatch = [&](qint64 article, quint8) {
+            if (article == 1501 && !clicked) {
+                clicked = true;
+                f.view.setToggle("btnsComplete", false);
+            }
+            return false;
+        };
+        f.view.selectGroupEntry(QStringLiteral("alt.test"));
+        QCOMPARE(f.listedSlots(), (QList<int> { text }));
+        QVERIFY(!f.view.rebuilding());
+        QVERIFY(f.ctx.window.isEnabled(Control::GroupSelector));
+    }
+
+    void groupSelectorLoadsAndForgetsGroups()
+    {
+        ViewFixture f;
+        f.writeGroupFile("alt.test",
+            { ViewFixture::item("one", 0, { 1500 }, 50'000), ViewFixture::item("two", 0, { 1501 }, 50'000) });
+        QSignalSpy current(&f.view, &HeaderView::currentRowRequested);
+        f.view.selectGroupEntry(QStringLiteral("alt.test"));
+        QCOMPARE(f.ctx.view.viewedKey, int(f.key));
+        QCOMPARE(f.view.selectedGroup(), int(f.key));
+        QCOMPARE(f.column(HeaderView::SubjectColumn), (QStringList { "one", "two" }));
+        QCOMPARE(current.count(), 0); // fewer than three rows
+        QVERIFY(!f.ctx.window.isVisible(Control::Refresh));
+
+        f.view.DeleteHeaders({ 1 });
+        f.t.prompts.yesNoAnswers = { false };
+        f.view.selectGroupEntry(QLatin1String(Newsgroups::kNoGroup));
+        QCOMPARE(f.t.prompts.questions, (QStringList { "Save changes to alt.test?" }));
+        QCOMPARE(f.view.rowCount(), 0);
+        QCOMPARE(f.ctx.view.table.count(), 0);
+        QCOMPARE(f.ctx.view.viewedKey, -1);
+        QCOMPARE(f.label(), QStringLiteral("View Filter:"));
+        QCOMPARE(f.ctx.window.text(MainWindowState::Label::Status), QString());
+        QVERIFY(!f.ctx.window.isVisible(Control::SaveHeaders));
+
+        // Declining kept the file: the deleted item is back on the next load.
+        f.view.selectGroupEntry(QStringLiteral("alt.test"));
+        QCOMPARE(f.view.rowCount(), 2);
+    }
+
+    void batchChangesRewriteSingleRows()
+    {
+        ViewFixture f;
+        const int a = f.add(ViewFixture::item("same.rar [xx/0000001]", 1, { 1500 }));
+        const int other = f.add(ViewFixture::item("other.rar [xx/0000001]", 1, { 1501 }));
+        f.show();
+        QAbstractItemModelTester tester(&f.view, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy changed(&f.view, &QAbstractItemModel::dataChanged);
+        f.batch.insert({ 1500, f.key });
+        f.view.RefreshItemRow("same.rar [xx/0000001]");
+        QCOMPARE(f.status(a), QStringLiteral("iteminbatch"));
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(f.label(), QStringLiteral("View Filter:2 items showing"));
+
+        f.ctx.settings.toggles.togtsInBatch = false;
+        f.view.RefreshItemRow("same.rar [xx/0000001]");
+        QCOMPARE(f.listedSlots(), (QList<int> { other }));
+        QCOMPARE(f.label(), QStringLiteral("View Filter:1 items showing"));
+        f.batch.clear();
+        f.view.RefreshItemRow("same.rar [xx/0000001]");
+        QCOMPARE(f.listedSlots(), (QList<int> { other, a }));
+        QCOMPARE(f.status(a), QStringLiteral("complete"));
+        f.view.RefreshItemRow("nothing like it");
+        QCOMPARE(f.view.rowCount(), 2);
+    }
+
+    void deleteRestoreAndRefusals()
+    {
+        ViewFixture f;
+        f.writeGroupFile("alt.test",
+            { ViewFixture::item("one", 0, { 1500 }, 50'000), ViewFixture::item("two", 0, { 1501 }, 50'000),
+                ViewFixture::item("three", 0, { 1502 }, 50'000) });
+        f.view.selectGroupEntry(QStringLiteral("alt.test"));
+        QCOMPARE(f.view.rowCount(), 3);
+        ScriptedPrompts& prompts = f.t.prompts;
+
+        f.view.DeleteHeaders({});
+        f.view.DeleteHeaders({ 99 });
+        QCOMPARE(prompts.messages, (QStringList { "Nothing selected.", "Nothing selected." }));
+
+        f.view.DeleteHeaders({ 3, 1, 3 });
+        QCOMPARE(f.column(HeaderView::SubjectColumn), (QStringList { "two" }));
+        QCOMPARE(f.view.deletedRows(), 2);
+        QCOMPARE(f.label(), QStringLiteral("Viewing:1 of3 items (2 deleted)"));
+        QVERIFY(f.ctx.view.table.changed);
+        QVERIFY(f.ctx.window.isVisible(Control::SaveHeaders));
+        QVERIFY(f.ctx.window.isEnabled(Control::Restore));
+
+        // No to the save question keeps them deleted in memory.
+        prompts.yesNoAnswers = { false };
+        f.ctx.headers.SaveViewChanges();
+        QVERIFY(f.ctx.view.table.item(1).isDeleted());
+        QCOMPARE(f.view.rowCount(), 1);
+
+        prompts.yesNoAnswers = { false };
+        f.view.RestoreHeaders();
+        QCOMPARE(f.view.rowCount(), 1);
+        prompts.yesNoAnswers = { true };
+        f.view.RestoreHeaders();
+        QCOMPARE(prompts.questions.last(), QStringLiteral("Restore deleted headers?"));
+        QCOMPARE(f.view.rowCount(), 3);
+        QVERIFY(!f.ctx.view.table.changed);
+        QVERIFY(!f.ctx.window.isEnabled(Control::Restore));
+        QCOMPARE(f.label(), QStringLiteral("Viewing:3 of3 items (2 deleted)"));
+
+        prompts.messages.clear();
+        f.ctx.window.setVisible(Control::Refresh, true);
+        f.view.DeleteHeaders({ 1 });
+        f.ctx.hooks.scanInProgress = [] { return true; };
+        f.view.DeleteHeaders({ 1 });
+        QCOMPARE(prompts.messages,
+            (QStringList { "You are not viewing the most recent set of headers, this group was updated during a scan.  "
+                           "Update your view by pressing the refresh button to enable the delete command.",
+                "Can't delete items while a scan is in progress." }));
+        QCOMPARE(f.view.rowCount(), 3);
+        f.ctx.hooks.scanInProgress = {};
+        f.view.RefreshHeaders();
+        QVERIFY(!f.ctx.window.isVisible(Control::Refresh));
+    }
+
+    void deletesScatteredRowsInOneGo()
+    {
+        ViewFixture f;
+        for (int i = 0; i < 1000; ++i)
+            f.add(ViewFixture::item("item " + QByteArray::number(i), 0, { 1500 + i }, 50'000));
+        f.show();
+        QAbstractItemModelTester tester(&f.view, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QList<int> odd;
+        for (int slot = 1; slot <= 1000; slot += 2)
+            odd << slot;
+        f.view.DeleteHeaders(odd);
+        QCOMPARE(f.view.rowCount(), 500);
+        QCOMPARE(f.view.slotAt(0), 2);
+        QCOMPARE(f.view.rowOfSlot(1000), 499);
+        QCOMPARE(f.view.rowOfSlot(999), -1);
+        f.view.DeleteHeaders({ 2, 4, 6, 1000 });
+        QCOMPARE(f.view.rowCount(), 496);
+        QCOMPARE(f.view.slotAt(0), 8);
+        QCOMPARE(f.view.deletedRows(), 504);
+    }
+
+    void partsWindowListsOneItem()
+    {
+        ViewFixture f;
+        QAbstractItemModelTester tester(&f.view.itemParts(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy shown(&f.view.itemParts(), &ItemPartsModel::showRequested);
+        ItemRecord r = ViewFixture::item("My file.rar [xx/0000002]", 2, { 1500, 1900 }, 1550);
+        r.groupKey = f.key;
+        f.t.writeFile(QStringLiteral("cache/alt.test/1900.UUE"), "x");
+        f.view.ShowItemParts(r);
+        const ItemPartsModel& parts = f.view.itemParts();
+        QCOMPARE(shown.count(), 1);
+        QCOMPARE(parts.caption(), QStringLiteral("View Parts: My file.rar [xx/0000002]"));
+        QCOMPARE(parts.rowCount(), 2);
+        auto cell = [&](int row, int column) { return parts.index(row, column).data().toString(); };
+        QCOMPARE(cell(0, ItemPartsModel::ArticleColumn), QStringLiteral("1500"));
+        QCOMPARE(cell(0, ItemPartsModel::SizeColumn), QStringLiteral("001.6"));
+        QCOMPARE(cell(1, ItemPartsModel::LifeColumn), QStringLiteral("90%"));
+        QCOMPARE(cell(1, ItemPartsModel::SubjectColumn), QStringLiteral("My file.rar (2/2)"));
+        QCOMPARE(cell(1, ItemPartsModel::FromColumn), QStringLiteral("poster@example.com"));
+        QCOMPARE(cell(1, ItemPartsModel::NewsgroupColumn), QStringLiteral("alt.test"));
+        QCOMPARE(parts.index(0, 0).data(ItemPartsModel::IconRole).toString(), QStringLiteral("part"));
+        QCOMPARE(parts.index(1, 0).data(ItemPartsModel::IconRole).toString(), QStringLiteral("cached"));
+        QCOMPARE(parts.index(1, 0).data(ItemPartsModel::ArticleRole).toLongLong(), 1900);
+        QCOMPARE(parts.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Size (KB)"));
+    }
+};
+
+TW_TEST(HeaderViewTest)
+#include "header_view_test.moc"

@@ -1,0 +1,118 @@
+#include "headers/header_columns.h"
+#include "headers/item_status.h"
+#include "headers/life.h"
+#include "support/test_context.h"
+#include "support/test_registry.h"
+#include "view_fixture.h"
+
+#include <QTest>
+
+namespace {
+
+// Parts 1..held of a total-part item, with an extra part 0 first when asked for.
+ItemRecord parts(qint16 total, int held, bool partZero, QByteArray zeroTail = " (0/12)")
+{
+    QList<qint64> articles;
+    QList<QByteArray> tails;
+    if (partZero) {
+        articles << 100;
+        tails << zeroTail;
+    }
+    for (int i = 1; articles.size() < held; ++i) {
+        articles << 100 + i;
+        tails << " (" + QByteArray::number(i) + "/" + QByteArray::number(total) + ")";
+    }
+    return ViewFixture::item("name.rar [xx/0000012]", total, articles, 500'000, tails);
+}
+
+QByteArray stateOf(const ItemRecord& r)
+{
+    ItemTable table;
+    const int slot = table.appendRecord(r);
+    return statusKey(partsState(table, slot));
+}
+
+} // namespace
+
+class ItemStatusTest : public QObject {
+    Q_OBJECT
+private slots:
+    void multipartItemsCountTheirParts()
+    {
+        // Twelve parts held of twelve, one of them a part 0: a numbered part is missing.
+        QCOMPARE(stateOf(parts(12, 12, true)), "incomplete");
+        QCOMPARE(stateOf(parts(12, 12, true, " (00/12)")), "incomplete");
+        QCOMPARE(stateOf(parts(12, 12, true, " [000/012] yEnc")), "complete");
+        QCOMPARE(stateOf(parts(12, 12, true, " (000/012) yEnc")), "incomplete");
+        QCOMPARE(stateOf(parts(12, 12, false)), "complete");
+        QCOMPARE(stateOf(parts(12, 13, true)), "complete");
+        QCOMPARE(stateOf(parts(12, 14, true)), "unknown");
+        QCOMPARE(stateOf(parts(12, 11, false)), "incomplete");
+        QCOMPARE(stateOf(parts(1, 1, false)), "complete");
+        QVERIFY(tailHasPartZero(" x (1) (0/5)", 5));
+        QVERIFY(!tailHasPartZero(" (0/", 5));
+    }
+
+    void singlePostsBySizeAndName()
+    {
+        QCOMPARE(stateOf(ViewFixture::item("readme.nfo", 0, { 5 }, 2000)), "complete");
+        QCOMPARE(stateOf(ViewFixture::item("FILE.Diz", 0, { 5 }, 2000)), "complete");
+        QCOMPARE(stateOf(ViewFixture::item("notes.txt", 0, { 5 }, 2000)), "text");
+        QCOMPARE(stateOf(ViewFixture::item("notes.txt", 0, { 5 }, 20'000)), "complete");
+        QCOMPARE(stateOf(ViewFixture::item("notes.txt", 0, { 5, 6 }, 2000)), "unknown");
+        QCOMPARE(stateOf(ViewFixture::item("nfo", 0, { 5 }, 2000)), "text");
+    }
+
+    void columnTexts()
+    {
+        QCOMPARE(columns::parts(5, 12), QStringLiteral("005/012"));
+        QCOMPARE(columns::parts(3, 0), QStringLiteral("3/???"));
+        QCOMPARE(columns::parts(1, 0), QString());
+        QCOMPARE(columns::megabytes(1'234'567), QStringLiteral("001.235"));
+        QCOMPARE(columns::kilobytes(1550), QStringLiteral("001.6"));
+        QCOMPARE(columns::life(5), QStringLiteral("05%"));
+        QCOMPARE(columns::life(kLifeNeedScan), QStringLiteral("need scan"));
+        QCOMPARE(columns::date(37594.5), QStringLiteral("2002-12-04"));
+        QCOMPARE(columns::date(0.0), QStringLiteral("?"));
+        QCOMPARE(columns::date(0.75), QStringLiteral("?"));
+        QCOMPARE(columns::date(std::numeric_limits<double>::quiet_NaN()), QStringLiteral("?"));
+        QCOMPARE(columns::date(1e300), QStringLiteral("?"));
+        QCOMPARE(columns::subject("My file.rar [xx/0000012]"), QStringLiteral("My file.rar"));
+        QCOMPARE(columns::subject("plain subject"), QStringLiteral("plain subject"));
+        // A key no longer than its suffix (from a damaged file) is shown whole, never cut short.
+        QCOMPARE(columns::subject("[xx/0000012]"), QStringLiteral("[xx/0000012]"));
+        QCOMPARE(columns::subject(" [xx/0000012]"), QStringLiteral(" [xx/0000012]"));
+        QCOMPARE(columns::shortPoster("Name <me@host>"), QByteArrayView("me@host"));
+        QCOMPARE(columns::shortPoster("Name <me@host"), QByteArrayView("me@host"));
+        QCOMPARE(columns::shortPoster("me@host (Name)"), QByteArrayView("me@host "));
+        QCOMPARE(columns::shortPoster("Name"), QByteArrayView("Name"));
+    }
+
+    void lifeWithinTheGroupRange()
+    {
+        ViewFixture f;
+        const quint8 narrow = f.addGroup("alt.narrow", 1000, 1200);
+        const quint8 empty = f.addGroup("alt.empty", 500, 500);
+        const quint8 unscanned = f.addGroup("alt.unscanned", 0, 0);
+        OpsLog& log = f.ctx.log;
+        const Newsgroups& g = f.ctx.groups;
+        QCOMPARE(LifeRemaining(g, log, 1500, f.key), 50);
+        QCOMPARE(LifeRemaining(g, log, 1996, f.key), 99);
+        QCOMPARE(LifeRemaining(g, log, 5000, f.key), 99);
+        QCOMPARE(LifeRemaining(g, log, 900, f.key), -10);
+        QCOMPARE(LifeRemaining(g, log, 1025, narrow), 12); // 12.5 rounds to even
+        QCOMPARE(LifeRemaining(g, log, 1027, narrow), 14);
+        QCOMPARE(LifeRemaining(g, log, 1500, unscanned), 0);
+        QCOMPARE(LifeRemaining(g, log, 1500, 200), 0);
+        QCOMPARE(LifeRemaining(g, log, -4'000'000'000'000LL, narrow), -99999);
+        const int before = log.entries().rowCount();
+        bool logged = false;
+        QCOMPARE(LifeRemaining(g, log, 500, empty, logged), 0);
+        QCOMPARE(LifeRemaining(g, log, 501, empty, logged), 0);
+        QCOMPARE(log.entries().rowCount(), before + 1);
+        QVERIFY(f.t.logged(QStringLiteral("LifeRemaining Error: Division by zero")));
+    }
+};
+
+TW_TEST(ItemStatusTest)
+#include "item_status_test.moc"
