@@ -2,6 +2,7 @@
 
 #include "app/app_context.h"
 #include "app/prompts.h"
+#include "ui/header_windows.h"
 #include "ui/tray_icon.h"
 
 #include <QAction>
@@ -13,6 +14,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QScreen>
+#include <QSet>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
@@ -64,13 +66,16 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     statusBar()->addWidget(status, 1);
 
     buildMenus();
+    auto icon = [this](const QString& key) { return m_icons.value(key); };
+    m_parts = new PartsWindow(m_ctx.headerView.itemParts(), icon, this);
+    m_find = new FindDialog(m_ctx.headerSearch, this);
     m_tray = new TrayIcon(windowIcon(), this);
     connect(m_tray, &TrayIcon::restoreRequested, this, &MainWindow::restoreFromTray);
     connect(m_tray, &TrayIcon::shutdownRequested, this, &MainWindow::shutdownRequested);
 
     QList<SkinIcon> defaults;
     for (const char* key :
-        { "incomplete", "unknown", "complete", "text", "iteminbatch", "proc_true", "proc_false", "new" })
+        { "incomplete", "unknown", "complete", "text", "iteminbatch", "proc_true", "proc_false", "new", "cached", "part" })
         defaults.append({ QLatin1String(key), {} });
     applySkinIcons(defaults);
     applyColumnWidths(m_ctx.columns);
@@ -79,7 +84,13 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     resize(1000, 700);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The lists draw their icons from m_icons, which goes before the child widgets would.
+    delete m_parts;
+    delete m_find;
+    delete takeCentralWidget();
+}
 
 void MainWindow::bindState()
 {
@@ -168,12 +179,13 @@ void MainWindow::repaintToolbar()
 {
     for (const FilterToggle& toggle : kFilterToggles)
         m_filterActions.value(QLatin1String(toggle.key))->setChecked(m_ctx.settings.toggles.*toggle.field);
+    m_filterActions.value(QStringLiteral("btnsNew"))->setChecked(m_ctx.headerView.toggle("btnsNew"));
     m_filterBar->update();
 }
 
 bool MainWindow::newOnly() const
 {
-    return m_filterActions.value(QStringLiteral("btnsNew"))->isChecked();
+    return m_ctx.headerView.toggle("btnsNew");
 }
 
 QTreeView* MainWindow::view(ColumnLayouts::View which) const
@@ -279,48 +291,106 @@ QMenu* MainWindow::popupMenuFor(ColumnLayouts::View which) const
 
 void MainWindow::runCommand(Command command)
 {
+    using V = ColumnLayouts::View;
+    Batch& batch = m_ctx.batch;
     switch (command) {
     case Command::Scan:
         scan();
         break;
-    case Command::BatchDownload:
-        downloadBatch();
-        break;
-    case Command::SelectAllHeaders:
-        selectAll(ColumnLayouts::HeaderView);
-        break;
-    case Command::SelectAllBatch:
-        selectAll(ColumnLayouts::BatchView);
-        break;
-    case Command::ClearSelected:
-        removeSelectedRows(ColumnLayouts::ProcessedView);
-        break;
-    case Command::ClearAll:
-        if (QAbstractItemModel* model = m_views.at(ColumnLayouts::ProcessedView)->model())
-            model->removeRows(0, model->rowCount());
-        break;
     case Command::ScanStop:
         m_ctx.scanConnection.AbortScan(true);
         break;
-    // The header, batch and viewer commands arrive with the parts that do the work.
     case Command::Refresh:
+        m_ctx.headerView.RefreshHeaders();
+        break;
     case Command::SaveHeaders:
+        m_ctx.headers.SaveViewChanges();
+        break;
     case Command::Restore:
+        m_ctx.headerView.RestoreHeaders();
+        break;
     case Command::Find:
-    case Command::DeleteHeaders:
-    case Command::ViewText:
+        m_ctx.headerSearch.OpenFind();
+        break;
+    case Command::DeleteHeaders: {
+        QList<int> tags;
+        for (int row : selectedRows(V::HeaderView))
+            tags.append(m_ctx.headerView.slotAt(row));
+        m_ctx.headerView.DeleteHeaders(tags);
+        break;
+    }
     case Command::AddToBatch:
+        addToBatch();
+        break;
     case Command::ViewParts:
+        showParts(V::HeaderView);
+        break;
+    case Command::ViewPartsInBatch:
+        showParts(V::BatchView);
+        break;
+    case Command::SelectAllHeaders:
+        selectAll(V::HeaderView);
+        break;
+    case Command::SelectAllBatch:
+        selectAll(V::BatchView);
+        break;
+    case Command::BatchDownload:
+        batch.Download();
+        break;
+    case Command::Remove:
+        batch.Remove(selectedRows(V::BatchView));
+        break;
+    case Command::MoveUp:
+        selectRows(V::BatchView, batch.MoveUp(selectedRows(V::BatchView)));
+        break;
+    case Command::MoveDown:
+        selectRows(V::BatchView, batch.MoveDown(selectedRows(V::BatchView)));
+        break;
+    case Command::MoveToTop:
+        selectRows(V::BatchView, batch.MoveToTop(selectedRows(V::BatchView)));
+        break;
+    case Command::MoveToBottom:
+        selectRows(V::BatchView, batch.MoveToBottom(selectedRows(V::BatchView)));
+        break;
+    case Command::ClearSelected:
+        batch.processed().clearRows(selectedRows(V::ProcessedView));
+        break;
+    case Command::ClearAll:
+        batch.processed().clearAll();
+        break;
+    // The viewer, preview, watch list and download commands arrive with the parts that do the work.
+    case Command::ViewText:
     case Command::Preview:
     case Command::KillFilterPoster:
     case Command::BatchDownloadStop:
-    case Command::Remove:
-    case Command::MoveUp:
-    case Command::MoveDown:
-    case Command::MoveToTop:
-    case Command::MoveToBottom:
-    case Command::ViewPartsInBatch:
         break;
+    }
+}
+
+void MainWindow::addToBatch()
+{
+    QList<int> viewSlots;
+    for (int row : selectedRows(ColumnLayouts::HeaderView))
+        viewSlots.append(m_ctx.headerView.slotAt(row));
+    // The queued items' rows change in place (marked, or dropped by the filter); the rest stay.
+    m_ctx.batch.AddSelectedToBatch(viewSlots, [this](const QList<int>& queued) {
+        QSet<QByteArray> keys;
+        for (int slot : queued)
+            keys.insert(m_ctx.view.table.str(m_ctx.view.table.item(slot).key).toByteArray());
+        for (const QByteArray& key : keys)
+            m_ctx.headerView.RefreshItemRow(key);
+    });
+}
+
+void MainWindow::showParts(ColumnLayouts::View which)
+{
+    const QList<int> rows = selectedRows(which);
+    if (rows.isEmpty())
+        return;
+    if (which == ColumnLayouts::HeaderView) {
+        m_ctx.headerView.ShowItemParts(m_ctx.view.table.record(m_ctx.headerView.slotAt(rows.first())));
+    } else if (const auto entry = m_ctx.batch.entryRecord(m_ctx.batch.model().entryAt(rows.first()))) {
+        m_ctx.headerView.ShowItemParts(*entry);
     }
 }
 
@@ -337,38 +407,31 @@ void MainWindow::scan()
     emit loginRequested();
 }
 
-// The batch arrives with its own part; until then it is always empty.
-bool MainWindow::batchHasWork() const
-{
-    return false;
-}
-
-void MainWindow::downloadBatch()
-{
-    if (!batchHasWork()) {
-        m_ctx.prompts.message(QStringLiteral("Warning, nothing in batch que!"));
-        return;
-    }
-    callHook(m_ctx.hooks.downloadBatch);
-}
-
 void MainWindow::selectAll(ColumnLayouts::View which)
 {
     m_views.at(which)->selectAll();
 }
 
-void MainWindow::removeSelectedRows(ColumnLayouts::View which)
+QList<int> MainWindow::selectedRows(ColumnLayouts::View which) const
+{
+    QList<int> rows;
+    if (const QItemSelectionModel* selection = m_views.at(which)->selectionModel()) {
+        for (const QModelIndex& index : selection->selectedRows())
+            rows.append(index.row());
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void MainWindow::selectRows(ColumnLayouts::View which, const QList<int>& rows)
 {
     QTreeView* list = m_views.at(which);
-    if (!list->selectionModel())
-        return;
-    QList<int> rows;
-    for (const QModelIndex& index : list->selectionModel()->selectedRows())
-        rows.append(index.row());
-    // From the bottom up, so the rows still to go keep their numbers.
-    std::sort(rows.begin(), rows.end(), std::greater<>());
+    QItemSelection selection;
     for (int row : rows)
-        list->model()->removeRow(row);
+        selection.select(list->model()->index(row, 0), list->model()->index(row, list->model()->columnCount() - 1));
+    list->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (!rows.isEmpty())
+        list->scrollTo(list->model()->index(rows.first(), 0));
 }
 
 bool MainWindow::handleViewKey(ColumnLayouts::View which, const QKeyEvent& key)

@@ -12,6 +12,9 @@
 #include <array>
 
 class AppContext;
+class FindDialog;
+class PartsWindow;
+class QAbstractItemModel;
 class QAction;
 class QKeyEvent;
 class QLabel;
@@ -114,6 +117,7 @@ private:
     QToolBar* buildFilterBar();
     void buildMenus();
     QTreeView* makeView(ColumnLayouts::View view);
+    QAbstractItemModel* listModel(ColumnLayouts::View view);
     QPushButton* makeButton(const char* name, const QString& caption, const QString& tip, Command command);
     QPushButton* makeButton(const char* name, const QString& caption, const QString& tip);
     QLabel* makeLabel(const char* name, MainWindowState::Label label);
@@ -130,8 +134,11 @@ private:
     void scan();
     void downloadBatch();
     void selectAll(ColumnLayouts::View view);
-    void removeSelectedRows(ColumnLayouts::View view);
-    [[nodiscard]] bool batchHasWork() const;
+    // Selected rows of a list, top to bottom.
+    [[nodiscard]] QList<int> selectedRows(ColumnLayouts::View view) const;
+    void selectRows(ColumnLayouts::View view, const QList<int>& rows);
+    void addToBatch();
+    void showParts(ColumnLayouts::View view);
     [[nodiscard]] bool handleViewKey(ColumnLayouts::View view, const QKeyEvent& key);
     void keepAscendingOnNewColumn(ColumnLayouts::View view, int section);
     void minimizeToTray();
@@ -156,4 +163,6 @@ private:
     QMenu* m_mnuHvm = nullptr;
     QMenu* m_mnuBV = nullptr;
     TrayIcon* m_tray = nullptr;
+    PartsWindow* m_parts = nullptr;
+    FindDialog* m_find = nullptr;
 };

@@ -163,6 +163,9 @@ Painter painterFor(const QString& key)
         { QStringLiteral("iteminbatch"), paintInBatch },
         { QStringLiteral("proc_true"), paintProcessed },
         { QStringLiteral("proc_false"), paintFailed },
+        // Parts of the "View Parts" list: already in the cache, or still on the server.
+        { QStringLiteral("cached"), paintProcessed },
+        { QStringLiteral("part"), paintText },
         { QStringLiteral("new"), paintNew },
         { QStringLiteral("light_idle"), paintIdle },
         { QStringLiteral("light_busy"), paintBusy },

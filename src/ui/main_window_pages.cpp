@@ -1,9 +1,12 @@
 #include "ui/main_window.h"
 
 #include "app/app_context.h"
+#include "app/desktop.h"
+#include "ui/header_windows.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -13,7 +16,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <QStandardItemModel>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -96,26 +98,45 @@ QTreeView* MainWindow::makeView(ColumnLayouts::View which)
     // Our own menus open on the button release, and only over a selection.
     view->setContextMenuPolicy(Qt::PreventContextMenu);
 
-    const QList<QString> captions = ColumnLayouts::captions(which);
-    auto* model = new QStandardItemModel(0, static_cast<int>(captions.size()), view);
-    model->setHorizontalHeaderLabels(captions);
-    view->setModel(model);
+    view->setModel(listModel(which));
 
     QHeaderView* header = view->header();
     header->setStretchLastSection(false);
     header->setSectionsMovable(false);
     header->setMinimumSectionSize(8);
-    header->setSortIndicatorShown(true);
-    // Rows keep their insertion order (the batch's download order) until a column is clicked.
+    header->setSortIndicatorShown(which != ColumnLayouts::ProcessedView);
     header->setSortIndicator(-1, Qt::AscendingOrder);
-    view->setSortingEnabled(true);
-    connect(header, &QHeaderView::sortIndicatorChanged, this,
-        [this, which](int section, Qt::SortOrder) { keepAscendingOnNewColumn(which, section); });
+    if (which == ColumnLayouts::HeaderView) {
+        view->setSortingEnabled(true);
+        connect(header, &QHeaderView::sortIndicatorChanged, this,
+            [this, which](int section, Qt::SortOrder) { keepAscendingOnNewColumn(which, section); });
+    } else if (which == ColumnLayouts::BatchView) {
+        // The batch is sorted once, after a question, and stays in the order it was given.
+        header->setSectionsClickable(true);
+        connect(header, &QHeaderView::sectionClicked, this, [this, header](int section) {
+            if (m_ctx.batch.SortByColumn(section))
+                header->setSortIndicator(m_ctx.batch.sortColumn(), m_ctx.batch.sortOrder());
+        });
+    }
 
     view->installEventFilter(this);
     view->viewport()->installEventFilter(this);
     m_views[which] = view;
     return view;
+}
+
+QAbstractItemModel* MainWindow::listModel(ColumnLayouts::View which)
+{
+    auto icon = [this](const QString& key) { return m_icons.value(key); };
+    switch (which) {
+    case ColumnLayouts::HeaderView:
+        return new IconProxy(&m_ctx.headerView, HeaderView::StatusRole, {}, icon, this);
+    case ColumnLayouts::BatchView:
+        return new IconProxy(&m_ctx.batch.model(), -1, QStringLiteral("iteminbatch"), icon, this);
+    case ColumnLayouts::ProcessedView:
+        break;
+    }
+    return new IconProxy(&m_ctx.batch.processed(), ProcessedModel::IconKeyRole, {}, icon, this);
 }
 
 QWidget* MainWindow::buildTopBar()
@@ -175,17 +196,17 @@ QToolBar* MainWindow::buildFilterBar()
         m_filterActions.insert(QLatin1String(key), action);
         return action;
     };
-    for (const FilterToggle& toggle : kFilterToggles) {
-        QAction* action = add(toggle.key, toggle.caption,
+    for (const FilterToggle& toggle : kFilterToggles)
+        add(toggle.key, toggle.caption,
             QStringLiteral("Show %1 items").arg(QString::fromLatin1(toggle.caption).toLower()));
-        connect(action, &QAction::triggered, this, [this, field = toggle.field](bool pressed) {
-            m_ctx.settings.toggles.*field = pressed;
+    m_filterBar->addSeparator();
+    add("btnsNew", "New", QStringLiteral("Hide items whose articles are about to expire"));
+    for (auto it = m_filterActions.cbegin(); it != m_filterActions.cend(); ++it) {
+        connect(it.value(), &QAction::triggered, this, [this, key = it.key()](bool pressed) {
+            m_ctx.headerView.setToggle(key.toLatin1(), pressed);
             emit viewFilterChanged();
         });
     }
-    m_filterBar->addSeparator();
-    QAction* fresh = add("btnsNew", "New", QStringLiteral("Hide items whose articles are about to expire"));
-    connect(fresh, &QAction::triggered, this, &MainWindow::viewFilterChanged);
     return m_filterBar;
 }
 
@@ -206,6 +227,16 @@ QWidget* MainWindow::buildHeaderPage()
     // A rebuilt list starts at its first entry, "no group".
     connect(&m_ctx.groups.viewGroups(), &QAbstractItemModel::modelReset, groups,
             [groups] { groups->setCurrentIndex(0); });
+    connect(groups, &QComboBox::activated, this,
+        [this, groups](int index) { m_ctx.headerView.selectGroupEntry(groups->itemText(index)); });
+    // A search empties the selection to "no group" from the core side.
+    connect(&m_ctx.headerView, &HeaderView::selectedGroupChanged, groups, [this, groups](int key) {
+        const QString name = key < 0 ? QString::fromLatin1(Newsgroups::kNoGroup)
+                                     : QString::fromLatin1(m_ctx.groups.ngGroupNameByKey(static_cast<quint8>(key)));
+        const int index = groups->findText(name);
+        if (index >= 0)
+            groups->setCurrentIndex(index);
+    });
     groups->setMinimumContentsLength(24);
     groups->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     QPushButton* refresh
@@ -246,6 +277,8 @@ QWidget* MainWindow::buildHeaderPage()
 
     QTreeView* view = makeView(ColumnLayouts::HeaderView);
     connect(view, &QTreeView::doubleClicked, this, [this] { runCommand(Command::ViewParts); });
+    connect(&m_ctx.headerView, &HeaderView::currentRowRequested, view,
+        [view](int row) { view->setCurrentIndex(view->model()->index(row, 0)); });
     layout->addWidget(view, 1);
 
     auto* bottom = new QHBoxLayout;
@@ -343,7 +376,14 @@ QWidget* MainWindow::buildProcessedPage()
 {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
-    layout->addWidget(makeView(ColumnLayouts::ProcessedView), 1);
+    QTreeView* processed = makeView(ColumnLayouts::ProcessedView);
+    // A double click opens the decoded file.
+    connect(processed, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+        const QString file = m_ctx.batch.processed().row(index.row()).filePath;
+        if (!file.isEmpty())
+            m_ctx.desktop.openTarget(file, QFileInfo(file).path());
+    });
+    layout->addWidget(processed, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(makeButton("cmdProcClearSels", QStringLiteral("Clear Selected"),

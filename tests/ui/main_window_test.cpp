@@ -13,7 +13,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
-#include <QStandardItemModel>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -38,12 +40,48 @@ QLabel* label(const MainWindow& w, const char* name)
     return widget<QLabel>(w, name);
 }
 
-void addRows(QTreeView* view, int count)
+// Fills a list through the core: view-table items listed as group alt.test, batch entries
+// queued from them, processed rows. Subjects read "row 0", "row 1", ...
+void addRows(AppContext& ctx, ColumnLayouts::View which, int count)
 {
-    auto* model = qobject_cast<QStandardItemModel*>(view->model());
-    for (int i = 0; i < count; ++i)
-        model->appendRow(
-            { new QStandardItem(QStringLiteral("row %1").arg(i)), new QStandardItem(QStringLiteral("x")) });
+    if (which == ColumnLayouts::ProcessedView) {
+        for (int i = 0; i < count; ++i)
+            ctx.batch.processed().append({ QStringLiteral("row %1").arg(i), QStringLiteral("ok"), {}, true });
+        return;
+    }
+    ctx.groups.ngAddGroup("alt.test");
+    const quint8 key = ctx.groups.ngFindKeyByGroupName("alt.test");
+    for (int i = 0; i < count; ++i) {
+        ItemRecord r;
+        r.key = "row " + QByteArray::number(i) + ".nfo";
+        r.totalParts = 1;
+        r.poster = "Poster";
+        r.groupKey = key;
+        r.parts.append({ " (1/1)", 100 + i, "id" + QByteArray::number(i) + "@x", 20'000 });
+        const int slot = ctx.view.table.appendRecord(r);
+        if (which == ColumnLayouts::BatchView)
+            ctx.batch.AddToBatch(slot, true);
+    }
+    if (which == ColumnLayouts::HeaderView) {
+        ctx.view.viewedKey = key;
+        ctx.groups.ngRebuildGroupCombo();
+        ctx.headerView.selectGroupEntry(QStringLiteral("alt.test"));
+    }
+}
+
+void selectRowsOf(QTreeView* view, const QList<int>& rows)
+{
+    view->clearSelection();
+    for (int row : rows)
+        view->selectionModel()->select(view->model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+QStringList subjects(QTreeView* view)
+{
+    QStringList out;
+    for (int row = 0; row < view->model()->rowCount(); ++row)
+        out << view->model()->index(row, 0).data().toString();
+    return out;
 }
 
 bool statsShown(const MainWindow& w)
@@ -253,8 +291,8 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QTreeView* batch = w.view(ColumnLayouts::BatchView);
-        addRows(batch, 3);
-        addRows(w.view(ColumnLayouts::ProcessedView), 3);
+        addRows(*t.ctx, ColumnLayouts::BatchView, 3);
+        addRows(*t.ctx, ColumnLayouts::ProcessedView, 3);
         QCOMPARE(w.popupMenuFor(ColumnLayouts::BatchView), nullptr);
         QCOMPARE(w.popupMenuFor(ColumnLayouts::HeaderView), nullptr);
         w.showPage(ColumnLayouts::BatchView);
@@ -292,7 +330,8 @@ private slots:
         MainWindow w(*t.ctx);
         w.show();
         QTreeView* headers = w.view(ColumnLayouts::HeaderView);
-        addRows(headers, 4);
+        addRows(*t.ctx, ColumnLayouts::HeaderView, 4);
+        headers->setCurrentIndex({});
         headers->setFocus();
 
         // "r" would otherwise jump to the first row starting with it.
@@ -309,7 +348,7 @@ private slots:
         TestContext t;
         MainWindow w(*t.ctx);
         QTreeView* processed = w.view(ColumnLayouts::ProcessedView);
-        addRows(processed, 5);
+        addRows(*t.ctx, ColumnLayouts::ProcessedView, 5);
         auto* selection = processed->selectionModel();
         for (int row : { 1, 3 })
             selection->select(
@@ -320,6 +359,47 @@ private slots:
 
         widget<QPushButton>(w, "cmdProcClearAll")->click();
         QCOMPARE(processed->model()->rowCount(), 0);
+    }
+
+    void queueMoveRemoveAndSearchByClicking()
+    {
+        TestContext t;
+        t.ctx->settings.Cache_Path = t.path(QStringLiteral("cache/"));
+        MainWindow w(*t.ctx);
+        w.show();
+        addRows(*t.ctx, ColumnLayouts::HeaderView, 4);
+        QTreeView* headers = w.view(ColumnLayouts::HeaderView);
+        QCOMPARE(subjects(headers), (QStringList{ "row 0.nfo", "row 1.nfo", "row 2.nfo", "row 3.nfo" }));
+
+        // Queued rows leave the list while the in-batch toggle is off, and land in the batch in list order.
+        widget<QAction>(w, "btnsComplete_bp")->trigger();
+        selectRowsOf(headers, { 3, 1 });
+        widget<QPushButton>(w, "cmdAddtoQue")->click();
+        QCOMPARE(subjects(headers), (QStringList{ "row 0.nfo", "row 2.nfo" }));
+        QTreeView* batch = w.view(ColumnLayouts::BatchView);
+        QCOMPARE(subjects(batch), (QStringList{ "row 1.nfo", "row 3.nfo" }));
+        QCOMPARE(t.ctx->window.text(Label::BatchTotal), QStringLiteral("Total batch size: (2 items) 40.0KB"));
+
+        // Moving keeps the moved row selected; Remove takes it out and the item is listed again.
+        selectRowsOf(batch, { 1 });
+        widget<QPushButton>(w, "cmdMoveToTop")->click();
+        QCOMPARE(subjects(batch), (QStringList{ "row 3.nfo", "row 1.nfo" }));
+        QCOMPARE(batch->selectionModel()->selectedRows().first().row(), 0);
+        widget<QPushButton>(w, "cmdDelete")->click();
+        QCOMPARE(subjects(batch), QStringList{ "row 1.nfo" });
+        QVERIFY(QFileInfo::exists(t.path(QStringLiteral("batch.twb"))));
+        QTRY_VERIFY(subjects(headers).contains(QStringLiteral("row 3.nfo")));
+
+        // Find over the saved group's file lists the matches as search results.
+        t.ctx->headers.GTsave();
+        widget<QPushButton>(w, "cmdSearchSelect")->click();
+        auto* find = widget<QWidget>(w, "frmSearch");
+        QTRY_VERIFY(find->isVisible());
+        widget<QLineEdit>(*find, "txtSearch")->setText(QStringLiteral("ROW 2"));
+        widget<QPushButton>(*find, "cmdSearch")->click();
+        QTRY_VERIFY(!find->isVisible());
+        QCOMPARE(subjects(headers), QStringList{ "row 2.nfo" });
+        QCOMPARE(widget<QComboBox>(w, "cboVG")->currentText(), QString::fromLatin1(Newsgroups::kNoGroup));
     }
 
     void filterTogglesFollowTheSettings()
