@@ -238,6 +238,19 @@ WindowPlacement MainWindow::currentPlacement() const
     return placement;
 }
 
+int MainWindow::minimumColumnWidth(const char* caption) const
+{
+    // Fixed-format columns always show their whole text, whatever width was stored.
+    static const QHash<QByteArray, QString> kSamples = {
+        { "Parts", QStringLiteral("000/000") },
+        { "MB", QStringLiteral("000.000") },
+        { "Life", QStringLiteral("need scan") },
+        { "Date", QStringLiteral("0000-00-00") },
+    };
+    const QString sample = kSamples.value(caption);
+    return sample.isEmpty() ? 0 : fontMetrics().horizontalAdvance(sample) + 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8;
+}
+
 void MainWindow::applyColumnWidths(const ColumnLayouts& layouts)
 {
     for (int v = 0; v < ColumnLayouts::kViews; ++v) {
@@ -246,7 +259,7 @@ void MainWindow::applyColumnWidths(const ColumnLayouts& layouts)
         const QList<int>& widths = layouts.widths.at(v);
         for (int i = 0; i < specs.size(); ++i) {
             const int width = i < widths.size() && widths.at(i) >= 1 ? widths.at(i) : specs.at(i).defaultWidth;
-            header->resizeSection(i, width);
+            header->resizeSection(i, std::max(width, minimumColumnWidth(specs.at(i).caption)));
         }
     }
 }

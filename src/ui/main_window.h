@@ -118,6 +118,7 @@ private:
     void buildMenus();
     QTreeView* makeView(ColumnLayouts::View view);
     QAbstractItemModel* listModel(ColumnLayouts::View view);
+    [[nodiscard]] int minimumColumnWidth(const char* caption) const;
     QPushButton* makeButton(const char* name, const QString& caption, const QString& tip, Command command);
     QPushButton* makeButton(const char* name, const QString& caption, const QString& tip);
     QLabel* makeLabel(const char* name, MainWindowState::Label label);
