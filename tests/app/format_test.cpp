@@ -8,34 +8,32 @@
 class FormatTest : public QObject {
     Q_OBJECT
 private slots:
-    void masks_data()
-    {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<QString>("mask");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("grouped whole") << 1234567.0 << "#,0" << "1,234,567";
-        QTest::newRow("grouped small") << 640.0 << "#,0" << "640";
-        QTest::newRow("grouped zero") << 0.0 << "#,0" << "0";
-        QTest::newRow("half rounds away") << 2.5 << "#,0" << "3";
-        QTest::newRow("two decimals") << 1.234 << "#,0.00" << "1.23";
-        QTest::newRow("GB rounding carry") << 1.9999 << "#,0.00" << "2.00";
-        QTest::newRow("one decimal") << 512.04 << "#,0.0" << "512.0";
-        QTest::newRow("plain one decimal") << 0.05 << "0.0" << "0.1";
-        QTest::newRow("fraction below one") << 0.25 << "#,##0.0" << "0.3";
-        QTest::newRow("grouped with hashes") << 12345.67 << "###,##0.0" << "12,345.7";
-        QTest::newRow("hash only integer") << 0.4 << "###,##0.0" << "0.4";
-        QTest::newRow("padded") << 42.0 << "0000000" << "0000042";
-        QTest::newRow("padded overflow") << 123456789.0 << "0000000" << "123456789";
-        QTest::newRow("plain") << 7.5 << "0" << "8";
-        QTest::newRow("negative") << -1234.5 << "#,0.0" << "-1,234.5";
-        QTest::newRow("negative rounds to zero") << -0.01 << "0.0" << "0.0";
-    }
     void masks()
     {
-        QFETCH(double, value);
-        QFETCH(QString, mask);
-        QFETCH(QString, expected);
-        QCOMPARE(fmt::Format(value, mask), expected);
+        const struct {
+            double value;
+            const char16_t* mask;
+            const char16_t* expected;
+        } rows[] = {
+            { 1234567.0, u"#,0", u"1,234,567" }, // grouped whole
+            { 640.0, u"#,0", u"640" }, // grouped small
+            { 0.0, u"#,0", u"0" }, // grouped zero
+            { 2.5, u"#,0", u"3" }, // half rounds away
+            { 1.234, u"#,0.00", u"1.23" }, // two decimals
+            { 1.9999, u"#,0.00", u"2.00" }, // GB rounding carry
+            { 512.04, u"#,0.0", u"512.0" }, // one decimal
+            { 0.05, u"0.0", u"0.1" }, // plain one decimal
+            { 0.25, u"#,##0.0", u"0.3" }, // fraction below one
+            { 12345.67, u"###,##0.0", u"12,345.7" }, // grouped with hashes
+            { 0.4, u"###,##0.0", u"0.4" }, // hash only integer
+            { 42.0, u"0000000", u"0000042" }, // padded
+            { 123456789.0, u"0000000", u"123456789" }, // padded overflow
+            { 7.5, u"0", u"8" }, // plain
+            { -1234.5, u"#,0.0", u"-1,234.5" }, // negative
+            { -0.01, u"0.0", u"0.0" }, // negative rounds to zero
+        };
+        for (const auto& row : rows)
+            QCOMPARE(fmt::Format(row.value, row.mask), QString::fromUtf16(row.expected));
     }
 
     void valIsLenient()
@@ -77,9 +75,8 @@ private slots:
         QVERIFY(!fmt::fromOleDate(std::numeric_limits<double>::quiet_NaN()).isValid());
         QVERIFY(!fmt::fromOleDate(1e300).isValid());
         QVERIFY(!fmt::fromOleDate(-1e19).isValid());
+        QCOMPARE(fmt::hhmmss(QTime(7, 5, 3)), QStringLiteral("07:05:03"));
     }
-
-    void timeText() { QCOMPARE(fmt::hhmmss(QTime(7, 5, 3)), QStringLiteral("07:05:03")); }
 };
 
 TW_TEST(FormatTest)

@@ -9,20 +9,6 @@ using Label = MainWindowState::Label;
 class OpsLogTest : public QObject {
     Q_OBJECT
 private slots:
-    void showsAndKeepsOnlyTheFirstLine()
-    {
-        TestContext t;
-        AppContext& ctx = *t.ctx;
-        ctx.settings.chkEnableLogging = 1;
-        ctx.settings.chkLogFile = 1;
-        ctx.log.WriteLog(QStringLiteral("  211 5 1 5 alt.test  \r\nmore\r\n"), true);
-        QCOMPARE(ctx.window.text(Label::Status), QStringLiteral("211 5 1 5 alt.test"));
-        QCOMPARE(ctx.log.entries().stringList(), QStringList{QStringLiteral("14:05:09  211 5 1 5 alt.test")});
-        const QByteArray file = t.readFile(QStringLiteral("OPSLOG.TXT"));
-        QVERIFY(file.endsWith(" 14:05:09  211 5 1 5 alt.test\r\n"));
-        QVERIFY(file.startsWith(fmt::shortDate(QDate(2026, 12, 7)).toUtf8() + ' '));
-    }
-
     void switchesDecideWhatIsKept()
     {
         TestContext t;
@@ -38,20 +24,23 @@ private slots:
         QCOMPARE(ctx.log.entries().rowCount(), 0);
         QVERIFY(!QFileInfo::exists(ctx.log.logFilePath()));
 
+        // Only the first line is shown and kept.
+        ctx.log.WriteLog(QStringLiteral("  211 5 1 5 alt.test  \r\nmore\r\n"), true);
+        QCOMPARE(ctx.window.text(Label::Status), QStringLiteral("211 5 1 5 alt.test"));
+        QCOMPARE(ctx.log.entries().stringList(), QStringList{QStringLiteral("14:05:09  211 5 1 5 alt.test")});
+        const QByteArray file = t.readFile(QStringLiteral("OPSLOG.TXT"));
+        QVERIFY(file.endsWith(" 14:05:09  211 5 1 5 alt.test\r\n"));
+        QVERIFY(file.startsWith(fmt::shortDate(QDate(2026, 12, 7)).toUtf8() + ' '));
+
         ctx.settings.chkLogFile = 0;
         ctx.log.WriteLog(QStringLiteral("list only"), true);
-        QCOMPARE(ctx.log.entries().rowCount(), 1);
-        QVERIFY(!QFileInfo::exists(ctx.log.logFilePath()));
+        QCOMPARE(ctx.log.entries().rowCount(), 2);
+        QCOMPARE(t.readFile(QStringLiteral("OPSLOG.TXT")), file);
 
         ctx.log.clear();
         QCOMPARE(ctx.log.entries().rowCount(), 0);
-    }
 
-    void listHoldsTheNewest99()
-    {
-        TestContext t;
-        AppContext& ctx = *t.ctx;
-        ctx.settings.chkEnableLogging = 1;
+        // The list holds the newest 99.
         for (int i = 1; i <= 150; ++i)
             ctx.log.WriteLog(QStringLiteral("message %1").arg(i), true);
         const QStringList entries = ctx.log.entries().stringList();

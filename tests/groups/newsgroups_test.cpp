@@ -131,28 +131,7 @@ private slots:
         QCOMPARE(f.names().first(), QStringLiteral("g6"));
     }
 
-    void toggleAndReset()
-    {
-        Fixture f;
-        f.addAll({"g1", "g2"});
-        f.groups.ngRebuildGroupCombo();
-        f.groups.toggleRows({0});
-        QVERIFY(f.groups.rowGreyed(0));
-        QCOMPARE(f.groups.viewGroups().stringList(), (QStringList{Newsgroups::kNoGroup, "g2"}));
-        QVERIFY(f.t.readFile(QStringLiteral("favs.txt")).startsWith("g1,0,True,"));
-
-        f.groups.groupSelected = true;
-        f.groups.ngUpdateRange(2, 100, 200);
-        f.groups.set_high_msg(2, 150, false);
-        f.groups.resetRows({1});
-        QCOMPARE(f.groups.ngReadMarkByKey(2), 0);
-        QCOMPARE(f.cell(1, Newsgroups::LastReadColumn), QString());
-        QCOMPARE(f.cell(1, Newsgroups::UnreadColumn), QString());
-        // Reset waits for the next save.
-        QVERIFY(f.t.readFile(QStringLiteral("favs.txt")).contains("g2,0,False,2,0,0"));
-    }
-
-    void readMarksMoveForwardUnlessForced()
+    void readMarksToggleAndReset()
     {
         Fixture f;
         f.addAll({"g1"});
@@ -184,6 +163,19 @@ private slots:
 
         f.groups.set_high_msg(42, 1, true);
         QVERIFY(f.t.ctx->log.entries().stringList().first().endsWith(QStringLiteral("error in set_high_msg")));
+
+        // Reset clears the mark and waits for the next save; a toggle greys the row and saves at once.
+        f.addAll({"g2"});
+        f.groups.ngRebuildGroupCombo();
+        f.groups.resetRows({0});
+        QCOMPARE(f.groups.ngReadMarkByKey(key), 0);
+        QCOMPARE(f.cell(0, Newsgroups::LastReadColumn), QString());
+        QCOMPARE(f.cell(0, Newsgroups::UnreadColumn), QString());
+        QVERIFY(f.t.readFile(QStringLiteral("favs.txt")).startsWith("g1,9999,False,1,1000,1600\r\n"));
+        f.groups.toggleRows({0});
+        QVERIFY(f.groups.rowGreyed(0));
+        QCOMPARE(f.groups.viewGroups().stringList(), (QStringList{Newsgroups::kNoGroup, "g2"}));
+        QVERIFY(f.t.readFile(QStringLiteral("favs.txt")).startsWith("g1,0,True,"));
     }
 };
 

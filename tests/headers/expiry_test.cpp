@@ -59,13 +59,22 @@ private slots:
             QStringLiteral("Auto-expire: alt.test,3 articles expired"));
     }
 
-    void countsAndSwitches()
+    void countsSwitchesAndStaleView()
     {
         ExpiryFixture f;
         f.file("a", { 1100 });
         f.file("b", { 1600 });
+        f.add(ViewFixture::item("a [xx/0000003]", 3, { 1100 }));
+        f.show();
+        f.ctx.window.setVisible(MainWindowState::Control::SaveHeaders, true);
+        f.ctx.window.setEnabled(MainWindowState::Control::Restore, true);
         AutoExpire(f.ctx, f.key, 1500);
         QVERIFY(f.t.logged(QStringLiteral("Auto-expire: alt.test, 1 article expired")));
+        // A view of the group becomes stale, but its table is left alone until refreshed.
+        QVERIFY(f.ctx.window.isVisible(MainWindowState::Control::Refresh));
+        QVERIFY(!f.ctx.window.isVisible(MainWindowState::Control::SaveHeaders));
+        QVERIFY(!f.ctx.window.isEnabled(MainWindowState::Control::Restore));
+        QCOMPARE(f.view.rowCount(), 1);
         AutoExpire(f.ctx, f.key, 1500);
         QVERIFY(f.t.logged(QStringLiteral("Auto-expire: alt.test, nothing expired")));
         f.ctx.settings.chkAutoExpire = 0;
@@ -73,22 +82,6 @@ private slots:
         AutoExpire(f.ctx, f.key, 5000);
         QCOMPARE(f.ctx.log.entries().rowCount(), entries);
         QCOMPARE(f.deleted(), (QList<bool> { true, false }));
-    }
-
-    void aViewOfTheGroupBecomesStale()
-    {
-        ExpiryFixture f;
-        f.file("a", { 1100 });
-        f.add(ViewFixture::item("a [xx/0000003]", 3, { 1100 }));
-        f.show();
-        f.ctx.window.setVisible(MainWindowState::Control::SaveHeaders, true);
-        f.ctx.window.setEnabled(MainWindowState::Control::Restore, true);
-        AutoExpire(f.ctx, f.key, 1500);
-        QVERIFY(f.ctx.window.isVisible(MainWindowState::Control::Refresh));
-        QVERIFY(!f.ctx.window.isVisible(MainWindowState::Control::SaveHeaders));
-        QVERIFY(!f.ctx.window.isEnabled(MainWindowState::Control::Restore));
-        // The view table itself is left alone until refreshed.
-        QCOMPARE(f.view.rowCount(), 1);
     }
 };
 

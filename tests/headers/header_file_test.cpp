@@ -87,20 +87,6 @@ private slots:
         QVERIFY(f.t.readFile(QStringLiteral("favs.txt")).startsWith("alt.test,"));
     }
 
-    void savesOnlyLiveItems()
-    {
-        Fixture f;
-        f.writeHeaders(file("TWB_01.00", 2, oneItem(1) + oneItem(1, 43)));
-        f.store.GNload(f.key);
-        f.scan.deleteSlot(1);
-        f.store.GNsave(f.key);
-        QCOMPARE(f.readHeaders(), file("TWB_01.00", 1, oneItem(f.key, 43)));
-        // An unchanged table is not written again.
-        f.writeHeaders("sentinel");
-        f.store.GNsave(f.key);
-        QCOMPARE(f.readHeaders(), QByteArray("sentinel"));
-    }
-
     void rejectsForeignAndEmptyFiles()
     {
         Fixture f;
@@ -126,7 +112,7 @@ private slots:
             f.writeHeaders(file("TWB_01.00", 2, good.left(cut)));
             f.store.GNload(f.key);
             QCOMPARE(f.scan.table.count(), 1);
-            QVERIFY(f.lastLog().startsWith(QStringLiteral("GNload Error:")) || f.lastLog().contains(QStringLiteral("GNload Error:")));
+            QVERIFY(f.lastLog().contains(QStringLiteral("GNload Error:")));
         }
         // Nothing is sized from a count larger than the file.
         f.writeHeaders(file("TWB_01.00", 2000000000, oneItem(1)));
@@ -209,12 +195,19 @@ private slots:
         QVERIFY(f.scan.table.changed);
     }
 
-    void viewCopiesAndSaveQuestion()
+    void savesLiveItemsAndViewCopies()
     {
         Fixture f;
         f.writeHeaders(file("TWB_01.00", 2, oneItem(1) + oneItem(1, 43)));
         f.store.GNload(f.key);
         f.scan.deleteSlot(1);
+        f.store.GNsave(f.key); // only live items are saved
+        QCOMPARE(f.readHeaders(), file("TWB_01.00", 1, oneItem(f.key, 43)));
+        // An unchanged table is not written again.
+        f.writeHeaders("sentinel");
+        f.store.GNsave(f.key);
+        QCOMPARE(f.readHeaders(), QByteArray("sentinel"));
+
         f.store.CopyScanToView();
         QCOMPARE(f.view.table.count(), 1);
         QCOMPARE(f.view.table.record(1).parts.first().article, 43);

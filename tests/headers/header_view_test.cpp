@@ -27,12 +27,11 @@ private slots:
         f.batch.insert({ 1506, f.key });
         f.batch.insert({ 1500, f.key + 1 }); // another group's entry
         f.show();
-        QCOMPARE(f.listedSlots(), (QList<int> { complete, incomplete, text, unknown, queued }));
-        QCOMPARE(f.status(complete), QStringLiteral("complete"));
-        QCOMPARE(f.status(incomplete), QStringLiteral("incomplete"));
-        QCOMPARE(f.status(text), QStringLiteral("text"));
-        QCOMPARE(f.status(unknown), QStringLiteral("unknown"));
-        QCOMPARE(f.status(queued), QStringLiteral("iteminbatch"));
+        const QList<int> listed { complete, incomplete, text, unknown, queued };
+        QCOMPARE(f.listedSlots(), listed);
+        const QStringList states { "complete", "incomplete", "text", "unknown", "iteminbatch" };
+        for (int i = 0; i < listed.size(); ++i)
+            QCOMPARE(f.status(listed[i]), states[i]);
         QCOMPARE(f.view.ItemStatus(queued), QByteArray("iteminbatch"));
         QCOMPARE(f.label(), QStringLiteral("Viewing:5 of6 items"));
 
@@ -103,8 +102,6 @@ private slots:
         QCOMPARE(f.column(HeaderView::LifeColumn), (QStringList { "50%", "25%", "60%" }));
         QCOMPARE(f.column(HeaderView::NewsgroupColumn), (QStringList { "alt.test", "alt.test", "alt.test" }));
         QCOMPARE(f.column(HeaderView::DateColumn), (QStringList { "2002-12-04", "?", "2002-12-04" }));
-        QCOMPARE(f.view.headerData(HeaderView::LifeColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
-            QStringLiteral("Life"));
         QCOMPARE(f.view.index(0, 3).data(HeaderView::SlotRole).toInt(), m);
     }
 
@@ -331,7 +328,6 @@ private slots:
         QCOMPARE(parts.index(0, 0).data(ItemPartsModel::IconRole).toString(), QStringLiteral("part"));
         QCOMPARE(parts.index(1, 0).data(ItemPartsModel::IconRole).toString(), QStringLiteral("cached"));
         QCOMPARE(parts.index(1, 0).data(ItemPartsModel::ArticleRole).toLongLong(), 1900);
-        QCOMPARE(parts.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Size (KB)"));
     }
 };
 
