@@ -3,9 +3,10 @@
 #include "app/app_context.h"
 #include "support/fakes.h"
 
+#include "bench_main.h"
+
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -116,13 +117,4 @@ BENCHMARK(BM_LoadBatch)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisec
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+TW_BENCHMARK_QT_MAIN()

@@ -12,9 +12,9 @@
 
 #include "app/app_context.h"
 #include "app/clock.h"
-#include "app/desktop.h"
 #include "app/system_probe.h"
 #include "nntp/connections.h"
+#include "support/fakes.h"
 
 #include "bench_main.h"
 
@@ -30,13 +30,6 @@
 #include <memory>
 
 namespace {
-
-class NoDesktop final : public Desktop {
-public:
-    bool audioAvailable() const override { return false; }
-    void playSound(const QString&) override { }
-    void openTarget(const QString&, const QString&) override { }
-};
 
 // A whole program context on a temporary folder, pointed at the benchmark server.
 struct Program {
@@ -58,7 +51,7 @@ struct Program {
     QTemporaryDir dir;
     SystemClock clock;
     bench::SilentPrompts prompts;
-    NoDesktop desktop;
+    FakeDesktop desktop;
     HostProbe probe;
     std::unique_ptr<AppContext> context;
 };

@@ -3,13 +3,14 @@
 #include "header_engine.h"
 
 #include "app/app_context.h"
-#include "app/desktop.h"
 #include "app/system_probe.h"
 #include "headers/header_file.h"
+#include "support/fakes.h"
+
+#include "bench_main.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -24,13 +25,6 @@ namespace {
 constexpr int kItems = 1'000'000;
 constexpr int kBatch = 1'000;
 constexpr const char* kGroup = "alt.binaries.bench";
-
-class SilentDesktop final : public Desktop {
-public:
-    bool audioAvailable() const override { return false; }
-    void playSound(const QString&) override { }
-    void openTarget(const QString&, const QString&) override { }
-};
 
 // A group of multipart posts (complete, missing a part, with a part 0, over-full), large single
 // posts, small text posts and unannounced pieces, in the proportions a binary group shows.
@@ -131,7 +125,7 @@ struct Bench {
     QTemporaryDir dir;
     SystemClock clock;
     bench::SilentPrompts prompts;
-    SilentDesktop desktop;
+    FakeDesktop desktop;
     HostProbe probe;
     std::unique_ptr<AppContext> ctx
         = std::make_unique<AppContext>(ProgramFolder::at(dir.path()), AppServices { clock, prompts, desktop, probe });
@@ -228,14 +222,4 @@ BENCHMARK(BM_OpenGroup)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisec
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    // The view lets the event loop run inside its passes, as in the program.
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+TW_BENCHMARK_QT_MAIN()
