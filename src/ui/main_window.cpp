@@ -86,7 +86,13 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
 
 MainWindow::~MainWindow()
 {
-    // The lists draw their icons from m_icons, which goes before the child widgets would.
+    // The lists go first: they draw their icons from m_icons, which would go before the child
+    // widgets, and while they are taken down their events must not reach our filter.
+    for (QTreeView*& list : m_views) {
+        list->removeEventFilter(this);
+        list->viewport()->removeEventFilter(this);
+        list = nullptr;
+    }
     delete m_parts;
     delete m_find;
     delete takeCentralWidget();
