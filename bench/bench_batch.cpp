@@ -1,15 +1,13 @@
 // The batch with twenty thousand queued items of thirty parts each: the InBatch lookup the header
 // view makes for every row it lists, removing half the rows at once, and loading the batch file.
 #include "app/app_context.h"
-#include "support/fakes.h"
+#include "support/test_context.h"
 
 #include "bench_main.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QTemporaryDir>
 
-#include <memory>
 #include <random>
 
 namespace {
@@ -17,21 +15,14 @@ namespace {
 constexpr int kEntries = 20'000;
 constexpr int kParts = 30;
 
-struct Program {
-    QTemporaryDir dir;
-    FakeClock clock;
-    ScriptedPrompts prompts;
-    FakeDesktop desktop;
-    FakeProbe probe;
-    std::unique_ptr<AppContext> ctx;
+// A program on a temporary folder, with the test fakes for its desktop services.
+struct Program : TestContext {
     quint8 key = 0;
 
     Program() { restart(); }
     void restart()
     {
-        ctx.reset();
-        ctx = std::make_unique<AppContext>(
-            ProgramFolder::at(dir.path()), AppServices { clock, prompts, desktop, probe });
+        TestContext::restart();
         ctx->groups.ngAddGroup("alt.binaries.bench");
         key = ctx->groups.ngFindKeyByGroupName("alt.binaries.bench");
         ctx->groups.ngUpdateRange(key, 1, 2'000'000'000);
