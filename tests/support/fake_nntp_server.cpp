@@ -23,12 +23,6 @@ FakeNntpRule& FakeNntpRule::reply(std::function<QByteArray(const QString&)> make
     return *this;
 }
 
-FakeNntpRule& FakeNntpRule::after(int ms)
-{
-    m_delayMs = ms;
-    return *this;
-}
-
 FakeNntpRule& FakeNntpRule::thenClose()
 {
     m_close = true;
@@ -95,19 +89,16 @@ struct FakeNntpServer::Job {
     QByteArray bytes;
     FakeNntpRule::Action action = FakeNntpRule::Action::Reply;
     Delivery delivery;
-    int delayMs = 0;
     bool close = false;
     bool mayHold = true;
-    bool waited = false;
 };
 
 struct FakeNntpServer::Connection {
     QTcpSocket* socket = nullptr;
     QByteArray input;
-    QByteArray received;
     QStringList commands;
     std::deque<Job> jobs;
-    // A delayed reply or a reply still going out in pieces holds back the ones behind it.
+    // A reply still going out in pieces holds back the ones behind it.
     bool busy = false;
     bool stalled = false;
     QByteArray held;
@@ -143,18 +134,15 @@ quint16 FakeNntpServer::port() const
 
 FakeNntpRule& FakeNntpServer::on(const QString& command)
 {
-    return when([command](const QString& line) { return line == command; });
+    FakeNntpRule& rule = m_rules.emplace_back();
+    rule.m_matches = [command](const QString& line) { return line == command; };
+    return rule;
 }
 
 FakeNntpRule& FakeNntpServer::onPrefix(const QString& prefix)
 {
-    return when([prefix](const QString& line) { return line.startsWith(prefix); });
-}
-
-FakeNntpRule& FakeNntpServer::when(std::function<bool(const QString&)> predicate)
-{
     FakeNntpRule& rule = m_rules.emplace_back();
-    rule.m_matches = std::move(predicate);
+    rule.m_matches = [prefix](const QString& line) { return line.startsWith(prefix); };
     return rule;
 }
 
@@ -167,22 +155,10 @@ void FakeNntpServer::push(const QByteArray& bytes)
     c->socket->flush();
 }
 
-void FakeNntpServer::dropConnection()
-{
-    if (Connection* c = newest())
-        c->socket->abort();
-}
-
 QStringList FakeNntpServer::commands(int connection) const
 {
     const Connection* c = at(connection);
     return c ? c->commands : QStringList();
-}
-
-QByteArray FakeNntpServer::received(int connection) const
-{
-    const Connection* c = at(connection);
-    return c ? c->received : QByteArray();
 }
 
 void FakeNntpServer::accept()
@@ -193,11 +169,7 @@ void FakeNntpServer::accept()
         // Nagle would glue a piece to the next one while the client delays its ACK.
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(socket, &QTcpSocket::readyRead, this, [this, &c] { readCommands(c); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, &c] {
-            c.jobs.clear();
-            emit clientDisconnected();
-        });
-        emit clientConnected();
+        connect(socket, &QTcpSocket::disconnected, this, [&c] { c.jobs.clear(); });
         enqueue(c, m_greeting, QString(), true);
     }
 }
@@ -206,7 +178,6 @@ void FakeNntpServer::readCommands(Connection& c)
 {
     const QByteArray data = c.socket->readAll();
     c.input += data;
-    c.received += data;
     qsizetype end;
     while ((end = c.input.indexOf('\n')) >= 0) {
         QByteArray line = c.input.left(end);
@@ -215,7 +186,6 @@ void FakeNntpServer::readCommands(Connection& c)
             line.chop(1);
         const QString command = QString::fromLatin1(line);
         c.commands.append(command);
-        emit commandReceived(command);
         FakeNntpRule* match = &m_unmatched;
         for (FakeNntpRule& rule : m_rules) {
             if ((!rule.m_once || !rule.m_used) && rule.m_matches(command)) {
@@ -234,7 +204,6 @@ void FakeNntpServer::enqueue(Connection& c, FakeNntpRule& rule, const QString& c
     job.bytes = rule.m_make ? rule.m_make(command) : rule.m_bytes;
     job.action = rule.m_action;
     job.delivery = rule.m_delivery.value_or(m_delivery);
-    job.delayMs = rule.m_delayMs;
     job.close = rule.m_close;
     // Held under a server-wide coalesce, the greeting would never come: the client waits for it.
     job.mayHold = !greeting || rule.m_delivery.has_value();
@@ -245,17 +214,7 @@ void FakeNntpServer::enqueue(Connection& c, FakeNntpRule& rule, const QString& c
 void FakeNntpServer::pump(Connection& c)
 {
     while (!c.busy && !c.stalled && !c.jobs.empty() && c.open()) {
-        Job& front = c.jobs.front();
-        if (front.delayMs > 0 && !front.waited) {
-            front.waited = true;
-            c.busy = true;
-            QTimer::singleShot(front.delayMs, c.socket, [this, &c] {
-                c.busy = false;
-                pump(c);
-            });
-            return;
-        }
-        Job job = std::move(front);
+        Job job = std::move(c.jobs.front());
         c.jobs.pop_front();
         switch (job.action) {
         case FakeNntpRule::Action::Stall:
@@ -286,15 +245,6 @@ void FakeNntpServer::send(Connection& c, Job job)
     if (d.mode == Delivery::Mode::Chunks && d.chunkSize > 0) {
         for (qsizetype at = 0; at < bytes.size(); at += d.chunkSize)
             pieces.append(bytes.mid(at, d.chunkSize));
-    } else if (d.mode == Delivery::Mode::SplitAt) {
-        qsizetype from = 0;
-        for (const int at : d.positions) {
-            if (at > from && at < bytes.size()) {
-                pieces.append(bytes.mid(from, at - from));
-                from = at;
-            }
-        }
-        pieces.append(bytes.mid(from));
     } else {
         pieces.append(bytes);
     }

@@ -18,23 +18,17 @@ class QTcpSocket;
 // How the bytes of a reply reach the client. Pieces go out in separate writes, at least
 // `intervalMs` apart and each only once the client has read the one before, so it reads them apart.
 struct Delivery {
-    enum class Mode { Whole, Chunks, SplitAt, Coalesce };
+    enum class Mode { Whole, Chunks, Coalesce };
     Mode mode = Mode::Whole;
     int chunkSize = 0;
-    QList<int> positions;
     int intervalMs = 1;
 
     static Delivery whole() { return {}; }
     // Pieces of `size` bytes; 1 sends byte by byte.
-    static Delivery chunks(int size, int intervalMs = 1) { return { Mode::Chunks, size, {}, intervalMs }; }
-    // Cut at the given byte offsets of the reply.
-    static Delivery splitAt(QList<int> offsets, int intervalMs = 1)
-    {
-        return { Mode::SplitAt, 0, offsets, intervalMs };
-    }
+    static Delivery chunks(int size, int intervalMs = 1) { return { Mode::Chunks, size, intervalMs }; }
     // Held back, then written in one write with the next reply or pushed bytes. Server-wide, it
     // leaves the greeting alone; greeting().deliver(coalesced()) holds that too.
-    static Delivery coalesced() { return { Mode::Coalesce, 0, {}, 0 }; }
+    static Delivery coalesced() { return { Mode::Coalesce, 0, 0 }; }
 };
 
 // What the server does with a matching command. Setters chain:
@@ -43,8 +37,6 @@ class FakeNntpRule {
 public:
     FakeNntpRule& reply(const QByteArray& bytes);
     FakeNntpRule& reply(std::function<QByteArray(const QString& command)> make);
-    // Later replies on the connection wait behind a delayed one, as on a real server.
-    FakeNntpRule& after(int ms);
     FakeNntpRule& thenClose();
     // Closes the connection instead of answering.
     FakeNntpRule& drop();
@@ -61,7 +53,6 @@ private:
     std::function<QByteArray(const QString&)> m_make;
     QByteArray m_bytes;
     Action m_action = Action::Reply;
-    int m_delayMs = 0;
     bool m_close = false;
     bool m_once = false;
     bool m_used = false;
@@ -69,7 +60,7 @@ private:
 };
 
 // A scripted NNTP server on 127.0.0.1 for protocol tests. Commands are matched against the rules
-// in the order they were added; the first unused match answers, otherwise `unmatched()` does.
+// in the order they were added; the first unused match answers, otherwise a 500 reply does.
 class FakeNntpServer : public QObject {
     Q_OBJECT
 public:
@@ -80,29 +71,17 @@ public:
 
     // Sent on every new connection; reply(QByteArray()) sends nothing, stall() also ignores every command.
     FakeNntpRule& greeting() { return m_greeting; }
-    FakeNntpRule& unmatched() { return m_unmatched; }
     FakeNntpRule& on(const QString& command);
     FakeNntpRule& onPrefix(const QString& prefix);
-    FakeNntpRule& when(std::function<bool(const QString& command)> predicate);
-    // Invalidates references to earlier rules.
-    void clearRules() { m_rules.clear(); }
     // Applies to every reply whose rule sets no delivery of its own.
     void setDelivery(const Delivery& delivery) { m_delivery = delivery; }
 
     // Writes to the newest connection now, together with a held coalesced reply.
     void push(const QByteArray& bytes);
-    void dropConnection();
 
     [[nodiscard]] int connectionCount() const { return static_cast<int>(m_connections.size()); }
     // Commands of connection n (0-based), or of the newest connection for -1.
     [[nodiscard]] QStringList commands(int connection = -1) const;
-    // Raw bytes the client sent on connection n, line ends included.
-    [[nodiscard]] QByteArray received(int connection = -1) const;
-
-signals:
-    void clientConnected();
-    void clientDisconnected();
-    void commandReceived(const QString& command);
 
 private:
     struct Job;
