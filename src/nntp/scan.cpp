@@ -113,32 +113,14 @@ void ScanConnection::ScanNextGroup(bool advance)
     groups.setGroupIcon(row - 1, 2);
 }
 
+void ScanConnection::stopReplies() { m_requested.clear(); }
+
+// Replies never arrive in the middle of a crunch, although it lets events run: the socket
+// delivers what came meanwhile only after this handler has returned.
 void ScanConnection::reply(const Reply& r)
 {
-    m_ctx.connections.lastActivityMs = m_ctx.clock.monotonicMs();
-    // Crunching lets events run, and with a request kept in flight the next burst may complete
-    // meanwhile: it waits until the current one is filed.
-    if (m_crunching) {
-        m_waiting.push_back(r);
-        return;
-    }
-    handleReply(r);
-    while (!m_crunching && !m_waiting.empty()) {
-        const Reply next = std::move(m_waiting.front());
-        m_waiting.pop_front();
-        handleReply(next);
-    }
-}
-
-void ScanConnection::stopReplies()
-{
-    m_waiting.clear();
-    m_requested.clear();
-}
-
-void ScanConnection::handleReply(const Reply& r)
-{
     Connections& c = m_ctx.connections;
+    c.lastActivityMs = m_ctx.clock.monotonicMs();
     if (c.replyMode == kBurst) {
         burstArrived(r);
         return;

@@ -50,7 +50,6 @@ public:
     void receiving(qsizetype pendingBytes) override;
 
 private:
-    void handleReply(const Reply& reply);
     void groupReply(const Reply& reply);
     void sendXover(qint64 start, qint64 end);
     void requestAhead();
@@ -79,8 +78,6 @@ private:
     int m_countdown = 0;
     bool m_countdownArmed = false;
     bool m_crunching = false;
-    // Replies that arrived while a burst was being crunched, handled once it is done.
-    std::deque<Reply> m_waiting;
     // XOVERs sent whose replies are still to come, oldest first: the read mark each was based on
     // and the last article it asks for.
     struct Range {
