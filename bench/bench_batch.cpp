@@ -1,6 +1,6 @@
 // The batch with twenty thousand queued items of thirty parts each: the InBatch lookup the header
 // view makes for every row it lists, removing half the rows at once, and loading the batch file.
-#include "app/app_context.h"
+#include "program/app_context.h"
 #include "support/test_context.h"
 
 #include "bench_main.h"

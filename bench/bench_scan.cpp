@@ -10,7 +10,7 @@
 
 #include "headers/header_file.h"
 
-#include "app/app_context.h"
+#include "program/app_context.h"
 #include "app/clock.h"
 #include "app/system_probe.h"
 #include "nntp/connections.h"
@@ -137,7 +137,7 @@ void BM_BareXover(benchmark::State& state)
         Connections& c = program.context->connections;
         BareClient client(c, static_cast<int>(state.range(0)));
         c.setHandler(Conn::Scan, &client);
-        c.modeReaderPending = true;
+        c.setModeReaderPending(Conn::Scan, true);
         c.OpenConnection(Conn::Scan);
         if (!runUntil([&] { return client.done || client.failed; }, 600'000) || client.failed) {
             state.SkipWithError("the bare client did not finish");

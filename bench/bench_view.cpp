@@ -2,10 +2,8 @@
 // column, searching the group's header file, and opening the group from its file.
 #include "header_engine.h"
 
-#include "app/app_context.h"
-#include "app/system_probe.h"
 #include "headers/header_file.h"
-#include "support/fakes.h"
+#include "support/header_parts.h"
 
 #include "bench_main.h"
 
@@ -101,7 +99,7 @@ struct Bench {
         }
         malloc_trim(0);
         fileBytes = QFileInfo(path).size();
-        ctx->hooks.inBatch = [this](qint64 article, quint8 group) { return group == key && batch.count(article); };
+        ctx->inBatch = [this](qint64 article, quint8 group) { return group == key && batch.count(article); };
         open();
     }
     Settings& settings() { return ctx->settings; }
@@ -122,13 +120,9 @@ struct Bench {
         }
     }
 
-    QTemporaryDir dir;
-    SystemClock clock;
-    bench::SilentPrompts prompts;
-    FakeDesktop desktop;
-    HostProbe probe;
-    std::unique_ptr<AppContext> ctx
-        = std::make_unique<AppContext>(ProgramFolder::at(dir.path()), AppServices { clock, prompts, desktop, probe });
+    Ground ground;
+    QTemporaryDir& dir = ground.dir;
+    std::unique_ptr<HeaderParts> ctx = std::make_unique<HeaderParts>(ground);
     quint8 key = 0;
     qint64 parts = 0;
     qint64 fileBytes = 0;

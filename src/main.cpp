@@ -1,6 +1,6 @@
-#include "app/app_context.h"
+#include "program/app_context.h"
 #include "app/clock.h"
-#include "app/startup.h"
+#include "program/startup.h"
 #include "app/system_probe.h"
 #include "ui/app_windows.h"
 #include "ui/qt_desktop.h"

@@ -1,16 +1,20 @@
 #include "batch/batch.h"
 
-#include "app/app_context.h"
 #include "app/format.h"
+#include "app/main_window_state.h"
+#include "app/ops_log.h"
 #include "app/prompts.h"
 #include "app/text.h"
 #include "headers/header_file.h"
+#include "headers/header_store.h"
+#include "headers/scan_table.h"
 
 #include <algorithm>
 
-Batch::Batch(AppContext& ctx)
-    : m_ctx(ctx)
-    , m_model(m_store, ctx.groups, ctx.log)
+Batch::Batch(const Services& services, QObject* parent)
+    : QObject(parent)
+    , m(services)
+    , m_model(m_store, services.groups, services.log)
 {
     m_saveTimer.setSingleShot(true);
     m_saveTimer.setInterval(0);
@@ -22,11 +26,6 @@ Batch::~Batch()
     // A change made just before the end of the run still reaches the file.
     if (m_saveTimer.isActive())
         SaveBatch();
-}
-
-QString Batch::filePath() const
-{
-    return m_ctx.folder.file(QLatin1String(kFileName));
 }
 
 bool Batch::isQueued(int entry) const
@@ -91,7 +90,7 @@ int Batch::copyIn(const ItemTable& source, int slot)
 
 void Batch::AddToBatch(int slot, bool fromView)
 {
-    const int entry = copyIn(fromView ? m_ctx.view.table : m_ctx.scan.table, slot);
+    const int entry = copyIn(fromView ? m.view.table : m.scan.table, slot);
     if (entry == 0)
         return;
     const int entries[] = { entry };
@@ -114,7 +113,7 @@ void Batch::AddBatchRow(int entry)
 void Batch::FinishBatchEntry(int entry)
 {
     if (!validEntry(entry)) {
-        m_ctx.log.WriteLog(QStringLiteral("removeCatFromBatchError: Subscript out of range"), true);
+        m.log.WriteLog(QStringLiteral("removeCatFromBatchError: Subscript out of range"), true);
         return;
     }
     if (const int row = m_model.rowOf(entry); row >= 0)
@@ -124,8 +123,8 @@ void Batch::FinishBatchEntry(int entry)
         scheduleSave();
     UpdateBatchTotals();
     const Item& it = m_store.item(entry);
-    if (m_ctx.view.viewedKey >= 0 && m_ctx.view.viewedKey == it.groupKey && m_ctx.hooks.refreshItemRow)
-        m_ctx.hooks.refreshItemRow(m_store.str(it.key).toByteArray());
+    if (m.view.viewedKey >= 0 && m.view.viewedKey == it.groupKey)
+        emit itemChanged(m_store.str(it.key).toByteArray());
 }
 
 void Batch::UpdateBatchTotals()
@@ -143,8 +142,8 @@ void Batch::UpdateBatchTotals()
         else
             text += fmt::Format(static_cast<double>(m_totalKb), u"0.0") + QStringLiteral("KB");
     }
-    m_ctx.window.setText(MainWindowState::Label::BatchTotal, text);
-    m_ctx.log.WriteLog(text, false);
+    m.window.setText(MainWindowState::Label::BatchTotal, text);
+    m.log.WriteLog(text, false);
 }
 
 void Batch::RefreshBatchLife()
@@ -163,7 +162,7 @@ void Batch::RemoveExpiredFromBatch(qint64 article, quint8 groupKey)
     if (found == m_index.cend())
         return;
     const int entry = found->first();
-    m_ctx.log.WriteLog(
+    m.log.WriteLog(
         QStringLiteral("(removing batch item): ") + displayText(m_store.str(m_store.item(entry).key).toByteArray()),
         true);
     m_model.removeRowList({ m_model.rowOf(entry) });
@@ -177,13 +176,13 @@ void Batch::SaveBatch()
     m_saveTimer.stop();
     if (m_store.count() == 0)
         return;
-    m_ctx.log.WriteLog(QStringLiteral("Saving Batch..."), false);
+    m.log.WriteLog(QStringLiteral("Saving Batch..."), false);
     QString error;
     if (!twb::writeTable(filePath(), m_store, m_model.order(), &error)) {
-        m_ctx.log.WriteLog(QStringLiteral("BatchSave Error:") + error, true);
+        m.log.WriteLog(QStringLiteral("BatchSave Error:") + error, true);
         return;
     }
-    m_ctx.log.WriteLog(QString(), false);
+    m.log.WriteLog(QString(), false);
 }
 
 void Batch::LoadBatch()
@@ -198,7 +197,7 @@ void Batch::LoadBatch()
     m_index.clear();
     m_totalKb = 0;
     if (reader.status() == twb::RecordReader::Status::UnknownFormat) {
-        m_ctx.log.WriteLog(path + QStringLiteral(": is unknown format."), true);
+        m.log.WriteLog(path + QStringLiteral(": is unknown format."), true);
         UpdateBatchTotals();
         return;
     }
@@ -210,7 +209,7 @@ void Batch::LoadBatch()
         entries.push_back(entry);
     }
     if (reader.status() == twb::RecordReader::Status::Corrupt)
-        m_ctx.log.WriteLog(QStringLiteral("LoadBatch Error:") + path
+        m.log.WriteLog(QStringLiteral("LoadBatch Error:") + path
                 + QStringLiteral(" is damaged; kept the first %1 entries").arg(entries.size()),
             true);
     m_model.appendEntries(entries);
@@ -229,7 +228,7 @@ void Batch::AddSelectedToBatch(const QList<int>& viewSlots, const std::function<
 {
     if (viewSlots.isEmpty())
         return;
-    const ItemTable& view = m_ctx.view.table;
+    const ItemTable& view = m.view.table;
     QList<int> added;
     std::vector<int> entries;
     for (int slot : viewSlots) {
@@ -248,7 +247,7 @@ void Batch::AddSelectedToBatch(const QList<int>& viewSlots, const std::function<
     if (rowsQueued)
         rowsQueued(added);
     else
-        callHook(m_ctx.hooks.showCats);
+        emit viewStale();
 }
 
 void Batch::Remove(const QList<int>& rows)
@@ -259,7 +258,7 @@ void Batch::Remove(const QList<int>& rows)
             selected.append(r);
     }
     if (selected.isEmpty()) {
-        m_ctx.prompts.message(QStringLiteral("Nothing selected."));
+        m.prompts.message(QStringLiteral("Nothing selected."));
         return;
     }
     std::sort(selected.begin(), selected.end());
@@ -270,7 +269,7 @@ void Batch::Remove(const QList<int>& rows)
     m_model.removeRowList(selected);
     UpdateBatchTotals();
     SaveBatch();
-    callHook(m_ctx.hooks.showCats);
+    emit viewStale();
 }
 
 QList<int> Batch::move(const QList<int>& rows, const std::function<bool(std::vector<QueueRow>&)>& how)
@@ -333,7 +332,7 @@ bool Batch::SortByColumn(int column)
 {
     if (column < 0 || column >= BatchModel::ColumnCount)
         return false;
-    if (!m_ctx.prompts.askYesNo(QStringLiteral("Are you sure you want to sort the batch?"), PromptIcon::Question))
+    if (!m.prompts.askYesNo(QStringLiteral("Are you sure you want to sort the batch?"), PromptIcon::Question))
         return false;
     if (column == m_sortColumn) {
         m_sortOrder = m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
@@ -350,8 +349,8 @@ bool Batch::SortByColumn(int column)
 void Batch::Download()
 {
     if (!hasWork()) {
-        m_ctx.prompts.message(QStringLiteral("Warning, nothing in batch que!"));
+        m.prompts.message(QStringLiteral("Warning, nothing in batch que!"));
         return;
     }
-    callHook(m_ctx.hooks.downloadBatch);
+    emit downloadRequested();
 }

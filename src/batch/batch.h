@@ -4,16 +4,23 @@
 #include "batch/batch_moves.h"
 #include "batch/processed_model.h"
 #include "headers/item_table.h"
+#include "headers/queue_lookup.h"
 
 #include <QHash>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QTimer>
 
 #include <functional>
 #include <optional>
 
-class AppContext;
+class MainWindowState;
+class Newsgroups;
+class OpsLog;
+class Prompts;
+class ScanTable;
+struct ViewTable;
 
 // The download queue. Entries are copies of items in a store that only grows during the run: an
 // entry that leaves the queue keeps its index and is marked deleted, and the Batch View's rows
@@ -21,12 +28,24 @@ class AppContext;
 //
 // An entry is queued exactly when its deleted field is 0, exactly when it has a Batch View row,
 // and then it is in the index by (group, part 1's article) that answers InBatch.
-class Batch {
+class Batch : public QObject, public QueueLookup {
+    Q_OBJECT
 public:
     static constexpr const char* kFileName = "batch.twb";
 
-    explicit Batch(AppContext& ctx);
-    ~Batch();
+    struct Services {
+        OpsLog& log;
+        MainWindowState& window;
+        Prompts& prompts;
+        const Newsgroups& groups;
+        // Items are copied in from the group shown or the group being scanned.
+        const ViewTable& view;
+        const ScanTable& scan;
+        QString filePath; // "batch.twb" in the program folder
+    };
+
+    explicit Batch(const Services& services, QObject* parent = nullptr);
+    ~Batch() override;
     Batch(const Batch&) = delete;
     Batch& operator=(const Batch&) = delete;
 
@@ -39,7 +58,7 @@ public:
     [[nodiscard]] bool isQueued(int entry) const;
     // Whether any entry is queued, so a download has something to do.
     [[nodiscard]] bool hasWork() const { return m_model.rowCount() > 0; }
-    [[nodiscard]] QString filePath() const;
+    [[nodiscard]] QString filePath() const { return m.filePath; }
     // A copy of an entry, for showing its parts.
     [[nodiscard]] std::optional<ItemRecord> entryRecord(int entry) const;
 
@@ -51,7 +70,7 @@ public:
     void FinishBatchEntry(int entry);
     void UpdateBatchTotals();
     void RefreshBatchLife();
-    [[nodiscard]] bool InBatch(qint64 article, quint8 groupKey) const;
+    [[nodiscard]] bool InBatch(qint64 article, quint8 groupKey) const override;
     void RemoveExpiredFromBatch(qint64 article, quint8 groupKey);
     void SaveBatch();
     void LoadBatch();
@@ -74,6 +93,14 @@ public:
     [[nodiscard]] int sortColumn() const { return m_sortColumn; }
     [[nodiscard]] Qt::SortOrder sortOrder() const { return m_sortOrder; }
     void Download();
+
+signals:
+    // The queue state of the items with this key changed while their group is shown.
+    void itemChanged(const QByteArray& itemKey);
+    // Many items changed state: the header view lists them anew.
+    void viewStale();
+    // The user asked for the batch to be downloaded, and it holds something.
+    void downloadRequested();
 
 private:
     struct QueueKey {
@@ -99,7 +126,7 @@ private:
     // selection's rows afterwards.
     QList<int> move(const QList<int>& rows, const std::function<bool(std::vector<QueueRow>&)>& how);
 
-    AppContext& m_ctx;
+    Services m;
     ItemTable m_store;
     BatchModel m_model;
     ProcessedModel m_processed;

@@ -251,8 +251,7 @@ void Newsgroups::ngUpdateRange(quint8 key, qint64 first, qint64 last)
 {
     if (!findRecord(key))
         return;
-    if (autoExpire)
-        autoExpire(key, first);
+    emit rangeArrived(key, first);
     GroupRecord* r = findRecord(key);
     r->first = first;
     r->last = last;

@@ -71,8 +71,6 @@ public:
 
     // Owned by the scan: set once the current group's GROUP reply was accepted.
     bool groupSelected = false;
-    // Drops a group's items below its new first article (header expiry).
-    std::function<void(quint8 key, qint64 first)> autoExpire;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -85,6 +83,8 @@ public:
     void sort(int column, Qt::SortOrder order) override;
 
 signals:
+    // A GROUP reply is about to set the group's range: items below its first article expire.
+    void rangeArrived(quint8 key, qint64 first);
     // A GROUP reply told how many articles are new in the group.
     void newArticles(quint8 key, qint64 unread);
 

@@ -1,17 +1,26 @@
 #include "headers/expiry.h"
 
-#include "app/app_context.h"
+#include "app/ops_log.h"
+#include "app/settings.h"
 #include "app/text.h"
+#include "groups/newsgroups.h"
+#include "headers/scan_table.h"
 
-void AutoExpire(AppContext& ctx, quint8 groupKey, qint64 first)
+AutoExpiry::AutoExpiry(const Services& services, QObject* parent)
+    : QObject(parent)
+    , m(services)
 {
-    if (ctx.settings.chkAutoExpire == 0)
+}
+
+void AutoExpiry::AutoExpire(quint8 groupKey, qint64 first)
+{
+    if (m.settings.chkAutoExpire == 0)
         return;
-    const QString name = displayText(ctx.groups.ngGroupNameByKey(groupKey));
-    ctx.log.WriteLog(QStringLiteral("Auto-expire: ") + name, false);
+    const QString name = displayText(m.groups.ngGroupNameByKey(groupKey));
+    m.log.WriteLog(QStringLiteral("Auto-expire: ") + name, false);
     qint64 expired = 0;
     try {
-        ScanTable& scan = ctx.scan;
+        ScanTable& scan = m.scan;
         ItemTable& table = scan.table;
         for (int slot = 1; slot <= table.count(); ++slot) {
             const Item& it = table.item(slot);
@@ -26,26 +35,21 @@ void AutoExpire(AppContext& ctx, quint8 groupKey, qint64 first)
             const quint8 itemGroup = it.groupKey;
             scan.deleteSlot(slot);
             ++expired;
-            if (ctx.hooks.removeExpiredFromBatch)
-                ctx.hooks.removeExpiredFromBatch(partOne, itemGroup);
+            emit itemExpired(partOne, itemGroup);
         }
     } catch (const std::exception& e) {
-        ctx.log.WriteLog(QStringLiteral("Auto-Expire Error: ") + QString::fromLocal8Bit(e.what()), true);
+        m.log.WriteLog(QStringLiteral("Auto-Expire Error: ") + QString::fromLocal8Bit(e.what()), true);
     }
     if (expired == 0) {
-        ctx.log.WriteLog(QStringLiteral("Auto-expire: ") + name + QStringLiteral(", nothing expired"), true);
+        m.log.WriteLog(QStringLiteral("Auto-expire: ") + name + QStringLiteral(", nothing expired"), true);
         return;
     }
-    ctx.scan.table.changed = true;
+    m.scan.table.changed = true;
     if (expired == 1)
-        ctx.log.WriteLog(QStringLiteral("Auto-expire: ") + name + QStringLiteral(", 1 article expired"), true);
+        m.log.WriteLog(QStringLiteral("Auto-expire: ") + name + QStringLiteral(", 1 article expired"), true);
     else
-        ctx.log.WriteLog(QStringLiteral("Auto-expire: ") + name + u',' + QString::number(expired)
+        m.log.WriteLog(QStringLiteral("Auto-expire: ") + name + u',' + QString::number(expired)
                 + QStringLiteral(" articles expired"),
             true);
-    if (ctx.headerView.selectedGroup() != -1 && ctx.view.viewedKey == groupKey) {
-        ctx.window.setVisible(MainWindowState::Control::Refresh, true);
-        ctx.window.setVisible(MainWindowState::Control::SaveHeaders, false);
-        ctx.window.setEnabled(MainWindowState::Control::Restore, false);
-    }
+    emit groupExpired(groupKey);
 }

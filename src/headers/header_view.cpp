@@ -1,6 +1,14 @@
 #include "headers/header_view.h"
 
-#include "app/app_context.h"
+#include "app/event_yield.h"
+#include "app/main_window_state.h"
+#include "app/ops_log.h"
+#include "app/settings.h"
+#include "groups/newsgroups.h"
+#include "headers/header_store.h"
+#include "headers/queue_lookup.h"
+#include "headers/scan_activity.h"
+#include "headers/scan_table.h"
 #include "app/prompts.h"
 #include "app/text.h"
 #include "app/view_layout.h"
@@ -42,32 +50,32 @@ quint64 keyHash(QByteArrayView key)
 
 } // namespace
 
-HeaderView::HeaderView(AppContext& context, QObject* parent)
+HeaderView::HeaderView(const Services& services, QObject* parent)
     : QAbstractTableModel(parent)
-    , m_ctx(context)
-    , m_parts({ context.groups, context.log, context.settings })
+    , m(services)
+    , m_parts({ services.groups, services.log, services.settings })
 {
     // Nothing is shown yet, so nothing is stale or unsaved.
-    m_ctx.window.setVisible(Control::Refresh, false);
-    m_ctx.window.setVisible(Control::SaveHeaders, false);
-    m_ctx.window.setEnabled(Control::Restore, false);
+    m.window.setVisible(Control::Refresh, false);
+    m.window.setVisible(Control::SaveHeaders, false);
+    m.window.setEnabled(Control::Restore, false);
 }
 
 HeaderView::~HeaderView() = default;
 
 bool HeaderView::InBatch(qint64 article, quint8 groupKey) const
 {
-    return m_ctx.hooks.inBatch && m_ctx.hooks.inBatch(article, groupKey);
+    return m.queue.InBatch(article, groupKey);
 }
 
 qint64 HeaderView::firstArticle(const Item& item) const
 {
-    return item.firstPart ? m_ctx.view.table.part(item.firstPart).article : 0;
+    return item.firstPart ? m.view.table.part(item.firstPart).article : 0;
 }
 
 ItemState HeaderView::itemState(int slot) const
 {
-    const ItemTable& table = m_ctx.view.table;
+    const ItemTable& table = m.view.table;
     const Item& it = table.item(slot);
     return InBatch(firstArticle(it), it.groupKey) ? ItemState::InBatch : partsState(table, slot);
 }
@@ -76,7 +84,7 @@ bool HeaderView::shows(ItemState state) const
 {
     for (const ToggleKey& t : kToggles) {
         if (t.state == state)
-            return m_ctx.settings.toggles.*t.field;
+            return m.settings.toggles.*t.field;
     }
     return false;
 }
@@ -90,7 +98,7 @@ void HeaderView::setToggle(QByteArrayView key, bool pressed)
             = std::find_if(std::begin(kToggles), std::end(kToggles), [&](const ToggleKey& k) { return k.key == key; });
         if (t == std::end(kToggles))
             return;
-        m_ctx.settings.toggles.*t->field = pressed;
+        m.settings.toggles.*t->field = pressed;
     }
     ShowCats();
 }
@@ -101,7 +109,7 @@ bool HeaderView::toggle(QByteArrayView key) const
         return m_newOnly;
     for (const ToggleKey& t : kToggles) {
         if (t.key == key)
-            return m_ctx.settings.toggles.*t.field;
+            return m.settings.toggles.*t.field;
     }
     return false;
 }
@@ -109,19 +117,19 @@ bool HeaderView::toggle(QByteArrayView key) const
 void HeaderView::selectGroupEntry(const QString& text)
 {
     // The search fills the view table; a group loaded meanwhile would mix with its results.
-    if (m_ctx.headerSearch.searching())
+    if (m_searchRunning)
         return;
     if (text == QLatin1String(Newsgroups::kNoGroup)) {
         m_selected = -1;
-        m_ctx.log.WriteLog({}, false);
+        m.log.WriteLog({}, false);
     } else {
         int key = -1;
-        for (int row = 0; row < m_ctx.groups.groupCount() && key < 0; ++row) {
-            const quint8 k = m_ctx.groups.keyAtRow(row);
-            if (displayText(m_ctx.groups.ngGroupNameByKey(k)) == text)
+        for (int row = 0; row < m.groups.groupCount() && key < 0; ++row) {
+            const quint8 k = m.groups.keyAtRow(row);
+            if (displayText(m.groups.ngGroupNameByKey(k)) == text)
                 key = k;
         }
-        m_selected = key >= 0 ? key : m_ctx.groups.ngFindKeyByGroupName(text.toUtf8());
+        m_selected = key >= 0 ? key : m.groups.ngFindKeyByGroupName(text.toUtf8());
     }
     m_searchResults = false;
     emit selectedGroupChanged(m_selected);
@@ -141,27 +149,27 @@ void HeaderView::ShowCats()
         try {
             rebuild();
         } catch (const std::exception& e) {
-            m_ctx.log.WriteLog(QStringLiteral("ShowCatsError:") + QString::fromLocal8Bit(e.what()), true);
+            m.log.WriteLog(QStringLiteral("ShowCatsError:") + QString::fromLocal8Bit(e.what()), true);
         }
     } while (m_rebuildAgain);
     m_rebuilding = false;
-    m_ctx.window.setEnabled(Control::GroupSelector, true);
+    m.window.setEnabled(Control::GroupSelector, true);
 }
 
 void HeaderView::rebuild()
 {
-    MainWindowState& window = m_ctx.window;
+    MainWindowState& window = m.window;
     window.setEnabled(Control::GroupSelector, false);
-    m_ctx.yield.yieldToEvents();
+    m.yield.yieldToEvents();
     setRows({});
     if (m_selected < 0 && !m_searchResults) {
         window.setText(Label::ViewCount, QStringLiteral("View Filter:"));
-        if (!m_ctx.scanInProgress())
-            m_ctx.headers.SaveViewChanges();
+        if (!m.activity.running)
+            m.headers.SaveViewChanges();
         window.setVisible(Control::SaveHeaders, false);
         window.setEnabled(Control::Restore, false);
-        m_ctx.view.viewedKey = -1;
-        m_ctx.view.table.clear();
+        m.view.viewedKey = -1;
+        m.view.table.clear();
         viewTableReplaced();
         window.setVisible(Control::Refresh, false);
         return;
@@ -175,20 +183,20 @@ void HeaderView::loadSelectedGroup()
 {
     m_searchResults = false;
     const int key = m_selected;
-    if (key == m_ctx.view.viewedKey)
+    if (key == m.view.viewedKey)
         return;
-    MainWindowState& window = m_ctx.window;
-    const bool scanning = m_ctx.scanInProgress();
+    MainWindowState& window = m.window;
+    const bool scanning = m.activity.running;
     if (!scanning)
-        m_ctx.headers.SaveViewChanges();
+        m.headers.SaveViewChanges();
     window.setVisible(Control::SaveHeaders, false);
     window.setEnabled(Control::Restore, false);
-    m_ctx.view.viewedKey = key;
-    if (scanning && m_ctx.scan.groupKey == key) {
-        m_ctx.headers.CopyScanToView();
+    m.view.viewedKey = key;
+    if (scanning && m.scan.groupKey == key) {
+        m.headers.CopyScanToView();
     } else {
         window.setVisible(Control::Refresh, false);
-        m_ctx.headers.GTload(static_cast<quint8>(key));
+        m.headers.GTload(static_cast<quint8>(key));
     }
     viewTableReplaced();
 }
@@ -203,13 +211,13 @@ void HeaderView::viewTableReplaced()
 
 void HeaderView::listViewTable()
 {
-    MainWindowState& window = m_ctx.window;
-    const ItemTable& table = m_ctx.view.table;
+    MainWindowState& window = m.window;
+    const ItemTable& table = m.view.table;
     const int count = table.count();
     if (count > 0) {
         window.setProgressMaximum(Bar::LoadGroup, count);
         window.setProgress(Bar::LoadGroup, 0);
-        m_ctx.yield.yieldToEvents();
+        m.yield.yieldToEvents();
         if (m_rebuildAgain)
             return;
         const GroupRanges ranges = groupRanges();
@@ -230,7 +238,7 @@ void HeaderView::listViewTable()
                         window.setProgress(Bar::LoadGroup, slot);
                 }
             }
-            if ((slot & kYieldMask) == 0 && m_ctx.yield.yieldToEvents() && m_rebuildAgain)
+            if ((slot & kYieldMask) == 0 && m.yield.yieldToEvents() && m_rebuildAgain)
                 return;
         }
         setRows(std::move(rows));
@@ -239,7 +247,7 @@ void HeaderView::listViewTable()
         bool logged = false;
         for (int key = 0; key < 256 && !logged; ++key) {
             if (groupsListed.test(static_cast<size_t>(key)))
-                (void)LifeRemaining(m_ctx.groups, m_ctx.log, 0, static_cast<quint8>(key), logged);
+                (void)LifeRemaining(m.groups, m.log, 0, static_cast<quint8>(key), logged);
         }
     }
     window.setProgress(Bar::LoadGroup, 0);
@@ -252,7 +260,7 @@ HeaderView::GroupRanges HeaderView::groupRanges() const
 {
     GroupRanges ranges;
     for (int key = 0; key < 256; ++key) {
-        if (const GroupRecord* r = m_ctx.groups.recordByKey(static_cast<quint8>(key)))
+        if (const GroupRecord* r = m.groups.recordByKey(static_cast<quint8>(key)))
             ranges[static_cast<size_t>(key)] = { r->first, r->total, true };
     }
     return ranges;
@@ -266,13 +274,13 @@ int HeaderView::lifeOf(const Item& item, const GroupRanges& ranges) const
 
 int HeaderView::lifeNow(const Item& item) const
 {
-    const GroupRecord* r = m_ctx.groups.recordByKey(item.groupKey);
+    const GroupRecord* r = m.groups.recordByKey(item.groupKey);
     return r ? lifeInRange(firstArticle(item), r->first, r->total).value : 0;
 }
 
 void HeaderView::UpdateViewLabel()
 {
-    const int count = m_ctx.view.table.count();
+    const int count = m.view.table.count();
     QString text = QStringLiteral("View Filter:");
     if (count > 0) {
         text = QStringLiteral("Viewing:") + QString::number(m_rows.size()) + QStringLiteral(" of")
@@ -282,7 +290,7 @@ void HeaderView::UpdateViewLabel()
         else
             text += QStringLiteral(" items");
     }
-    m_ctx.window.setText(Label::ViewCount, text);
+    m.window.setText(Label::ViewCount, text);
 }
 
 void HeaderView::RefreshItemRow(const QByteArray& itemKey)
@@ -291,7 +299,7 @@ void HeaderView::RefreshItemRow(const QByteArray& itemKey)
         m_rebuildAgain = true; // the pass may have classified these items already
         return;
     }
-    const ItemTable& table = m_ctx.view.table;
+    const ItemTable& table = m.view.table;
     for (const int slot : slotsWithKey(itemKey)) {
         const Item& it = table.item(slot);
         const ItemState state = itemState(slot);
@@ -308,13 +316,13 @@ void HeaderView::RefreshItemRow(const QByteArray& itemKey)
         else if (row >= 0)
             dropRows({ row });
     }
-    m_ctx.window.setText(Label::ViewCount,
+    m.window.setText(Label::ViewCount,
         QStringLiteral("View Filter:") + QString::number(m_rows.size()) + QStringLiteral(" items showing"));
 }
 
 std::vector<int> HeaderView::slotsWithKey(const QByteArray& key)
 {
-    const ItemTable& table = m_ctx.view.table;
+    const ItemTable& table = m.view.table;
     if (!m_keyIndexValid || m_keyIndex.size() != static_cast<size_t>(table.count())) {
         m_keyIndex.clear();
         m_keyIndex.reserve(static_cast<size_t>(table.count()));
@@ -342,7 +350,7 @@ void HeaderView::ensureState(int slot)
 int HeaderView::rowOfSlot(int slot) const
 {
     if (!m_rowIndexValid) {
-        m_rowOfSlot.assign(static_cast<size_t>(m_ctx.view.table.count()) + 1, -1);
+        m_rowOfSlot.assign(static_cast<size_t>(m.view.table.count()) + 1, -1);
         for (size_t row = 0; row < m_rows.size(); ++row) {
             const auto s = static_cast<size_t>(m_rows[row]);
             if (s < m_rowOfSlot.size())
@@ -426,7 +434,7 @@ int HeaderView::columnCount(const QModelIndex& parent) const
 
 QString HeaderView::text(int slot, int column) const
 {
-    const ItemTable& table = m_ctx.view.table;
+    const ItemTable& table = m.view.table;
     const Item& it = table.item(slot);
     switch (column) {
     case SubjectColumn:
@@ -440,7 +448,7 @@ QString HeaderView::text(int slot, int column) const
     case LifeColumn:
         return columns::life(lifeNow(it));
     case NewsgroupColumn:
-        return displayText(m_ctx.groups.ngGroupNameByKey(it.groupKey));
+        return displayText(m.groups.ngGroupNameByKey(it.groupKey));
     case DateColumn:
         return columns::date(it.date);
     default:
@@ -454,7 +462,7 @@ QVariant HeaderView::data(const QModelIndex& index, int role) const
         return {};
     const int slot = m_rows[static_cast<size_t>(index.row())];
     // Rows never outlive their table, but a view may ask while a reload is under way.
-    if (slot > m_ctx.view.table.count())
+    if (slot > m.view.table.count())
         return {};
     switch (role) {
     case Qt::DisplayRole:
@@ -474,4 +482,13 @@ QVariant HeaderView::headerData(int section, Qt::Orientation orientation, int ro
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
         return {};
     return ColumnLayouts::captions(ColumnLayouts::HeaderView).value(section);
+}
+
+void HeaderView::groupExpired(quint8 groupKey)
+{
+    if (m_selected == -1 || m.view.viewedKey != groupKey)
+        return;
+    m.window.setVisible(Control::Refresh, true);
+    m.window.setVisible(Control::SaveHeaders, false);
+    m.window.setEnabled(Control::Restore, false);
 }

@@ -10,8 +10,18 @@
 #include <array>
 #include <vector>
 
-class AppContext;
+class EventYield;
+class HeaderStore;
+class MainWindowState;
+class Newsgroups;
+class OpsLog;
+class Prompts;
+class QueueLookup;
+class ScanTable;
 struct Item;
+struct ScanActivity;
+struct Settings;
+struct ViewTable;
 
 // The header view: the items of the view table that the filter toggles let through, one row per
 // item, tagged with its view slot. Rows are only a list of slots; their texts are made when asked
@@ -39,7 +49,21 @@ public:
     // Items whose life is below this are hidden while "btnsNew" is pressed.
     static constexpr int kNewLife = 80;
 
-    explicit HeaderView(AppContext& context, QObject* parent = nullptr);
+    struct Services {
+        OpsLog& log;
+        Settings& settings;
+        MainWindowState& window;
+        Prompts& prompts;
+        EventYield& yield;
+        Newsgroups& groups;
+        HeaderStore& headers;
+        ViewTable& view;
+        const ScanTable& scan;
+        const ScanActivity& activity;
+        const QueueLookup& queue;
+    };
+
+    explicit HeaderView(const Services& services, QObject* parent = nullptr);
     ~HeaderView() override;
 
     [[nodiscard]] ItemState itemState(int slot) const;
@@ -48,6 +72,10 @@ public:
 
     void ShowCats();
     void UpdateViewLabel();
+    // Items of a group expired: a view of that group is stale until refreshed.
+    void groupExpired(quint8 groupKey);
+    // The header search fills the view table meanwhile; no group is loaded into it then.
+    void setSearchRunning(bool running) { m_searchRunning = running; }
     // A batch entry with this key changed state: its items' rows are rewritten, added or removed.
     void RefreshItemRow(const QByteArray& itemKey);
     // Fills the parts window for one item (a copy, so it outlives changes to the tables).
@@ -123,7 +151,7 @@ private:
     [[nodiscard]] std::vector<int> slotsWithKey(const QByteArray& key);
     void applySort();
 
-    AppContext& m_ctx;
+    Services m;
     std::vector<int> m_rows;
     std::vector<ItemState> m_states; // by view slot, as last classified
     mutable std::vector<int> m_rowOfSlot;
@@ -133,6 +161,7 @@ private:
     bool m_keyIndexValid = false;
     int m_selected = -1;
     bool m_searchResults = false;
+    bool m_searchRunning = false;
     bool m_rebuilding = false;
     bool m_rebuildAgain = false;
     bool m_newOnly = false;

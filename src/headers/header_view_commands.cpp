@@ -1,6 +1,14 @@
 #include "headers/header_view.h"
 
-#include "app/app_context.h"
+#include "app/event_yield.h"
+#include "app/main_window_state.h"
+#include "app/ops_log.h"
+#include "app/settings.h"
+#include "groups/newsgroups.h"
+#include "headers/header_store.h"
+#include "headers/queue_lookup.h"
+#include "headers/scan_activity.h"
+#include "headers/scan_table.h"
 #include "app/prompts.h"
 
 #include <algorithm>
@@ -9,9 +17,9 @@ using Control = MainWindowState::Control;
 
 void HeaderView::DeleteHeaders(const QList<int>& tags)
 {
-    Prompts& prompts = m_ctx.prompts;
-    MainWindowState& window = m_ctx.window;
-    if (m_ctx.scanInProgress()) {
+    Prompts& prompts = m.prompts;
+    MainWindowState& window = m.window;
+    if (m.activity.running) {
         prompts.message(QStringLiteral("Can't delete items while a scan is in progress."), PromptIcon::Information);
         return;
     }
@@ -39,7 +47,7 @@ void HeaderView::DeleteHeaders(const QList<int>& tags)
         return;
     }
     m_deletedRows += static_cast<qint64>(rows.size());
-    ItemTable& table = m_ctx.view.table;
+    ItemTable& table = m.view.table;
     for (const int row : rows)
         table.item(m_rows[static_cast<size_t>(row)]).deleted = -1;
     dropRows(rows);
@@ -54,17 +62,17 @@ void HeaderView::DeleteHeaders(const QList<int>& tags)
 
 void HeaderView::RestoreHeaders()
 {
-    if (!m_ctx.prompts.askYesNo(QStringLiteral("Restore deleted headers?"), PromptIcon::Question))
+    if (!m.prompts.askYesNo(QStringLiteral("Restore deleted headers?"), PromptIcon::Question))
         return;
     // Forgetting the viewed group makes the rebuild load it again, without the deletions.
-    m_ctx.view.viewedKey = -1;
+    m.view.viewedKey = -1;
     ShowCats();
-    m_ctx.view.table.changed = false;
-    m_ctx.window.setEnabled(Control::Restore, false);
+    m.view.table.changed = false;
+    m.window.setEnabled(Control::Restore, false);
 }
 
 void HeaderView::RefreshHeaders()
 {
-    m_ctx.view.viewedKey = -1;
+    m.view.viewedKey = -1;
     ShowCats();
 }

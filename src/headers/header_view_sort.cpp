@@ -1,6 +1,14 @@
 #include "headers/header_view.h"
 
-#include "app/app_context.h"
+#include "app/event_yield.h"
+#include "app/main_window_state.h"
+#include "app/ops_log.h"
+#include "app/settings.h"
+#include "groups/newsgroups.h"
+#include "headers/header_store.h"
+#include "headers/queue_lookup.h"
+#include "headers/scan_activity.h"
+#include "headers/scan_table.h"
 #include "headers/header_columns.h"
 
 #include <algorithm>
@@ -131,7 +139,7 @@ void HeaderView::applySort()
 {
     if (m_sortColumn < 0 || m_rows.size() < 2)
         return;
-    const ItemTable& table = m_ctx.view.table;
+    const ItemTable& table = m.view.table;
     const bool textual = m_sortColumn == SubjectColumn || m_sortColumn == FromColumn;
     // Group names are few: each group's rank among them stands in for its name.
     std::array<quint64, 256> groupRank {};
@@ -139,7 +147,7 @@ void HeaderView::applySort()
         std::array<QByteArray, 256> names;
         std::array<int, 256> keys {};
         for (int k = 0; k < 256; ++k) {
-            names[static_cast<size_t>(k)] = m_ctx.groups.ngGroupNameByKey(static_cast<quint8>(k));
+            names[static_cast<size_t>(k)] = m.groups.ngGroupNameByKey(static_cast<quint8>(k));
             keys[static_cast<size_t>(k)] = k;
         }
         std::stable_sort(keys.begin(), keys.end(), [&](int a, int b) {

@@ -1,6 +1,12 @@
 #include "headers/search.h"
 
-#include "app/app_context.h"
+#include "app/cues.h"
+#include "app/event_yield.h"
+#include "app/ops_log.h"
+#include "groups/newsgroups.h"
+#include "headers/header_store.h"
+#include "headers/header_view.h"
+#include "headers/scan_activity.h"
 #include "app/prompts.h"
 #include "app/text.h"
 #include "headers/header_file.h"
@@ -73,17 +79,17 @@ private:
 
 } // namespace
 
-HeaderSearch::HeaderSearch(AppContext& context, QObject* parent)
+HeaderSearch::HeaderSearch(const Services& services, QObject* parent)
     : QObject(parent)
-    , m_ctx(context)
+    , m(services)
 {
 }
 
 QStringList HeaderSearch::groupNames() const
 {
     QStringList names;
-    for (int row = 0; row < m_ctx.groups.groupCount(); ++row) {
-        const GroupRecord* r = m_ctx.groups.recordByKey(m_ctx.groups.keyAtRow(row));
+    for (int row = 0; row < m.groups.groupCount(); ++row) {
+        const GroupRecord* r = m.groups.recordByKey(m.groups.keyAtRow(row));
         if (r && !r->off)
             names.append(displayText(r->name));
     }
@@ -92,11 +98,11 @@ QStringList HeaderSearch::groupNames() const
 
 void HeaderSearch::OpenFind()
 {
-    if (m_ctx.scanInProgress()) {
-        m_ctx.prompts.message(QStringLiteral("Can't Find while scanning."));
+    if (m.activity.running) {
+        m.prompts.message(QStringLiteral("Can't Find while scanning."));
         return;
     }
-    m_ctx.cues.PlayCue(QStringLiteral("twv021.wav"));
+    m.cues.PlayCue(QStringLiteral("twv021.wav"));
     emit dialogRequested();
 }
 
@@ -104,19 +110,19 @@ void HeaderSearch::SearchHeaders()
 {
     if (m_searching)
         return;
-    if (m_ctx.scanInProgress()) {
-        m_ctx.prompts.message(QStringLiteral("Can't Find while scanning."));
+    if (m.activity.running) {
+        m.prompts.message(QStringLiteral("Can't Find while scanning."));
         return;
     }
     if (m_text.isEmpty()) {
-        m_ctx.prompts.message(QStringLiteral("Enter text to search for."));
+        m.prompts.message(QStringLiteral("Enter text to search for."));
         return;
     }
-    HeaderView& view = m_ctx.headerView;
+    HeaderView& view = m.headerView;
     view.selectGroupEntry(QLatin1String(Newsgroups::kNoGroup));
     m_searching = true;
-    m_ctx.view.table.clear();
-    m_ctx.view.table.changed = false;
+    m.view.table.clear();
+    m.view.table.changed = false;
     view.viewTableReplaced();
     view.setSearchResults(true);
     m_abort = false;
@@ -124,7 +130,7 @@ void HeaderSearch::SearchHeaders()
     setProgress(0, m_progressMaximum);
     emit searchingChanged(true);
 
-    Newsgroups& groups = m_ctx.groups;
+    const Newsgroups& groups = m.groups;
     for (int row = 0; row < groups.groupCount() && !m_abort; ++row) {
         const quint8 key = groups.keyAtRow(row);
         const GroupRecord* r = groups.recordByKey(key);
@@ -140,19 +146,19 @@ void HeaderSearch::SearchHeaders()
     emit searchingChanged(false);
     emit dialogHidden();
     view.UpdateViewLabel();
-    m_ctx.log.WriteLog(QString::number(m_ctx.view.table.count()) + QStringLiteral(" matching items found."), false);
+    m.log.WriteLog(QString::number(m.view.table.count()) + QStringLiteral(" matching items found."), false);
 }
 
 void HeaderSearch::searchGroup(quint8 key)
 {
-    const QString path = m_ctx.headers.headerPath(key);
+    const QString path = m.headers.headerPath(key);
     if (!QFileInfo::exists(path)) {
-        m_ctx.log.WriteLog(QStringLiteral("searchGroup: headers file not found: ") + path, true);
+        m.log.WriteLog(QStringLiteral("searchGroup: headers file not found: ") + path, true);
         return;
     }
     twb::RecordReader reader(path, twb::RecordReader::Access::Stream);
     if (reader.status() == twb::RecordReader::Status::UnknownFormat) {
-        m_ctx.log.WriteLog(path + QStringLiteral(": is unknown format."), true);
+        m.log.WriteLog(path + QStringLiteral(": is unknown format."), true);
         return;
     }
     const qint64 total = reader.count();
@@ -162,7 +168,7 @@ void HeaderSearch::searchGroup(quint8 key)
     setProgress(0, maximum);
     const qint64 step = std::max<qint64>(1, total / kProgressSteps);
 
-    ItemTable& results = m_ctx.view.table;
+    ItemTable& results = m.view.table;
     KeyMatcher matches(m_text.toUtf8(), m_matchCase);
     const auto keep = [&](QByteArrayView itemKey) { return matches(itemKey); };
     int held = results.count();
@@ -179,15 +185,15 @@ void HeaderSearch::searchGroup(quint8 key)
         if (record % step == 0 && maximum > record)
             setProgress(record, maximum);
         if (record % kYieldEvery == 0)
-            m_ctx.yield.yieldToEvents();
+            m.yield.yieldToEvents();
     }
     if (reader.status() == twb::RecordReader::Status::Corrupt)
-        m_ctx.log.WriteLog(QStringLiteral("searchGroup Error:") + path + QStringLiteral(" is damaged"), true);
+        m.log.WriteLog(QStringLiteral("searchGroup Error:") + path + QStringLiteral(" is damaged"), true);
 }
 
 void HeaderSearch::close()
 {
-    if (m_ctx.headerView.searchResults())
+    if (m.headerView.searchResults())
         m_abort = true;
     emit dialogHidden();
 }

@@ -4,7 +4,15 @@
 #include <QString>
 #include <QStringList>
 
-class AppContext;
+class Cues;
+class EventYield;
+class HeaderStore;
+class HeaderView;
+class Newsgroups;
+class OpsLog;
+class Prompts;
+struct ScanActivity;
+struct ViewTable;
 
 // The header search behind the "Find" dialog: every switched-on group's header file is read record
 // by record and the items whose key holds the search text are collected in the view table, which
@@ -12,7 +20,20 @@ class AppContext;
 class HeaderSearch : public QObject {
     Q_OBJECT
 public:
-    explicit HeaderSearch(AppContext& context, QObject* parent = nullptr);
+    struct Services {
+        OpsLog& log;
+        Prompts& prompts;
+        Cues& cues;
+        EventYield& yield;
+        const Newsgroups& groups;
+        const HeaderStore& headers;
+        ViewTable& view;
+        // Lists what the search finds.
+        HeaderView& headerView;
+        const ScanActivity& activity;
+    };
+
+    explicit HeaderSearch(const Services& services, QObject* parent = nullptr);
 
     // txtSearch and chkMatchCase.
     void setText(const QString& text) { m_text = text; }
@@ -47,7 +68,7 @@ private:
     void setLabel(const QString& text);
     void setProgress(int value, int maximum);
 
-    AppContext& m_ctx;
+    Services m;
     QString m_text;
     bool m_matchCase = false;
     bool m_searching = false;

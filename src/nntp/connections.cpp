@@ -1,8 +1,10 @@
 #include "nntp/connections.h"
 
-#include "app/app_context.h"
 #include "app/clock.h"
 #include "app/format.h"
+#include "app/main_window_state.h"
+#include "app/ops_log.h"
+#include "app/settings.h"
 
 bool ConnectionHandler::multiLine(int code, const QByteArray& lastCommand) const
 {
@@ -11,11 +13,11 @@ bool ConnectionHandler::multiLine(int code, const QByteArray& lastCommand) const
     return isMultiLineCode(code);
 }
 
-Connections::Connections(AppContext& context, QObject* parent)
+Connections::Connections(const Services& services, QObject* parent)
     : QObject(parent)
-    , m_ctx(context)
+    , m(services)
 {
-    for (int i = 0; i < 6; ++i) {
+    for (size_t i = 0; i < m_links.size(); ++i) {
         const Conn n = static_cast<Conn>(i + 1);
         Link& l = m_links[i];
         l.socket = std::make_unique<Socket>();
@@ -41,42 +43,49 @@ void Connections::setHandler(Conn n, ConnectionHandler* handler) { link(n).handl
 
 Socket& Connections::socket(Conn n) { return *link(n).socket; }
 
-bool Connections::OpenConnection(Conn n)
+void Connections::markActivity(Conn n) { link(n).lastActivityMs = m.clock.monotonicMs(); }
+
+quint16 Connections::port()
 {
-    Settings& s = m_ctx.settings;
+    Settings& s = m.settings;
     if (s.News_Port.trimmed().isEmpty())
         s.News_Port = QStringLiteral("119");
+    // A port typed out of range would wrap to some other port: take the NNTP one instead.
+    const double value = fmt::Val(s.News_Port);
+    return value >= 1 && value <= 65535 ? static_cast<quint16>(value) : quint16(119);
+}
+
+bool Connections::OpenConnection(Conn n)
+{
+    const quint16 serverPort = port();
     Link& l = link(n);
     const bool background = n == Conn::Scan || n == Conn::Download;
     if (l.socket->state() > Socket::Closed) {
-        m_ctx.log.WriteLog(QStringLiteral("Connection Error, please wait..."), true);
+        m.log.WriteLog(QStringLiteral("Connection Error, please wait..."), true);
         if (background)
             CloseSocket(n);
         else
             l.socket->close();
     }
-    const auto port = static_cast<quint16>(fmt::Val(s.News_Port));
-    const QString host = s.News_Host.trimmed();
+    const QString host = m.settings.News_Host.trimmed();
     if (l.socket->state() > Socket::Closed) {
-        m_ctx.log.WriteLog(QStringLiteral("Connection Error..."), true);
+        m.log.WriteLog(QStringLiteral("Connection Error..."), true);
         return false;
     }
-    if (n == Conn::Scan) {
-        lastActivityMs = m_ctx.clock.monotonicMs();
-        connectionActive = true;
-    }
+    l.active = true;
+    markActivity(n);
     l.reader.clear();
     l.lastCommand.clear();
     l.slaveRequested = false;
-    l.socket->connectToHost(host, port);
-    m_ctx.log.WriteLog(QStringLiteral("Connecting..."), true);
+    l.socket->connectToHost(host, serverPort);
+    m.log.WriteLog(QStringLiteral("Connecting..."), true);
     return true;
 }
 
 void Connections::CloseSocket(Conn n)
 {
-    connectionActive = false;
     Link& l = link(n);
+    l.active = false;
     l.socket->close();
     if (l.handler)
         l.handler->stopInactivityTimer();
@@ -87,24 +96,16 @@ void Connections::LogSocketState(Conn n)
 {
     Link& l = link(n);
     const int state = l.socket->state();
-    replyMode = -1;
     const QString text = Socket::stateText(state);
     if (!text.isEmpty())
-        m_ctx.log.WriteLog(text, true);
+        m.log.WriteLog(text, true);
     // Our close always reaches state 0, so this repeats at most once.
     if (state > Socket::Closed) {
         l.socket->close();
-        m_ctx.log.WriteLog(Socket::stateText(l.socket->state()), true);
+        m.log.WriteLog(Socket::stateText(l.socket->state()), true);
     }
-    if (n == Conn::Scan)
-        resetScanControls();
-}
-
-void Connections::resetScanControls()
-{
-    m_ctx.window.setProgress(MainWindowState::Bar::EntireScan, 0);
-    m_ctx.window.setProgress(MainWindowState::Bar::ThisGroup, 0);
-    m_ctx.window.setEnabled(MainWindowState::Control::Scan, true);
+    if (l.handler)
+        l.handler->socketClosed();
 }
 
 void Connections::SendLine(Conn n, const QByteArray& text)
@@ -116,14 +117,11 @@ void Connections::SendLine(Conn n, const QByteArray& text)
 
 void Connections::QuitConnection(Conn n)
 {
-    connectionActive = false;
     Link& l = link(n);
+    l.active = false;
     if (n == Conn::Scan) {
-        quitSent = true;
+        // Closing hands the scan controls back to the scan (socketClosed).
         SendLine(n, "QUIT");
-        resetScanControls();
-        if (downloadBusy && downloadBusy())
-            m_ctx.window.setEnabled(MainWindowState::Control::Scan, false);
         if (l.handler)
             l.handler->stopInactivityTimer();
         CloseSocket(n);
@@ -131,7 +129,7 @@ void Connections::QuitConnection(Conn n)
         SendLine(n, "QUIT");
         if (l.handler)
             l.handler->stopInactivityTimer();
-        m_ctx.window.setEnabled(MainWindowState::Control::Scan, true);
+        m.window.setEnabled(MainWindowState::Control::Scan, true);
     }
 }
 
@@ -139,8 +137,7 @@ void Connections::dataArrived(Conn n)
 {
     Link& l = link(n);
     l.reader.append(l.socket->takeData());
-    if (n == Conn::Scan)
-        lastActivityMs = m_ctx.clock.monotonicMs();
+    markActivity(n);
     const QByteArray& command = l.lastCommand;
     auto isMultiLine = [&l, &command](int code) {
         return l.handler ? l.handler->multiLine(code, command) : isMultiLineCode(code);
@@ -158,7 +155,7 @@ void Connections::dataArrived(Conn n)
         const bool tooLong = l.reader.error() == ReplyReader::Error::StatusLineTooLong;
         const QString why = tooLong ? QStringLiteral("Server reply line too long, connection closed")
                                     : QStringLiteral("Server reply too large, connection closed");
-        m_ctx.log.WriteLog(why, true);
+        m.log.WriteLog(why, true);
         l.reader.clear();
         if (n == Conn::Scan || n == Conn::Download)
             CloseSocket(n);

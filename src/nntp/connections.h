@@ -3,14 +3,17 @@
 #include "nntp/reply_reader.h"
 #include "nntp/socket.h"
 
-#include <QDateTime>
 #include <QObject>
 
 #include <array>
 #include <memory>
 #include <optional>
 
-class AppContext;
+class Clock;
+class MainWindowState;
+class OpsLog;
+class Prompts;
+struct Settings;
 
 // The six connections to the news server, by number.
 enum class Conn : int { Scan = 1, Download = 2, GroupList = 3, Viewer = 4, Preview = 5, Assistant = 6 };
@@ -38,6 +41,8 @@ public:
     virtual void closedByPeer() {}
     virtual void socketError(int code, const QString& description) { (void)code, (void)description; }
     virtual void stopInactivityTimer() {}
+    // The connection was closed (by us or after a failure) and its state logged.
+    virtual void socketClosed() {}
     // Bytes of a reply still arriving, after each read.
     virtual void receiving(qsizetype pendingBytes) { (void)pendingBytes; }
     // Replies with a body, given the command last sent.
@@ -47,12 +52,20 @@ public:
     virtual void showStatus(const QString& text) { (void)text; }
 };
 
-// Sockets, reply framing and the login shared by every connection, and the flags the scan and
-// download connections share.
+// Sockets, reply framing and the login shared by every connection. Each connection keeps its own
+// state, so one connection closing or failing never disturbs another.
 class Connections : public QObject {
     Q_OBJECT
 public:
-    explicit Connections(AppContext& context, QObject* parent = nullptr);
+    struct Services {
+        Settings& settings;
+        OpsLog& log;
+        const Clock& clock;
+        Prompts& prompts;
+        MainWindowState& window;
+    };
+
+    explicit Connections(const Services& services, QObject* parent = nullptr);
     ~Connections() override;
 
     void setHandler(Conn n, ConnectionHandler* handler);
@@ -69,13 +82,13 @@ public:
     void SendPassword(Conn n);
     void QuitConnection(Conn n);
 
-    // Shared between the scan and the download connection.
-    bool connectionActive = false;
-    int replyMode = -1;
-    bool modeReaderPending = false;
-    bool quitSent = false; // of the scan connection
-    qint64 lastActivityMs = 0; // of the scan connection, on the monotonic clock
-    std::function<bool()> downloadBusy;
+    // The next greeting on this connection is answered with MODE READER first.
+    void setModeReaderPending(Conn n, bool pending) { link(n).modeReaderPending = pending; }
+    // Greeted (or connecting) and not yet quit or closed.
+    [[nodiscard]] bool active(Conn n) const { return link(n).active; }
+    // When bytes last arrived on the connection (or its owner saw it alive), on the monotonic clock.
+    [[nodiscard]] qint64 lastActivityMs(Conn n) const { return link(n).lastActivityMs; }
+    void markActivity(Conn n);
 
 private:
     struct Link {
@@ -84,9 +97,13 @@ private:
         ConnectionHandler* handler = nullptr;
         QByteArray lastCommand;
         bool slaveRequested = false;
+        bool modeReaderPending = false;
+        bool active = false;
+        qint64 lastActivityMs = 0;
     };
 
-    Link& link(Conn n) { return m_links[static_cast<int>(n) - 1]; }
+    Link& link(Conn n) { return m_links[static_cast<size_t>(n) - 1]; }
+    const Link& link(Conn n) const { return m_links[static_cast<size_t>(n) - 1]; }
     void dataArrived(Conn n);
     bool loginStep(Conn n, const Reply& reply);
     void greeting(Conn n, const Reply& reply);
@@ -94,9 +111,9 @@ private:
     void abandon(Conn n, bool changeReplyMode);
     // Progress of the login: the assistant's label, else the log.
     void announce(Conn n, const QString& text);
-    void resetScanControls();
     ConnectionHandler::Credentials credentials(Conn n) const;
+    [[nodiscard]] quint16 port();
 
-    AppContext& m_ctx;
+    Services m;
     std::array<Link, 6> m_links;
 };

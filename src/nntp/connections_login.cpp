@@ -1,6 +1,6 @@
-#include "app/app_context.h"
-#include "app/clock.h"
+#include "app/ops_log.h"
 #include "app/prompts.h"
+#include "app/settings.h"
 #include "nntp/connections.h"
 
 namespace {
@@ -34,17 +34,17 @@ void Connections::announce(Conn n, const QString& text)
     if (n == Conn::Assistant && h)
         h->showStatus(text);
     else
-        m_ctx.log.WriteLog(text, true);
+        m.log.WriteLog(text, true);
 }
 
 ConnectionHandler::Credentials Connections::credentials(Conn n) const
 {
-    const Link& l = m_links[static_cast<int>(n) - 1];
+    const Link& l = link(n);
     if (l.handler) {
         if (std::optional<ConnectionHandler::Credentials> own = l.handler->ownCredentials())
             return *own;
     }
-    const Settings& s = m_ctx.settings;
+    const Settings& s = m.settings;
     return {s.chkAuth != 0, s.User_Name, s.password};
 }
 
@@ -64,7 +64,7 @@ bool Connections::loginStep(Conn n, const Reply& reply)
     case 281:
         // Anything that came with the acceptance is dropped with it.
         link(n).reader.clear();
-        m_ctx.log.WriteLog(QStringLiteral("Authinfo cleared, login complete..."), true);
+        m.log.WriteLog(QStringLiteral("Authinfo cleared, login complete..."), true);
         afterAuthentication(n);
         return true;
     case 202:
@@ -75,7 +75,7 @@ bool Connections::loginStep(Conn n, const Reply& reply)
             link(n).handler->startWork();
         return true;
     case 205:
-        m_ctx.log.WriteLog(QString::fromLatin1(reply.statusLine) + QStringLiteral("  (disconnected)"), true);
+        m.log.WriteLog(QString::fromLatin1(reply.statusLine) + QStringLiteral("  (disconnected)"), true);
         if (n == Conn::Scan || n == Conn::Download)
             CloseSocket(n);
         else
@@ -88,17 +88,16 @@ bool Connections::loginStep(Conn n, const Reply& reply)
 
 void Connections::greeting(Conn n, const Reply& reply)
 {
-    if (featuresOf(n).modeReader && modeReaderPending) {
-        m_ctx.log.WriteLog(QStringLiteral("Sending MODE READER request"), true);
+    Link& l = link(n);
+    if (featuresOf(n).modeReader && l.modeReaderPending) {
+        m.log.WriteLog(QStringLiteral("Sending MODE READER request"), true);
         SendLine(n, "MODE READER");
-        modeReaderPending = false;
+        l.modeReaderPending = false;
         return;
     }
-    m_ctx.log.WriteLog(QString::fromLatin1(reply.statusLine), true);
-    if (n == Conn::Scan) {
-        lastActivityMs = m_ctx.clock.monotonicMs();
-        connectionActive = true;
-    }
+    m.log.WriteLog(QString::fromLatin1(reply.statusLine), true);
+    markActivity(n);
+    l.active = true;
     if (ConnectionHandler* h = link(n).handler)
         h->greeted();
     if (credentials(n).authRequired)
@@ -109,9 +108,9 @@ void Connections::greeting(Conn n, const Reply& reply)
 
 void Connections::afterAuthentication(Conn n)
 {
-    const Settings& s = m_ctx.settings;
+    const Settings& s = m.settings;
     if (featuresOf(n).slave && s.chkSlave) {
-        m_ctx.log.WriteLog(QStringLiteral("Requesting slave status"), true);
+        m.log.WriteLog(QStringLiteral("Requesting slave status"), true);
         link(n).slaveRequested = true;
         SendLine(n, "SLAVE");
         return;
@@ -139,8 +138,8 @@ void Connections::SendUser(Conn n)
         announce(n, kAssistantMissing);
     } else {
         const QString text = QStringLiteral("Error, server wanted username, but you have not supplied it.");
-        m_ctx.prompts.message(text);
-        m_ctx.log.WriteLog(text, true);
+        m.prompts.message(text);
+        m.log.WriteLog(text, true);
     }
     abandon(n, true);
 }
@@ -157,10 +156,10 @@ void Connections::SendPassword(Conn n)
     if (n == Conn::Assistant) {
         announce(n, kAssistantMissing);
     } else {
-        m_ctx.prompts.message(QStringLiteral("Error, server wanted password, but you have not supplied it."));
+        m.prompts.message(QStringLiteral("Error, server wanted password, but you have not supplied it."));
     }
     abandon(n, false);
-    m_ctx.prompts.openWindow(AppWindow::Login, false);
+    m.prompts.openWindow(AppWindow::Login, false);
 }
 
 void Connections::abandon(Conn n, bool changeReplyMode)
@@ -168,13 +167,6 @@ void Connections::abandon(Conn n, bool changeReplyMode)
     ConnectionHandler* h = link(n).handler;
     switch (n) {
     case Conn::Scan:
-        resetScanControls();
-        if (changeReplyMode)
-            replyMode = -1;
-        if (h)
-            h->giveUp(changeReplyMode);
-        QuitConnection(n);
-        break;
     case Conn::Download:
         if (h)
             h->giveUp(changeReplyMode);

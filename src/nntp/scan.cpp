@@ -1,64 +1,75 @@
 #include "nntp/scan.h"
 
-#include "app/app_context.h"
 #include "app/clock.h"
+#include "app/cues.h"
 #include "app/format.h"
+#include "app/main_window_state.h"
+#include "app/ops_log.h"
 #include "app/prompts.h"
+#include "app/settings.h"
 #include "app/text.h"
+#include "groups/newsgroups.h"
+#include "headers/crunch.h"
+#include "headers/header_store.h"
+#include "headers/scan_activity.h"
+#include "headers/scan_table.h"
 
 using Bar = MainWindowState::Bar;
 using Control = MainWindowState::Control;
 using Label = MainWindowState::Label;
 
-ScanConnection::ScanConnection(AppContext& context, QObject* parent)
+ScanConnection::ScanConnection(const Services& services, QObject* parent)
     : QObject(parent)
-    , m_ctx(context)
+    , m(services)
 {
     m_watchdog.setInterval(1000);
     m_countdownTimer.setInterval(1000);
     connect(&m_watchdog, &QTimer::timeout, this, &ScanConnection::watchdogTick);
     connect(&m_countdownTimer, &QTimer::timeout, this, &ScanConnection::countdownTick);
-    m_ctx.connections.setHandler(Conn::Scan, this);
+    m.connections.setHandler(Conn::Scan, this);
 }
 
-ScanConnection::~ScanConnection() { m_ctx.connections.setHandler(Conn::Scan, nullptr); }
+ScanConnection::~ScanConnection() { m.connections.setHandler(Conn::Scan, nullptr); }
+
+bool ScanConnection::scanning() const { return m.activity.running; }
+
+void ScanConnection::setRunning(bool running) { m.activity.running = running; }
 
 void ScanConnection::StartScan()
 {
-    Settings& s = m_ctx.settings;
-    Connections& c = m_ctx.connections;
+    Settings& s = m.settings;
+    Connections& c = m.connections;
     if (s.News_Port.trimmed().isEmpty())
         s.News_Port = QStringLiteral("119");
     if (s.News_Host.trimmed().isEmpty()) {
-        if (m_ctx.prompts.askYesNo(QStringLiteral("You have not entered a news server name!\r\n"
+        if (m.prompts.askYesNo(QStringLiteral("You have not entered a news server name!\r\n"
                                                   "  Would you like to run the setup assistant?"),
                                    PromptIcon::Exclamation)) {
-            m_ctx.prompts.hideWindow(AppWindow::Login);
-            m_ctx.prompts.openWindow(AppWindow::SetupAssistant, false);
+            m.prompts.hideWindow(AppWindow::Login);
+            m.prompts.openWindow(AppWindow::SetupAssistant, false);
         }
         return;
     }
-    if (m_ctx.groups.groupCount() == 0) {
-        m_ctx.prompts.hideWindow(AppWindow::Login);
-        m_ctx.prompts.message(QStringLiteral("Before scanning, you need to specify some newsgroups.  \r\rUsually you do "
+    if (m.groups.groupCount() == 0) {
+        m.prompts.hideWindow(AppWindow::Login);
+        m.prompts.message(QStringLiteral("Before scanning, you need to specify some newsgroups.  \r\rUsually you do "
                                              "this from the Options menu / Newsgroups tab / Add button, but this "
                                              "time I'll pop it up for you.\n To get started fast, use the newsgroup "
                                              "search engines or type in a group name."));
-        m_ctx.prompts.openWindow(AppWindow::OptionsNewsgroups, false);
-        m_ctx.prompts.openWindow(AppWindow::AddNewsgroup, true);
+        m.prompts.openWindow(AppWindow::OptionsNewsgroups, false);
+        m.prompts.openWindow(AppWindow::AddNewsgroup, true);
         return;
     }
     if (c.state(Conn::Scan) != Socket::Closed) {
-        m_ctx.log.WriteLog(QStringLiteral("Connection Error, please wait..."), true);
+        m.log.WriteLog(QStringLiteral("Connection Error, please wait..."), true);
         c.CloseSocket(Conn::Scan);
     }
     m_previousBurstStart = 0;
     stopReplies();
-    c.quitSent = false;
     m_countdownArmed = false;
-    m_ctx.prompts.hideWindow(AppWindow::Login);
-    c.modeReaderPending = s.chkModeReader != 0;
-    m_ctx.window.setEnabled(Control::Scan, false);
+    m.prompts.hideWindow(AppWindow::Login);
+    c.setModeReaderPending(Conn::Scan, s.chkModeReader != 0);
+    m.window.setEnabled(Control::Scan, false);
     if (!c.OpenConnection(Conn::Scan))
         return;
     m_watchdog.start();
@@ -68,34 +79,34 @@ void ScanConnection::startWork() { ScanNextGroup(false); }
 
 void ScanConnection::ScanNextGroup(bool advance)
 {
-    Newsgroups& groups = m_ctx.groups;
+    Newsgroups& groups = m.groups;
     if (m_groupIndex == 0) {
         m_groupIndex = 1;
-        m_ctx.window.setEnabled(Control::SaveHeaders, false);
-        m_ctx.log.WriteLog(QStringLiteral("Scan Initiated..."), true);
-        m_ctx.cues.PlayCue(QStringLiteral("twv016.wav"));
-        m_scanStart = m_ctx.clock.now();
-        m_ctx.scan.scanHeaderCount = 0;
-        m_ctx.scan.newItemCount = 0;
-        m_ctx.window.setProgressMaximum(Bar::EntireScan, groups.groupCount());
+        m.window.setEnabled(Control::SaveHeaders, false);
+        m.log.WriteLog(QStringLiteral("Scan Initiated..."), true);
+        m.cues.PlayCue(QStringLiteral("twv016.wav"));
+        m_scanStart = m.clock.now();
+        m.scan.scanHeaderCount = 0;
+        m.scan.newItemCount = 0;
+        m.window.setProgressMaximum(Bar::EntireScan, groups.groupCount());
     } else if (advance) {
         ++m_groupIndex;
-        callHook(m_ctx.hooks.refreshBatchLife);
+        emit lifeChanged();
         saveCurrentGroup();
-        m_ctx.scan.newItemCount = 0;
+        m.scan.newItemCount = 0;
     }
     // A resumed scan is a running scan again from its first group on.
-    m_scanning = true;
-    const int maximum = m_ctx.window.progress(Bar::EntireScan).maximum;
+    setRunning(true);
+    const int maximum = m.window.progress(Bar::EntireScan).maximum;
     int row = m_groupIndex;
     // Switched-off groups and rows without a key are passed over.
     while (row <= groups.groupCount() && (groups.rowGreyed(row - 1) || groups.keyAtRow(row - 1) == 0)) {
         if (maximum >= row)
-            m_ctx.window.setProgress(Bar::EntireScan, row);
+            m.window.setProgress(Bar::EntireScan, row);
         ++row;
     }
     if (row <= groups.groupCount() && maximum >= row)
-        m_ctx.window.setProgress(Bar::EntireScan, row);
+        m.window.setProgress(Bar::EntireScan, row);
     m_groupIndex = row;
     if (row > groups.groupCount()) {
         completeScan();
@@ -106,9 +117,9 @@ void ScanConnection::ScanNextGroup(bool advance)
     groups.groupSelected = false;
     m_previousBurstStart = 0;
     m_requested.clear();
-    m_ctx.headers.GNload(m_key);
-    m_ctx.connections.SendLine(Conn::Scan, "GROUP " + m_name);
-    m_ctx.connections.replyMode = kGroupSent;
+    m.headers.GNload(m_key);
+    m.connections.SendLine(Conn::Scan, "GROUP " + m_name);
+    m_replyMode = ReplyMode::GroupSent;
     groups.ResetGroupIcons();
     groups.setGroupIcon(row - 1, 2);
 }
@@ -119,34 +130,33 @@ void ScanConnection::stopReplies() { m_requested.clear(); }
 // delivers what came meanwhile only after this handler has returned.
 void ScanConnection::reply(const Reply& r)
 {
-    Connections& c = m_ctx.connections;
-    c.lastActivityMs = m_ctx.clock.monotonicMs();
-    if (c.replyMode == kBurst) {
+    m.connections.markActivity(Conn::Scan);
+    if (m_replyMode == ReplyMode::Burst) {
         burstArrived(r);
         return;
     }
     switch (r.code) {
     case 211:
-        if (c.replyMode == kGroupSent)
+        if (m_replyMode == ReplyMode::GroupSent)
             groupReply(r);
         else
             ScanNextGroup(true);
         return;
     case 411:
-        m_ctx.log.WriteLog(QStringLiteral("Error, no such news group ") + displayText(m_name), true);
-        c.replyMode = kNoGroup;
+        m.log.WriteLog(QStringLiteral("Error, no such news group ") + displayText(m_name), true);
+        m_replyMode = ReplyMode::NoGroup;
         ScanNextGroup(true);
         return;
     case 421:
-        m_ctx.groups.set_high_msg(m_key, m_last, false);
+        m.groups.set_high_msg(m_key, m_last, false);
         ScanNextGroup(true);
         return;
     case 423:
-        m_ctx.log.WriteLog(QStringLiteral("423 no such article number in this group"), true);
+        m.log.WriteLog(QStringLiteral("423 no such article number in this group"), true);
         ScanNextGroup(true);
         return;
     case 224:
-        m_ctx.log.WriteLog(QString::fromLatin1(r.statusLine), true);
+        m.log.WriteLog(QString::fromLatin1(r.statusLine), true);
         return;
     case 400:
     case 500:
@@ -166,9 +176,9 @@ void ScanConnection::groupReply(const Reply& r)
     m_first = fields.value(2).toLongLong();
     m_last = fields.value(3).toLongLong();
     m_articleCount = m_last - m_first;
-    Newsgroups& groups = m_ctx.groups;
+    Newsgroups& groups = m.groups;
     groups.groupSelected = true;
-    m_ctx.connections.replyMode = kGroupAccepted;
+    m_replyMode = ReplyMode::GroupAccepted;
     const qint64 mark = groups.ngReadMarkByKey(m_key);
     qint64 fresh = 0;
     if (m_first - 2 <= mark && mark <= m_last + 2) {
@@ -180,9 +190,9 @@ void ScanConnection::groupReply(const Reply& r)
     }
     const QString name = displayText(m_name);
     if (fresh < 1)
-        m_ctx.log.WriteLog(QStringLiteral("0 new articles in ") + name, true);
+        m.log.WriteLog(QStringLiteral("0 new articles in ") + name, true);
     else
-        m_ctx.log.WriteLog(QString::number(fresh) + QStringLiteral(" new articles in ") + name, true);
+        m.log.WriteLog(QString::number(fresh) + QStringLiteral(" new articles in ") + name, true);
     groups.ngUpdateRange(m_key, m_first, m_last);
     const GroupRecord* record = groups.recordByKey(m_key);
     if (!record || record->unread < 1)
@@ -193,8 +203,8 @@ void ScanConnection::groupReply(const Reply& r)
 
 void ScanConnection::RequestXoverBurst()
 {
-    Newsgroups& groups = m_ctx.groups;
-    m_ctx.connections.replyMode = kBurst;
+    Newsgroups& groups = m.groups;
+    m_replyMode = ReplyMode::Burst;
     qint64 start = groups.ngReadMarkByKey(m_key);
     if (start == 0)
         start = std::max<qint64>(0, m_first - 1);
@@ -205,19 +215,19 @@ void ScanConnection::RequestXoverBurst()
         ScanNextGroup(true);
         return;
     }
-    sendXover(start, start + m_ctx.settings.sldXOVER);
+    sendXover(start, start + m.settings.sldXOVER);
 }
 
 void ScanConnection::sendXover(qint64 start, qint64 end)
 {
     m_requested.push_back({start, end});
-    m_ctx.connections.SendLine(Conn::Scan, "XOVER " + QByteArray::number(start + 1) + '-' + QByteArray::number(end));
+    m.connections.SendLine(Conn::Scan, "XOVER " + QByteArray::number(start + 1) + '-' + QByteArray::number(end));
 }
 
 void ScanConnection::receiving(qsizetype pendingBytes)
 {
-    if (m_ctx.connections.replyMode == kBurst)
-        m_ctx.log.WriteLog(QStringLiteral("Downloading header burst: ") + displayText(m_name) + QStringLiteral(", ")
+    if (m_replyMode == ReplyMode::Burst)
+        m.log.WriteLog(QStringLiteral("Downloading header burst: ") + displayText(m_name) + QStringLiteral(", ")
                                + QString::number(pendingBytes) + QStringLiteral(" bytes"),
                            false);
 }
@@ -230,7 +240,7 @@ void ScanConnection::requestAhead()
         const qint64 from = m_requested.empty() ? m_burstEnd : m_requested.back().end;
         if (from >= m_last)
             break;
-        sendXover(from, from + m_ctx.settings.sldXOVER);
+        sendXover(from, from + m.settings.sldXOVER);
     }
 }
 
@@ -251,22 +261,22 @@ void ScanConnection::burstArrived(const Reply& r)
     // Any other error answer ends the burst as an empty one instead of waiting for the watchdog.
     const QByteArray body = r.code == 224 ? r.body : QByteArray();
     if (r.code != 224)
-        m_ctx.log.WriteLog(QString::fromLatin1(r.statusLine), true);
+        m.log.WriteLog(QString::fromLatin1(r.statusLine), true);
     else
         requestAhead();
-    m_ctx.log.WriteLog(QStringLiteral("Header burst downloaded: ") + displayText(m_name) + QStringLiteral(", ")
+    m.log.WriteLog(QStringLiteral("Header burst downloaded: ") + displayText(m_name) + QStringLiteral(", ")
                            + QString::number(body.size()) + QStringLiteral(" bytes"),
                        true);
     Cruncher::Burst burst{m_key, m_last, m_burstEnd, m_scanStart};
-    m_ctx.cruncher.onActivity = [this] { m_ctx.connections.lastActivityMs = m_ctx.clock.monotonicMs(); };
+    m.cruncher.onActivity = [this] { m.connections.markActivity(Conn::Scan); };
     m_crunching = true;
-    m_ctx.cruncher.parse_xoverdata(body, burst);
+    m.cruncher.parse_xoverdata(body, burst);
     m_crunching = false;
-    m_ctx.connections.lastActivityMs = m_ctx.clock.monotonicMs();
+    m.connections.markActivity(Conn::Scan);
     // The scan may have been stopped while the crunch let events run.
-    if (!m_scanning || m_ctx.connections.state(Conn::Scan) != Socket::Connected)
+    if (!scanning() || m.connections.state(Conn::Scan) != Socket::Connected)
         return;
-    const GroupRecord* record = m_ctx.groups.recordByKey(m_key);
+    const GroupRecord* record = m.groups.recordByKey(m_key);
     if (!record || record->unread < 1)
         ScanNextGroup(true);
     else if (m_requested.empty())
@@ -276,27 +286,27 @@ void ScanConnection::burstArrived(const Reply& r)
 void ScanConnection::criticalError(const Reply& r)
 {
     const QString text = QString::fromLatin1(r.statusLine);
-    m_ctx.log.WriteLog(text, true);
-    m_ctx.window.setProgress(Bar::EntireScan, 0);
-    m_ctx.window.setProgress(Bar::ThisGroup, 0);
-    m_ctx.window.setEnabled(Control::Scan, true);
-    m_ctx.connections.CloseSocket(Conn::Scan);
-    if (m_ctx.settings.chkRestart500) {
-        m_ctx.log.WriteLog(QStringLiteral("critical server error detected.  Emergency restart pending..."), true);
+    m.log.WriteLog(text, true);
+    m.window.setProgress(Bar::EntireScan, 0);
+    m.window.setProgress(Bar::ThisGroup, 0);
+    m.window.setEnabled(Control::Scan, true);
+    m.connections.CloseSocket(Conn::Scan);
+    if (m.settings.chkRestart500) {
+        m.log.WriteLog(QStringLiteral("critical server error detected.  Emergency restart pending..."), true);
         EmergencyRestart();
     } else {
-        m_ctx.prompts.message(QStringLiteral("Error: ") + text);
+        m.prompts.message(QStringLiteral("Error: ") + text);
     }
 }
 
 qint64 ScanConnection::secondsSinceStart() const
 {
-    return m_scanStart.isValid() ? m_scanStart.secsTo(m_ctx.clock.now()) : 0;
+    return m_scanStart.isValid() ? m_scanStart.secsTo(m.clock.now()) : 0;
 }
 
 QString ScanConnection::elapsedAndRate(qint64 elapsed) const
 {
-    const qint64 n = m_ctx.scan.scanHeaderCount;
+    const qint64 n = m.scan.scanHeaderCount;
     const double rate = elapsed != 0 ? static_cast<double>(n) / static_cast<double>(elapsed) : 0;
     return QStringLiteral(" %1 headers read in %2 seconds, averaging ").arg(n).arg(elapsed) + fmt::Format(rate, u"0.0")
         + QStringLiteral(" HPS.");
@@ -304,42 +314,42 @@ QString ScanConnection::elapsedAndRate(qint64 elapsed) const
 
 void ScanConnection::completeScan()
 {
-    m_ctx.window.setProgress(Bar::EntireScan, 0);
-    m_ctx.window.setProgress(Bar::ThisGroup, 0);
-    m_ctx.groups.ResetGroupIcons();
+    m.window.setProgress(Bar::EntireScan, 0);
+    m.window.setProgress(Bar::ThisGroup, 0);
+    m.groups.ResetGroupIcons();
     m_groupIndex = 0;
     const qint64 elapsed = secondsSinceStart();
-    if (m_ctx.scan.scanHeaderCount >= 1)
-        m_ctx.log.WriteLog(QStringLiteral("Scan Complete.") + elapsedAndRate(elapsed), true);
+    if (m.scan.scanHeaderCount >= 1)
+        m.log.WriteLog(QStringLiteral("Scan Complete.") + elapsedAndRate(elapsed), true);
     else
-        m_ctx.log.WriteLog(QStringLiteral("Scan Complete. No new headers read in %1 seconds.").arg(elapsed), true);
-    const QDateTime now = m_ctx.clock.now();
-    m_ctx.window.setText(Label::LastScan, QStringLiteral("Last Scan: ") + fmt::shortDate(now.date()) + u' '
+        m.log.WriteLog(QStringLiteral("Scan Complete. No new headers read in %1 seconds.").arg(elapsed), true);
+    const QDateTime now = m.clock.now();
+    m.window.setText(Label::LastScan, QStringLiteral("Last Scan: ") + fmt::shortDate(now.date()) + u' '
                                               + QLocale::system().toString(now.time(), QLocale::ShortFormat)
                                               + QStringLiteral(" (complete)"));
-    m_ctx.cues.PlayCue(QStringLiteral("twv003.wav"));
-    callHook(m_ctx.hooks.refreshBatchLife);
+    m.cues.PlayCue(QStringLiteral("twv003.wav"));
+    emit lifeChanged();
     saveCurrentGroup();
-    m_scanning = false;
-    m_ctx.window.setEnabled(Control::SaveHeaders, true);
-    m_ctx.scan.reset();
-    m_ctx.connections.QuitConnection(Conn::Scan);
-    m_ctx.groups.ngSaveFavs();
-    if (m_ctx.settings.chkAutodownload && m_ctx.hooks.batchHasWork && m_ctx.hooks.batchHasWork())
-        callHook(m_ctx.hooks.downloadBatch);
-    m_ctx.window.setEnabled(Control::Scan, true);
+    setRunning(false);
+    m.window.setEnabled(Control::SaveHeaders, true);
+    m.scan.reset();
+    m.connections.QuitConnection(Conn::Scan);
+    m.groups.ngSaveFavs();
+    if (m.settings.chkAutodownload)
+        emit autoDownloadDue();
+    m.window.setEnabled(Control::Scan, true);
 }
 
 void ScanConnection::saveCurrentGroup()
 {
     if (m_key != 0)
-        m_ctx.headers.GNsave(m_key);
+        m.headers.GNsave(m_key);
 }
 
 void ScanConnection::markIncomplete()
 {
-    const QDateTime now = m_ctx.clock.now();
-    m_ctx.window.setText(Label::LastScan, QStringLiteral("Last Scan: ") + fmt::shortDate(now.date()) + u' '
+    const QDateTime now = m.clock.now();
+    m.window.setText(Label::LastScan, QStringLiteral("Last Scan: ") + fmt::shortDate(now.date()) + u' '
                                               + QLocale::system().toString(now.time(), QLocale::ShortFormat)
                                               + QStringLiteral(" (incomplete)"));
 }
@@ -347,9 +357,9 @@ void ScanConnection::markIncomplete()
 void ScanConnection::closedByPeer()
 {
     m_watchdog.stop();
-    m_ctx.log.WriteLog(QStringLiteral("Server closed connection"), true);
-    m_ctx.cues.PlayCue(QStringLiteral("twv018.wav"));
-    if (m_ctx.settings.chkRestart500)
+    m.log.WriteLog(QStringLiteral("Server closed connection"), true);
+    m.cues.PlayCue(QStringLiteral("twv018.wav"));
+    if (m.settings.chkRestart500)
         EmergencyRestart();
     else
         AbortScan(false);
@@ -357,24 +367,45 @@ void ScanConnection::closedByPeer()
 
 void ScanConnection::socketError(int, const QString& description)
 {
-    m_ctx.log.WriteLog(description, true);
+    m.log.WriteLog(description, true);
     EmergencyRestart();
 }
 
 void ScanConnection::stopInactivityTimer() { m_watchdog.stop(); }
 
+void ScanConnection::resetScanControls()
+{
+    m.window.setProgress(Bar::EntireScan, 0);
+    m.window.setProgress(Bar::ThisGroup, 0);
+    // The download keeps the line busy; Scan waits until it is done.
+    m.window.setEnabled(Control::Scan, !downloadBusy());
+}
+
+void ScanConnection::socketClosed()
+{
+    m_replyMode = ReplyMode::None;
+    resetScanControls();
+}
+
+void ScanConnection::giveUp(bool changeReplyMode)
+{
+    resetScanControls();
+    if (changeReplyMode)
+        m_replyMode = ReplyMode::None;
+}
+
 void ScanConnection::watchdogTick()
 {
-    Connections& c = m_ctx.connections;
-    if (!c.connectionActive) {
+    const Connections& c = m.connections;
+    if (!c.active(Conn::Scan)) {
         m_watchdog.stop();
         return;
     }
-    const qint64 elapsed = (m_ctx.clock.monotonicMs() - c.lastActivityMs) / 1000;
-    if (elapsed > m_ctx.settings.sldTimeout) {
-        m_ctx.log.WriteLog(QStringLiteral("WARNING: Server not responding -- %1 second timeout triggered, closing "
+    const qint64 elapsed = (m.clock.monotonicMs() - c.lastActivityMs(Conn::Scan)) / 1000;
+    if (elapsed > m.settings.sldTimeout) {
+        m.log.WriteLog(QStringLiteral("WARNING: Server not responding -- %1 second timeout triggered, closing "
                                           "connection")
-                               .arg(m_ctx.settings.sldTimeout),
+                               .arg(m.settings.sldTimeout),
                            true);
         EmergencyRestart();
     }
@@ -382,11 +413,11 @@ void ScanConnection::watchdogTick()
 
 void ScanConnection::EmergencyRestart()
 {
-    Connections& c = m_ctx.connections;
+    Connections& c = m.connections;
     if (m_crunching)
-        m_ctx.cruncher.cancel();
+        m.cruncher.cancel();
     // A busy download keeps the line; the scan still ends cleanly with its items saved.
-    if (c.downloadBusy && c.downloadBusy()) {
+    if (downloadBusy()) {
         c.CloseSocket(Conn::Scan);
         AbortScan(false);
         return;
@@ -395,72 +426,72 @@ void ScanConnection::EmergencyRestart()
     stopReplies();
     m_watchdog.stop();
     saveCurrentGroup();
-    m_ctx.window.setEnabled(Control::Scan, true);
-    if (!m_ctx.settings.chkAllowRestart)
+    m.window.setEnabled(Control::Scan, true);
+    if (!m.settings.chkAllowRestart)
         return;
-    m_ctx.window.setIndicatorBusy(false);
-    m_scanning = false;
+    m.window.setIndicatorBusy(false);
+    setRunning(false);
     markIncomplete();
-    m_ctx.window.setEnabled(Control::SaveHeaders, true);
+    m.window.setEnabled(Control::SaveHeaders, true);
     for (Bar b : {Bar::EntireScan, Bar::ThisGroup, Bar::ThisFile, Bar::ThisPart})
-        m_ctx.window.setProgress(b, 0);
+        m.window.setProgress(b, 0);
     m_countdownArmed = true;
-    m_countdown = m_ctx.settings.Rescan_Time;
-    m_ctx.window.setCountdown(m_countdown);
+    m_countdown = m.settings.Rescan_Time;
+    m.window.setCountdown(m_countdown);
     m_countdownTimer.start();
-    m_ctx.log.WriteLog(QStringLiteral("Emergency Reconnect in %1 seconds.").arg(m_countdown), true);
+    m.log.WriteLog(QStringLiteral("Emergency Reconnect in %1 seconds.").arg(m_countdown), true);
 }
 
 void ScanConnection::countdownTick()
 {
     if (!m_countdownArmed) {
         m_countdownTimer.stop();
-        m_ctx.log.WriteLog(QStringLiteral("Re-scan countdown cancelled by user."), true);
+        m.log.WriteLog(QStringLiteral("Re-scan countdown cancelled by user."), true);
         return;
     }
     if (m_countdown <= 0)
         return;
     --m_countdown;
-    m_ctx.window.setCountdown(m_countdown);
+    m.window.setCountdown(m_countdown);
     if (m_countdown > 0)
-        m_ctx.log.WriteLog(QStringLiteral("Rescan in %1 seconds (hit stop to abort)").arg(m_countdown), false);
+        m.log.WriteLog(QStringLiteral("Rescan in %1 seconds (hit stop to abort)").arg(m_countdown), false);
     if (m_countdown == 0) {
-        m_ctx.log.WriteLog(QStringLiteral("Rescan initiated"), false);
+        m.log.WriteLog(QStringLiteral("Rescan initiated"), false);
         m_countdownTimer.stop();
         m_countdownArmed = false;
         StartScan();
         return;
     }
     if (m_countdown <= 10)
-        m_ctx.cues.PlayCue(QString::number(m_countdown) + QStringLiteral(".wav"));
+        m.cues.PlayCue(QString::number(m_countdown) + QStringLiteral(".wav"));
 }
 
 void ScanConnection::AbortScan(bool byUser)
 {
     if (m_crunching)
-        m_ctx.cruncher.cancel();
-    m_ctx.connections.QuitConnection(Conn::Scan);
+        m.cruncher.cancel();
+    m.connections.QuitConnection(Conn::Scan);
     m_watchdog.stop();
     stopReplies();
-    if (m_scanning) {
-        m_scanning = false;
-        m_ctx.window.setEnabled(Control::SaveHeaders, true);
+    if (scanning()) {
+        setRunning(false);
+        m.window.setEnabled(Control::SaveHeaders, true);
         saveCurrentGroup();
-        m_ctx.scan.reset();
+        m.scan.reset();
         if (byUser) {
-            if (m_ctx.scan.scanHeaderCount > 1)
-                m_ctx.log.WriteLog(QStringLiteral("Scan Aborted by user.") + elapsedAndRate(secondsSinceStart()), true);
+            if (m.scan.scanHeaderCount > 1)
+                m.log.WriteLog(QStringLiteral("Scan Aborted by user.") + elapsedAndRate(secondsSinceStart()), true);
             else
-                m_ctx.log.WriteLog(QStringLiteral("Scan Aborted by user."), true);
+                m.log.WriteLog(QStringLiteral("Scan Aborted by user."), true);
         }
         markIncomplete();
     }
-    m_ctx.groups.ResetGroupIcons();
+    m.groups.ResetGroupIcons();
     m_groupIndex = 0;
-    callHook(m_ctx.hooks.refreshBatchLife);
+    emit lifeChanged();
     m_countdownArmed = false;
-    m_countdown = m_ctx.settings.Rescan_Time;
-    m_ctx.window.setCountdown(0);
+    m_countdown = m.settings.Rescan_Time;
+    m.window.setCountdown(0);
     m_countdownTimer.stop();
     m_previousBurstStart = 0;
 }

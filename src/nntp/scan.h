@@ -8,7 +8,24 @@
 
 #include <deque>
 
-class AppContext;
+class Clock;
+class Cruncher;
+class Cues;
+class HeaderStore;
+class MainWindowState;
+class Newsgroups;
+class OpsLog;
+class Prompts;
+class ScanTable;
+struct ScanActivity;
+struct Settings;
+
+// Whether the download connection is at work; it shares the line with the scan.
+class DownloadActivity {
+public:
+    virtual ~DownloadActivity() = default;
+    [[nodiscard]] virtual bool downloadBusy() const = 0;
+};
 
 // The scan over connection 1: each switched-on group of the list is selected with GROUP and its
 // new overview lines fetched with XOVER in bursts and crunched, with a watchdog for a silent
@@ -16,13 +33,27 @@ class AppContext;
 class ScanConnection : public QObject, public ConnectionHandler {
     Q_OBJECT
 public:
-    // Reply modes of the scan connection.
-    static constexpr int kNoGroup = -1;
-    static constexpr int kGroupAccepted = 8;
-    static constexpr int kGroupSent = 9;
-    static constexpr int kBurst = 12;
+    // What the next reply of the scan connection answers.
+    enum class ReplyMode { None, NoGroup, GroupSent, GroupAccepted, Burst };
 
-    explicit ScanConnection(AppContext& context, QObject* parent = nullptr);
+    struct Services {
+        Settings& settings;
+        OpsLog& log;
+        MainWindowState& window;
+        Prompts& prompts;
+        Cues& cues;
+        const Clock& clock;
+        Newsgroups& groups;
+        ScanTable& scan;
+        HeaderStore& headers;
+        Cruncher& cruncher;
+        Connections& connections;
+        ScanActivity& activity;
+        // None until the program has a download connection.
+        const DownloadActivity* download = nullptr;
+    };
+
+    explicit ScanConnection(const Services& services, QObject* parent = nullptr);
     ~ScanConnection() override;
 
     void StartScan();
@@ -35,7 +66,7 @@ public:
     void watchdogTick();
     void countdownTick();
 
-    [[nodiscard]] bool scanning() const { return m_scanning; }
+    [[nodiscard]] bool scanning() const;
     [[nodiscard]] int groupIndex() const { return m_groupIndex; }
     [[nodiscard]] bool countdownArmed() const { return m_countdownArmed; }
     [[nodiscard]] int countdown() const { return m_countdown; }
@@ -47,7 +78,15 @@ public:
     void closedByPeer() override;
     void socketError(int code, const QString& description) override;
     void stopInactivityTimer() override;
+    void socketClosed() override;
+    void giveUp(bool changeReplyMode) override;
     void receiving(qsizetype pendingBytes) override;
+
+signals:
+    // Group ranges moved on (a group was scanned, or the scan ended): lives shown elsewhere are stale.
+    void lifeChanged();
+    // The scan completed and the options ask for the batch to be downloaded now.
+    void autoDownloadDue();
 
 private:
     void groupReply(const Reply& reply);
@@ -61,12 +100,15 @@ private:
     void stopReplies();
     [[nodiscard]] QString elapsedAndRate(qint64 seconds) const;
     [[nodiscard]] qint64 secondsSinceStart() const;
+    void resetScanControls();
+    [[nodiscard]] bool downloadBusy() const { return m.download && m.download->downloadBusy(); }
+    void setRunning(bool running);
 
-    AppContext& m_ctx;
+    Services m;
+    ReplyMode m_replyMode = ReplyMode::None;
     QTimer m_watchdog;  // Timerbot1
     QTimer m_countdownTimer; // Timer1
     int m_groupIndex = 0;
-    bool m_scanning = false;
     quint8 m_key = 0;
     QByteArray m_name;
     qint64 m_first = 0;

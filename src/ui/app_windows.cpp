@@ -1,6 +1,6 @@
 #include "ui/app_windows.h"
 
-#include "app/app_context.h"
+#include "program/app_context.h"
 #include "app/prompts.h"
 #include "ui/folder_chooser.h"
 #include "ui/log_window.h"
@@ -80,7 +80,7 @@ void AppWindows::loadOptionsWindow()
                         main.top() + (main.height() - m_options->height()) / 2);
     }
     m_login = std::make_unique<LoginWindow>(m_ctx);
-    QObject::connect(m_login.get(), &LoginWindow::connectRequested, [this] { callHook(m_ctx.hooks.startScan); });
+    QObject::connect(m_login.get(), &LoginWindow::connectRequested, [this] { m_ctx.scanConnection.StartScan(); });
     m_log = std::make_unique<LogWindow>(m_ctx);
 }
 

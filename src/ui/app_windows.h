@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/prompts.h"
-#include "app/startup.h"
+#include "program/startup.h"
 
 #include <memory>
 

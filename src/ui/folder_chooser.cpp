@@ -1,6 +1,6 @@
 #include "ui/folder_chooser.h"
 
-#include "app/app_context.h"
+#include "program/app_context.h"
 #include "app/prompts.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "ui/group_properties.h"
 
-#include "app/app_context.h"
+#include "program/app_context.h"
 #include "app/text.h"
 
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "ui/log_window.h"
 
-#include "app/app_context.h"
+#include "program/app_context.h"
 #include "app/prompts.h"
 
 #include <QCheckBox>

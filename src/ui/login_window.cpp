@@ -1,6 +1,6 @@
 #include "ui/login_window.h"
 
-#include "app/app_context.h"
+#include "program/app_context.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

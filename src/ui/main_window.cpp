@@ -1,6 +1,6 @@
 #include "ui/main_window.h"
 
-#include "app/app_context.h"
+#include "program/app_context.h"
 #include "app/prompts.h"
 #include "ui/header_windows.h"
 #include "ui/tray_icon.h"
@@ -422,7 +422,7 @@ void MainWindow::scan()
         m_ctx.prompts.openWindow(assistant ? AppWindow::SetupAssistant : AppWindow::DownloadFolderChooser, false);
         return;
     }
-    callHook(m_ctx.hooks.saveViewedGroupHeaders);
+    m_ctx.headers.SaveViewChanges();
     emit loginRequested();
 }
 

@@ -2,7 +2,7 @@
 
 #include "app/main_window_state.h"
 #include "app/settings.h"
-#include "app/startup.h"
+#include "program/startup.h"
 #include "app/view_layout.h"
 
 #include <QHash>

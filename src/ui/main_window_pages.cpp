@@ -1,6 +1,6 @@
 #include "ui/main_window.h"
 
-#include "app/app_context.h"
+#include "program/app_context.h"
 #include "app/desktop.h"
 #include "ui/header_windows.h"
 

@@ -1,6 +1,6 @@
 #include "ui/newsgroups_page.h"
 
-#include "app/app_context.h"
+#include "program/app_context.h"
 #include "app/prompts.h"
 #include "ui/group_properties.h"
 

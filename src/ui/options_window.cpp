@@ -1,6 +1,6 @@
 #include "ui/options_window.h"
 
-#include "app/app_context.h"
+#include "program/app_context.h"
 #include "ui/newsgroups_page.h"
 
 #include <QCheckBox>

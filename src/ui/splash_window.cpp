@@ -1,6 +1,6 @@
 #include "ui/splash_window.h"
 
-#include "app/startup.h"
+#include "program/startup.h"
 
 #include <QLabel>
 #include <QProgressBar>

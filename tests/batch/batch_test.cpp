@@ -1,5 +1,8 @@
 #include "batch/batch.h"
-#include "support/test_context.h"
+#include "groups/newsgroups.h"
+#include "headers/header_store.h"
+#include "headers/scan_table.h"
+#include "support/ground.h"
 #include "support/test_registry.h"
 
 #include <QAbstractItemModelTester>
@@ -17,28 +20,36 @@ namespace {
 
 // A program folder with one scanned group, whose view table the items are added from.
 struct Fixture {
-    TestContext t;
+    Ground t;
+    ScanTable scan { t.log };
+    ViewTable view;
+    std::unique_ptr<Newsgroups> groupList;
+    std::unique_ptr<Batch> batchPart;
     quint8 key = 0;
     std::unique_ptr<QAbstractItemModelTester> tester;
 
     Fixture() { setUp(); }
-    AppContext& ctx() { return *t.ctx; }
-    Batch& batch() { return t.ctx->batch; }
+    Batch& batch() { return *batchPart; }
+    Newsgroups& groups() { return *groupList; }
     void setUp()
     {
-        t.ctx->settings.chkEnableLogging = 1;
-        t.ctx->groups.ngAddGroup("alt.binaries.test");
-        key = t.ctx->groups.ngFindKeyByGroupName("alt.binaries.test");
-        t.ctx->groups.ngUpdateRange(key, 1000, 2000);
+        groupList = std::make_unique<Newsgroups>(
+            Newsgroups::Services { t.log, t.prompts, t.window, t.path(QStringLiteral("favs.txt")) });
+        batchPart = std::make_unique<Batch>(
+            Batch::Services { t.log, t.window, t.prompts, *groupList, view, scan, t.path(QStringLiteral("batch.twb")) });
+        groups().ngAddGroup("alt.binaries.test");
+        key = groups().ngFindKeyByGroupName("alt.binaries.test");
+        groups().ngUpdateRange(key, 1000, 2000);
         tester = std::make_unique<QAbstractItemModelTester>(
             &batch().model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     }
-    AppContext& restart()
+    // A new batch and group list on the same folder, as the next run of the program has.
+    Batch& restart()
     {
         tester.reset();
-        t.restart();
+        batchPart.reset();
         setUp();
-        return *t.ctx;
+        return batch();
     }
     // A view-table item of one part per size, articles counting up from first.
     int viewItem(const QByteArray& name, qint64 first, QList<qint32> sizes, qint16 total = 0)
@@ -51,7 +62,7 @@ struct Fixture {
         r.groupKey = key;
         for (qint32 s : sizes)
             r.parts.append({ " (1/1)", first++, "id@x", s });
-        return ctx().view.table.appendRecord(r);
+        return view.table.appendRecord(r);
     }
     // Items "A", "B", ... in the batch, 1000 bytes each.
     void queue(const QByteArray& names)
@@ -67,7 +78,7 @@ struct Fixture {
             out += cell(r, BatchModel::SubjectColumn);
         return out;
     }
-    QString caption() { return ctx().window.text(MainWindowState::Label::BatchTotal); }
+    QString caption() { return t.window.text(MainWindowState::Label::BatchTotal); }
     QByteArray file() const { return t.readFile(QStringLiteral("batch.twb")); }
     static qint32 fileCount(const QByteArray& f)
     {
@@ -86,7 +97,7 @@ private slots:
         f.batch().AddToBatch(f.viewItem("My file.zip [xx/0000012]", 1500, { 256000, 256000 }, 12), true);
         QCOMPARE(f.caption(), QStringLiteral("Total batch size: (1 items) 512.0KB"));
         QVERIFY(f.t.logged(f.caption()) == false); // progress only, not recorded
-        QCOMPARE(f.ctx().window.text(MainWindowState::Label::Status), f.caption());
+        QCOMPARE(f.t.window.text(MainWindowState::Label::Status), f.caption());
         const QStringList expected { "My file.zip", "012", "000.512", "50%", "Poster <p@x>", "alt.binaries.test",
             "2002-12-04" };
         for (int c = 0; c < BatchModel::ColumnCount; ++c)
@@ -112,9 +123,9 @@ private slots:
         QCOMPARE(g.batch().totalKb(), 2);
         g.batch().AddToBatch(g.viewItem("y", 1000, { 1500 }), true);
         QCOMPARE(g.caption(), QStringLiteral("Total batch size: (2 items) 4.0KB"));
-        ItemRecord stray = g.ctx().view.table.record(1);
+        ItemRecord stray = g.view.table.record(1);
         stray.groupKey = 77;
-        g.batch().AddToBatch(g.ctx().view.table.appendRecord(stray), true);
+        g.batch().AddToBatch(g.view.table.appendRecord(stray), true);
         QCOMPARE(g.cell(2, BatchModel::NewsgroupColumn), QStringLiteral("error!"));
         QCOMPARE(g.cell(2, BatchModel::LifeColumn), QStringLiteral("00%"));
     }
@@ -124,8 +135,8 @@ private slots:
         Fixture f;
         int rebuilds = 0;
         QByteArrayList refreshed;
-        f.ctx().hooks.showCats = [&] { ++rebuilds; };
-        f.ctx().hooks.refreshItemRow = [&](const QByteArray& k) { refreshed << k; };
+        QObject::connect(&f.batch(), &Batch::viewStale, [&] { ++rebuilds; });
+        QObject::connect(&f.batch(), &Batch::itemChanged, [&](const QByteArray& k) { refreshed << k; });
         f.queue("ABC");
         f.batch().Remove({});
         QCOMPARE(f.t.prompts.messages, QStringList { "Nothing selected." });
@@ -136,15 +147,14 @@ private slots:
         QCOMPARE(f.caption(), QStringLiteral("Total batch size: (1 items) 1.0KB"));
         QCOMPARE(rebuilds, 1);
         QVERIFY(!f.batch().InBatch(1000, f.key) && f.batch().InBatch(1010, f.key) && !f.batch().InBatch(1020, f.key));
-        QVERIFY(f.ctx().hooks.inBatch(1010, f.key));
         QCOMPARE(Fixture::fileCount(f.file()), 1);
 
-        f.ctx().view.viewedKey = f.key;
+        f.view.viewedKey = f.key;
         f.batch().FinishBatchEntry(2);
         QCOMPARE(f.rows(), QString());
         QCOMPARE(f.caption(), QStringLiteral("Batch empty."));
         QCOMPARE(refreshed, QByteArrayList { "B" });
-        QVERIFY(!f.batch().InBatch(1010, f.key) && !f.ctx().hooks.batchHasWork());
+        QVERIFY(!f.batch().InBatch(1010, f.key) && !f.batch().hasWork());
         // The finish is saved at the next turn of the event loop.
         QTRY_COMPARE(Fixture::fileCount(f.file()), 0);
 
@@ -164,7 +174,7 @@ private slots:
         f.batch().RemoveExpiredFromBatch(1000, f.key + 1);
         f.batch().RemoveExpiredFromBatch(1001, f.key);
         QCOMPARE(f.rows(), QStringLiteral("ABA"));
-        f.ctx().hooks.removeExpiredFromBatch(1000, f.key);
+        f.batch().RemoveExpiredFromBatch(1000, f.key);
         QVERIFY(f.t.logged(QStringLiteral("(removing batch item): A")));
         QCOMPARE(f.rows(), QStringLiteral("BA"));
         QVERIFY(f.batch().InBatch(1000, f.key));
@@ -202,7 +212,7 @@ private slots:
         QCOMPARE(f.rows(), QStringLiteral("CDBE"));
         QVERIFY(!f.batch().InBatch(1000, f.key) && f.batch().InBatch(1020, f.key));
         f.batch().SaveBatch();
-        f.restart().batch.LoadBatch();
+        f.restart().LoadBatch();
         QCOMPARE(f.rows(), QStringLiteral("CDBE"));
     }
 
@@ -221,7 +231,7 @@ private slots:
         QVERIFY(f.batch().SortByColumn(BatchModel::LifeColumn)); // another column starts ascending
         QCOMPARE(f.rows(), QStringLiteral("ABC"));
         QTRY_COMPARE(Fixture::fileCount(f.file()), 3);
-        f.restart().batch.LoadBatch();
+        f.restart().LoadBatch();
         QCOMPARE(f.rows(), QStringLiteral("ABC"));
     }
 
@@ -252,20 +262,20 @@ private slots:
         a += QByteArray("\x00\x00", 2) + char(f.key);
         QCOMPARE(saved.mid(13, a.size()).toHex(), a.toHex());
 
-        AppContext& ctx = f.restart();
-        ctx.batch.LoadBatch();
+        Batch& batch = f.restart();
+        batch.LoadBatch();
         QCOMPARE(f.rows(), QStringLiteral("ACbig"));
         QCOMPARE(f.caption(), QStringLiteral("Total batch size: (3 items) 1.5MB"));
         for (int e = 1; e <= 3; ++e)
-            QVERIFY(ctx.batch.isQueued(e));
-        QVERIFY(ctx.batch.InBatch(5000, f.key) && !ctx.batch.InBatch(1010, f.key));
-        ctx.batch.SaveBatch();
+            QVERIFY(batch.isQueued(e));
+        QVERIFY(batch.InBatch(5000, f.key) && !batch.InBatch(1010, f.key));
+        batch.SaveBatch();
         QCOMPARE(f.file(), saved);
 
         // Emptied, the file says so; loaded, it leaves a batch whose saves change nothing.
-        ctx.batch.Remove({ 0, 1, 2 });
+        batch.Remove({ 0, 1, 2 });
         QCOMPARE(f.file(), QByteArray("TWB_01.00\0\0\0\0", 13));
-        f.restart().batch.LoadBatch();
+        f.restart().LoadBatch();
         QCOMPARE(f.batch().count(), 0);
         QFile::remove(f.t.path(QStringLiteral("batch.twb")));
         f.batch().SaveBatch();
@@ -333,7 +343,7 @@ private slots:
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, previousHandler);
         QCOMPARE(f.file(), old);
-        QVERIFY(f.ctx().log.entries().stringList().value(0).contains(QStringLiteral("BatchSave Error:")));
+        QVERIFY(f.t.log.entries().stringList().value(0).contains(QStringLiteral("BatchSave Error:")));
         QCOMPARE(QDir(f.t.dir.path()).entryList({ "batch*" }, QDir::Files), QStringList { "batch.twb" });
         QCOMPARE(f.rows(), QStringLiteral("A") + QString(20000, u'x'));
     }
@@ -342,8 +352,8 @@ private slots:
     {
         Fixture f;
         int rebuilds = 0, downloads = 0;
-        f.ctx().hooks.showCats = [&] { ++rebuilds; };
-        f.ctx().hooks.downloadBatch = [&] { ++downloads; };
+        QObject::connect(&f.batch(), &Batch::viewStale, [&] { ++rebuilds; });
+        QObject::connect(&f.batch(), &Batch::downloadRequested, [&] { ++downloads; });
         f.batch().Download();
         QCOMPARE(f.t.prompts.messages, QStringList { "Warning, nothing in batch que!" });
         for (char c : QByteArray("ABC"))
@@ -365,13 +375,13 @@ private slots:
         Fixture f;
         f.queue("AB");
         QCOMPARE(f.cell(1, BatchModel::LifeColumn), QStringLiteral("01%"));
-        f.ctx().groups.ngUpdateRange(f.key, 1005, 1005);
+        f.groups().ngUpdateRange(f.key, 1005, 1005);
         QCOMPARE(f.cell(1, BatchModel::LifeColumn), QStringLiteral("01%")); // until refreshed
         QSignalSpy changed(&f.batch().model(), &QAbstractItemModel::dataChanged);
-        f.ctx().hooks.refreshBatchLife();
+        f.batch().RefreshBatchLife();
         QCOMPARE(changed.size(), 1);
         QCOMPARE(f.cell(1, BatchModel::LifeColumn), QStringLiteral("00%"));
-        const QStringList log = f.ctx().log.entries().stringList();
+        const QStringList log = f.t.log.entries().stringList();
         QCOMPARE(log.filter(QStringLiteral("LifeRemaining Error: Division by zero")).size(), 1);
     }
 

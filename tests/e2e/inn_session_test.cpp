@@ -53,7 +53,7 @@ private slots:
         ctx.settings.News_Port = QString::number(inn.port());
         GroupLoop loop(ctx.connections);
         ctx.connections.setHandler(Conn::Scan, &loop);
-        ctx.connections.modeReaderPending = true;
+        ctx.connections.setModeReaderPending(Conn::Scan, true);
         QVERIFY(ctx.connections.OpenConnection(Conn::Scan));
         QTRY_COMPARE_WITH_TIMEOUT(loop.groups, 1, 10000);
         QCOMPARE(loop.started, 1);

@@ -141,7 +141,7 @@ private slots:
         f.groups.groupSelected = true;
 
         QList<std::pair<quint8, qint64>> expired;
-        f.groups.autoExpire = [&](quint8 k, qint64 first) { expired.append({k, first}); };
+        QObject::connect(&f.groups, &Newsgroups::rangeArrived, [&](quint8 k, qint64 first) { expired.append({k, first}); });
         f.groups.ngUpdateRange(key, 1000, 1500);
         QCOMPARE(expired, (QList<std::pair<quint8, qint64>>{{key, 1000}}));
         QCOMPARE(f.t.ctx->window.progress(MainWindowState::Bar::ThisGroup).maximum, 1501);

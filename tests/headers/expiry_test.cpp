@@ -1,5 +1,4 @@
 #include "headers/expiry.h"
-#include "support/test_context.h"
 #include "support/test_registry.h"
 #include "view_fixture.h"
 
@@ -12,7 +11,8 @@ struct ExpiryFixture : ViewFixture {
 
     ExpiryFixture()
     {
-        ctx.hooks.removeExpiredFromBatch = [this](qint64 article, quint8 group) { removed.append({ article, group }); };
+        QObject::connect(&ctx.expiry, &AutoExpiry::itemExpired,
+            [this](qint64 article, quint8 group) { removed.append({ article, group }); });
         ctx.scan.groupKey = key;
     }
     // Files parts into the scan table as a scan does, in arrival order.
@@ -68,18 +68,18 @@ private slots:
         f.show();
         f.ctx.window.setVisible(MainWindowState::Control::SaveHeaders, true);
         f.ctx.window.setEnabled(MainWindowState::Control::Restore, true);
-        AutoExpire(f.ctx, f.key, 1500);
+        f.ctx.expiry.AutoExpire(f.key, 1500);
         QVERIFY(f.t.logged(QStringLiteral("Auto-expire: alt.test, 1 article expired")));
         // A view of the group becomes stale, but its table is left alone until refreshed.
         QVERIFY(f.ctx.window.isVisible(MainWindowState::Control::Refresh));
         QVERIFY(!f.ctx.window.isVisible(MainWindowState::Control::SaveHeaders));
         QVERIFY(!f.ctx.window.isEnabled(MainWindowState::Control::Restore));
         QCOMPARE(f.view.rowCount(), 1);
-        AutoExpire(f.ctx, f.key, 1500);
+        f.ctx.expiry.AutoExpire(f.key, 1500);
         QVERIFY(f.t.logged(QStringLiteral("Auto-expire: alt.test, nothing expired")));
         f.ctx.settings.chkAutoExpire = 0;
         const int entries = f.ctx.log.entries().rowCount();
-        AutoExpire(f.ctx, f.key, 5000);
+        f.ctx.expiry.AutoExpire(f.key, 5000);
         QCOMPARE(f.ctx.log.entries().rowCount(), entries);
         QCOMPARE(f.deleted(), (QList<bool> { true, false }));
     }

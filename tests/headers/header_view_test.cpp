@@ -1,5 +1,4 @@
 #include "headers/header_view.h"
-#include "support/test_context.h"
 #include "support/test_registry.h"
 #include "view_fixture.h"
 
@@ -49,9 +48,6 @@ private slots:
         QCOMPARE(f.listedSlots(), (QList<int> { queued }));
         QVERIFY(f.view.toggle("btnsComplete_bp") && !f.view.toggle("btnsComplete"));
 
-        // Without the batch hook nothing is in the batch.
-        f.ctx.hooks.inBatch = {};
-        QVERIFY(!f.view.InBatch(1506, f.key));
     }
 
     void newOnlyHidesItemsAboutToExpire()
@@ -162,7 +158,7 @@ private slots:
         f.ctx.view.viewedKey = f.key;
         bool clicked = false;
         // The click arrives while the rebuild lets events run, after the complete item was listed.
-        f.ctx.hooks.inBatch = [&](qint64 article, quint8) {
+        f.ctx.inBatch = [&](qint64 article, quint8) {
             if (article == 1501 && !clicked) {
                 clicked = true;
                 f.view.setToggle("btnsComplete", false);
@@ -272,14 +268,14 @@ private slots:
         prompts.messages.clear();
         f.ctx.window.setVisible(Control::Refresh, true);
         f.view.DeleteHeaders({ 1 });
-        f.ctx.hooks.scanInProgress = [] { return true; };
+        f.ctx.activity.running = true;
         f.view.DeleteHeaders({ 1 });
         QCOMPARE(prompts.messages,
             (QStringList { "You are not viewing the most recent set of headers, this group was updated during a scan.  "
                            "Update your view by pressing the refresh button to enable the delete command.",
                 "Can't delete items while a scan is in progress." }));
         QCOMPARE(f.view.rowCount(), 3);
-        f.ctx.hooks.scanInProgress = {};
+        f.ctx.activity.running = false;
         f.view.RefreshHeaders();
         QVERIFY(!f.ctx.window.isVisible(Control::Refresh));
     }

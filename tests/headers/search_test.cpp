@@ -1,5 +1,4 @@
 #include "headers/search.h"
-#include "support/test_context.h"
 #include "support/test_registry.h"
 #include "view_fixture.h"
 
@@ -108,14 +107,14 @@ private slots:
         SearchFixture f;
         QSignalSpy requested(&f.search, &HeaderSearch::dialogRequested);
         f.search.SearchHeaders();
-        f.ctx.hooks.scanInProgress = [] { return true; };
+        f.ctx.activity.running = true;
         f.search.setText(QStringLiteral("x"));
         f.search.SearchHeaders();
         f.search.OpenFind();
         QCOMPARE(f.t.prompts.messages,
             (QStringList { "Enter text to search for.", "Can't Find while scanning.", "Can't Find while scanning." }));
         QCOMPARE(requested.count(), 0);
-        f.ctx.hooks.scanInProgress = {};
+        f.ctx.activity.running = false;
         f.ctx.settings.chkSFX = 1;
         f.t.writeFile(QStringLiteral("sfx/twv021.wav"), "RIFF");
         f.search.OpenFind();

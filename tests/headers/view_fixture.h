@@ -1,26 +1,20 @@
 #pragma once
 
 #include "headers/header_file.h"
-#include "support/test_context.h"
+#include "support/header_parts.h"
 
-#include <QSet>
+#include <QDir>
+#include <QFileInfo>
 
-// A context with one group "alt.test" (range 1000-2000) and a batch the header view asks
-// through the inBatch hook.
+// Header parts with one group "alt.test" (range 1000-2000).
 struct ViewFixture {
-    TestContext t;
-    AppContext& ctx = *t.ctx;
+    Ground t;
+    HeaderParts ctx { t };
     HeaderView& view = ctx.headerView;
+    QSet<QPair<qint64, int>>& batch = ctx.batch;
     quint8 key = 0;
-    QSet<QPair<qint64, int>> batch;
 
-    ViewFixture()
-    {
-        ctx.settings.chkEnableLogging = 1;
-        ctx.settings.Cache_Path = t.dir.path() + QStringLiteral("/cache/");
-        key = addGroup("alt.test", 1000, 2000);
-        ctx.hooks.inBatch = [this](qint64 article, quint8 group) { return batch.contains({ article, group }); };
-    }
+    ViewFixture() { key = addGroup("alt.test", 1000, 2000); }
 
     quint8 addGroup(const QByteArray& name, qint64 first, qint64 last)
     {

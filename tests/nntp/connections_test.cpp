@@ -77,7 +77,7 @@ private slots:
             f.ctx.settings.chkAuth = 1;
             f.ctx.settings.User_Name = QStringLiteral("reader");
             f.ctx.settings.password = "secret";
-            f.ctx.connections.modeReaderPending = true;
+            f.ctx.connections.setModeReaderPending(Conn::Scan, true);
             QVERIFY(f.ctx.connections.OpenConnection(Conn::Scan));
             QTRY_COMPARE(f.handler.started, 1);
             QCOMPARE(f.server.commands(),
@@ -85,7 +85,7 @@ private slots:
             QVERIFY(f.logged(QStringLiteral("Sending MODE READER request")));
             QVERIFY(f.logged(QStringLiteral("201 reader mode, posting prohibited")));
             QVERIFY(f.logged(QStringLiteral("Authinfo cleared, login complete...")));
-            QVERIFY(f.ctx.connections.connectionActive);
+            QVERIFY(f.ctx.connections.active(Conn::Scan));
         }
     }
 
@@ -205,8 +205,7 @@ private slots:
         f.ctx.connections.OpenConnection(Conn::Scan);
         QTRY_COMPARE(f.handler.started, 1);
         f.ctx.connections.QuitConnection(Conn::Scan);
-        QVERIFY(f.ctx.connections.quitSent);
-        QVERIFY(!f.ctx.connections.connectionActive);
+        QVERIFY(!f.ctx.connections.active(Conn::Scan));
         QCOMPARE(f.ctx.connections.state(Conn::Scan), 0);
         QTRY_COMPARE(f.server.commands(), QStringList{QStringLiteral("QUIT")});
         // Our own close is not the server closing.

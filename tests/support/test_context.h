@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/app_context.h"
+#include "program/app_context.h"
 #include "support/fakes.h"
 
 #include <QTemporaryDir>

@@ -267,20 +267,23 @@ private slots:
         QCOMPARE(t.prompts.opened[1].window, AppWindow::DownloadFolderChooser);
         QCOMPARE(login.size(), 0);
 
-        int saves = 0;
-        t.ctx->hooks.saveViewedGroupHeaders = [&] { ++saves; };
+        // Unsaved deletions in the viewed group are offered for saving before the scan.
+        t.ctx->groups.ngAddGroup("alt.test");
+        t.ctx->view.viewedKey = t.ctx->groups.ngFindKeyByGroupName("alt.test");
+        t.ctx->view.table.appendRecord({});
+        t.ctx->view.table.changed = true;
         t.ctx->settings.Download_Path = t.path(QStringLiteral("download/"));
         scan->click();
-        QCOMPARE(saves, 1);
         QCOMPARE(login.size(), 1);
-        QCOMPARE(t.prompts.questions.size(), 2);
+        QCOMPARE(t.prompts.questions.size(), 3);
+        QCOMPARE(t.prompts.questions.last(), QStringLiteral("Save changes to alt.test?"));
     }
 
     void downloadWithEmptyBatchWarns()
     {
         TestContext t;
         int downloads = 0;
-        t.ctx->hooks.downloadBatch = [&] { ++downloads; };
+        QObject::connect(&t.ctx->batch, &Batch::downloadRequested, [&] { ++downloads; });
         MainWindow w(*t.ctx);
         widget<QPushButton>(w, "cmdBatchDownload")->click();
         widget<QToolButton>(w, "imgTestx")->click();

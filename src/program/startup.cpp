@@ -1,6 +1,6 @@
-#include "app/startup.h"
+#include "program/startup.h"
 
-#include "app/app_context.h"
+#include "program/app_context.h"
 #include "app/prompts.h"
 
 #include <QDir>
@@ -39,14 +39,13 @@ void Main(AppContext& ctx, StartupWindows& ui, const QString& commandLine)
     ui.splashSetValue(2);
     step("Loading INI settings");
     ctx.settingsFile.LoadOptions();
-    callHook(ctx.hooks.loadWatchList);
     ui.splashSetValue(3);
     step("Loading Graphics");
     ui.applySkinIcons(LoadSkinIcons(ctx.folder));
     ui.splashSetValue(4);
     step("Loading Newsgroups");
     ui.splashSetValue(5);
-    callHook(ctx.hooks.loadNewsgroups);
+    ctx.groups.ngLoadFavs();
     step("Loading Window Sizes");
     ctx.placement = ctx.settingsFile.LoadWindowPlacement();
     ui.applyPlacement(ctx.placement);
@@ -55,13 +54,13 @@ void Main(AppContext& ctx, StartupWindows& ui, const QString& commandLine)
     ctx.columns = ctx.settingsFile.LoadColumnWidths();
     ui.applyColumnWidths(ctx.columns);
     ui.splashSetValue(9);
-    callHook(ctx.hooks.createHashIndex);
+    ctx.scan.ClearHash();
     step("Loading Batch");
-    callHook(ctx.hooks.loadBatch);
+    ctx.batch.LoadBatch();
     ui.splashSetMaximum(10);
     ui.splashSetValue(9);
 
-    callHook(ctx.hooks.fillViewGroups);
+    ctx.groups.ngRebuildGroupCombo();
     if (!ctx.settings.firstRun) {
         ui.showMainWindow();
         ui.splashClose();
@@ -83,9 +82,9 @@ void ParseCommandLine(AppContext& ctx, const QString& commandLine)
 {
     const QString option = commandLine.trimmed().toUpper();
     if (option == QLatin1String("/SCAN")) {
-        callHook(ctx.hooks.startScan);
+        ctx.scanConnection.StartScan();
     } else if (option == QLatin1String("/DOWNLOAD")) {
-        callHook(ctx.hooks.downloadBatch);
+        ctx.startDownload();
     } else {
         ctx.prompts.message(QStringLiteral("Command line option not valid: ") + commandLine
                             + QStringLiteral("\r\rValid options are /SCAN or /DOWNLOAD"));
@@ -112,12 +111,11 @@ void SaveAllAndExit(AppContext& ctx, StartupWindows& ui)
     ctx.settingsFile.SaveWindowPlacement(ctx.placement);
     ctx.columns = ui.currentColumnWidths();
     ctx.settingsFile.SaveColumnWidths(ctx.columns);
-    callHook(ctx.hooks.saveWatchList);
     // A running scan owns the header files; saving the viewed group now could clash with it.
     if (!ctx.scanInProgress())
-        callHook(ctx.hooks.saveViewedGroupHeaders);
+        ctx.headers.SaveViewChanges();
     deletePreviews(ctx.settings.Cache_Path);
-    callHook(ctx.hooks.releaseTables);
+    ctx.releaseTables();
     ui.hideMainWindow();
     ui.endProcess();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/cues.h"
+#include "app/event_yield.h"
 #include "app/main_window_state.h"
 #include "app/ops_log.h"
 #include "app/profile.h"
@@ -9,20 +10,17 @@
 #include "app/settings.h"
 #include "app/settings_file.h"
 #include "app/view_layout.h"
-#include "app/event_yield.h"
 #include "batch/batch.h"
 #include "groups/newsgroups.h"
 #include "headers/crunch.h"
+#include "headers/expiry.h"
 #include "headers/header_store.h"
 #include "headers/header_view.h"
+#include "headers/scan_activity.h"
 #include "headers/scan_table.h"
 #include "headers/search.h"
 #include "nntp/connections.h"
 #include "nntp/scan.h"
-
-#include <QByteArray>
-
-#include <functional>
 
 class Clock;
 class Desktop;
@@ -35,29 +33,6 @@ struct AppServices {
     Prompts& prompts;
     Desktop& desktop;
     const SystemProbe& probe;
-};
-
-// Loading, saving and commands of the newsgroup, header, batch and watch parts. Start-up and
-// shutdown call them in their fixed order; each part fills in its own when it is wired up.
-struct SubsystemHooks {
-    std::function<void()> loadWatchList;
-    std::function<void()> saveWatchList;
-    std::function<void()> loadNewsgroups;
-    std::function<void()> fillViewGroups;
-    std::function<void()> createHashIndex;
-    std::function<void()> loadBatch;
-    std::function<void()> saveViewedGroupHeaders;
-    std::function<void()> releaseTables;
-    std::function<void()> startScan;
-    std::function<void()> downloadBatch;
-    std::function<bool()> batchHasWork;
-    std::function<bool()> scanInProgress;
-    // Between the header view and the batch.
-    std::function<bool(qint64 article, quint8 groupKey)> inBatch;
-    std::function<void(qint64 article, quint8 groupKey)> removeExpiredFromBatch;
-    std::function<void()> showCats;
-    std::function<void(const QByteArray& itemKey)> refreshItemRow;
-    std::function<void()> refreshBatchLife;
 };
 
 // Owns everything program-wide for the whole run. Each test builds its own on a temporary folder.
@@ -85,11 +60,12 @@ public:
     EventYield yield;
     ScanTable scan;
     ViewTable view;
+    ScanActivity activity;
     HeaderStore headers;
     Cruncher cruncher;
     ScanConnection scanConnection;
     Batch batch;
-    SubsystemHooks hooks;
+    AutoExpiry expiry;
     HeaderView headerView;
     HeaderSearch headerSearch;
 
@@ -97,12 +73,13 @@ public:
     WindowPlacement placement;
     ColumnLayouts columns;
 
-    [[nodiscard]] bool scanInProgress() const { return hooks.scanInProgress && hooks.scanInProgress(); }
-};
+    [[nodiscard]] bool scanInProgress() const { return activity.running; }
+    // "/DOWNLOAD", the Download command and the automatic download after a scan start here.
+    void startDownload();
+    // Empties the item tables at the end of the run.
+    void releaseTables();
 
-// Calls a hook when a part has filled it in.
-inline void callHook(const std::function<void()>& hook)
-{
-    if (hook)
-        hook();
-}
+private:
+    // Connects the parts' notifications; the one place that knows who listens to whom.
+    void wire();
+};

@@ -1,4 +1,4 @@
-#include "app/startup.h"
+#include "program/startup.h"
 #include "support/test_context.h"
 #include "support/test_registry.h"
 
@@ -38,26 +38,11 @@ public:
     WindowPlacement placement{WindowPlacement::Normal, 10, 20, 600, 400};
 };
 
-// Hooks that append their name to the window log, so their place in the order shows.
-void recordHooks(AppContext& ctx, QStringList& calls)
-{
-    auto hook = [&calls](const char* name) { return [&calls, name] { calls << QLatin1String(name); }; };
-    ctx.hooks.loadWatchList = hook("watch list");
-    ctx.hooks.loadNewsgroups = hook("newsgroups");
-    ctx.hooks.createHashIndex = hook("hash index");
-    ctx.hooks.loadBatch = hook("batch");
-    ctx.hooks.fillViewGroups = hook("view groups");
-    ctx.hooks.saveWatchList = hook("save watch list");
-    ctx.hooks.saveViewedGroupHeaders = hook("save viewed group");
-    ctx.hooks.releaseTables = hook("release tables");
-    ctx.hooks.startScan = hook("scan");
-    ctx.hooks.downloadBatch = hook("download");
-}
-
 void configure(TestContext& t)
 {
-    t.writeFile(QStringLiteral("TWHELK.INI"), "[Options]\r\nNews_Host=news.example\r\nDownload_Path="
+    t.writeFile(QStringLiteral("TWHELK.INI"), "[Options]\r\nNews_Host=127.0.0.1\r\nNews_Port=9\r\nDownload_Path="
                                                   + t.dir.path().toUtf8() + "/dl/\r\nchkSFX=1\r\n");
+    t.writeFile(QStringLiteral("favs.txt"), "alt.test,0,False,1,0,0\r\n");
 }
 
 } // namespace
@@ -72,15 +57,21 @@ private slots:
         t.writeFile(QStringLiteral("sfx/twv001.wav"), "RIFF");
         t.writeFile(QStringLiteral("whelkskin/complete.ico"), "ico");
         RecordingWindows ui;
-        recordHooks(*t.ctx, ui.calls);
+        // The scan's first step is to take the Scan button away, so its place in the order shows.
+        QObject::connect(&t.ctx->window, &MainWindowState::enabledChanged, [&](MainWindowState::Control c, bool on) {
+            if (c == MainWindowState::Control::Scan && !on)
+                ui.calls << QStringLiteral("scan");
+        });
         Main(*t.ctx, ui, QStringLiteral("/scan"));
+        t.ctx->scanConnection.AbortScan(true);
         const QString expected = "max 10|value 1|splash shown|Loading Main Window|main loaded|value 1|"
-                                 "Loading Options Window|options loaded|value 2|Loading INI settings|watch list|"
-                                 "value 3|Loading Graphics|icons|value 4|Loading Newsgroups|value 5|newsgroups|"
+                                 "Loading Options Window|options loaded|value 2|Loading INI settings|"
+                                 "value 3|Loading Graphics|icons|value 4|Loading Newsgroups|value 5|"
                                  "Loading Window Sizes|placement|value 7|Loading Column Sizes|columns|value 9|"
-                                 "hash index|Loading Batch|batch|max 10|value 9|view groups|main shown|splash closed|"
-                                 "toolbar|scan";
+                                 "Loading Batch|max 10|value 9|main shown|splash closed|toolbar|scan";
         QCOMPARE(ui.calls.join(u'|'), expected);
+        QCOMPARE(t.ctx->groups.groupCount(), 1);
+        QCOMPARE(t.ctx->groups.viewGroups().rowCount(), 2);
         QCOMPARE(t.desktop.played, QStringList{QStringLiteral("twv001.wav")});
         QVERIFY(t.ctx->window.text(MainWindowState::Label::StatsDownload).endsWith(QStringLiteral("(download)")));
         QCOMPARE(ui.icons.size(), 8);
@@ -108,15 +99,15 @@ private slots:
     void commandLineMatching()
     {
         TestContext t;
-        QStringList calls;
-        recordHooks(*t.ctx, calls);
+        // Without a server the scan offers the setup assistant.
         ParseCommandLine(*t.ctx, QStringLiteral("  /Scan "));
+        QCOMPARE(t.prompts.questions.size(), 1);
+        QVERIFY(t.prompts.questions[0].startsWith(QStringLiteral("You have not entered a news server name!")));
         ParseCommandLine(*t.ctx, QStringLiteral("/download"));
-        QCOMPARE(calls, (QStringList{QStringLiteral("scan"), QStringLiteral("download")}));
 
         for (const QString& bad : {QStringLiteral("   "), QStringLiteral("/SCAN /DOWNLOAD"), QStringLiteral("/SCANX")})
             ParseCommandLine(*t.ctx, bad);
-        QCOMPARE(calls.size(), 2);
+        QCOMPARE(t.prompts.questions.size(), 1);
         QCOMPARE(t.prompts.messages.size(), 3);
         QCOMPARE(t.prompts.messages[0],
                  QStringLiteral("Command line option not valid:    \r\rValid options are /SCAN or /DOWNLOAD"));
@@ -131,7 +122,10 @@ private slots:
         RecordingWindows ui;
         Main(*t.ctx, ui, QString());
         ui.calls.clear();
-        recordHooks(*t.ctx, ui.calls);
+        // The viewed group has unsaved deletions: shutdown offers to save them, then empties the tables.
+        t.ctx->view.viewedKey = 1;
+        t.ctx->view.table.appendRecord({});
+        t.ctx->view.table.changed = true;
         const QString previews = t.ctx->settings.Cache_Path + QStringLiteral("previews/");
         t.writeFile(QDir(t.dir.path()).relativeFilePath(previews + QStringLiteral("TW1.mp3")), "x");
         t.writeFile(QDir(t.dir.path()).relativeFilePath(previews + QStringLiteral("tw2")), "x");
@@ -139,9 +133,10 @@ private slots:
         t.ctx->settings.User_Name = QStringLiteral("saved-at-exit");
 
         SaveAllAndExit(*t.ctx, ui);
-        QCOMPARE(ui.calls, (QStringList{QStringLiteral("options hidden"), QStringLiteral("save watch list"),
-                                        QStringLiteral("save viewed group"), QStringLiteral("release tables"),
-                                        QStringLiteral("main hidden"), QStringLiteral("ended")}));
+        QCOMPARE(ui.calls, (QStringList{QStringLiteral("options hidden"), QStringLiteral("main hidden"),
+                                        QStringLiteral("ended")}));
+        QCOMPARE(t.prompts.questions, QStringList{QStringLiteral("Save changes to alt.test?")});
+        QCOMPARE(t.ctx->view.table.count(), 0);
         QCOMPARE(QDir(previews).entryList(QDir::Files), QStringList{QStringLiteral("keep.txt")});
         const Profile ini(t.path(QStringLiteral("TWHELK.INI")));
         QCOMPARE(ini.value("Options", "User_Name"), QByteArray("saved-at-exit"));
@@ -150,10 +145,11 @@ private slots:
 
         // While a scan runs the viewed group's headers belong to it and are not saved.
         ui.calls.clear();
-        t.ctx->hooks.scanInProgress = [] { return true; };
+        t.ctx->view.table.appendRecord({});
+        t.ctx->view.table.changed = true;
+        t.ctx->activity.running = true;
         SaveAllAndExit(*t.ctx, ui);
-        QVERIFY(ui.calls.contains(QStringLiteral("save watch list")));
-        QVERIFY(!ui.calls.contains(QStringLiteral("save viewed group")));
+        QCOMPARE(t.prompts.questions.size(), 1);
         QVERIFY(ui.calls.endsWith(QStringLiteral("ended")));
     }
 

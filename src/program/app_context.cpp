@@ -1,0 +1,56 @@
+#include "program/app_context.h"
+
+AppContext::AppContext(const ProgramFolder& programFolder, const AppServices& services)
+    : folder(programFolder)
+    , clock(services.clock)
+    , prompts(services.prompts)
+    , desktop(services.desktop)
+    , probe(services.probe)
+    , log(settings, window, clock, folder)
+    , cues(settings, desktop, folder)
+    , profile(folder.file(QStringLiteral("TWHELK.INI")))
+    , settingsFile({profile, settings, log, prompts, window, folder.path})
+    , monitor(settings, window, cues, probe)
+    , groups({log, prompts, window, folder.file(QStringLiteral("favs.txt"))})
+    , connections({settings, log, clock, prompts, window})
+    , yield(clock)
+    , scan(log)
+    , headers({log, settings, groups, window, prompts, [this] { yield.yieldToEvents(); },
+               [this] { return activity.running; }, [this] { headerView.UpdateViewLabel(); }},
+              scan, view)
+    , cruncher({log, settings, groups, window, clock, headers, scan, view, yield})
+    , scanConnection({settings, log, window, prompts, cues, clock, groups, scan, headers, cruncher, connections,
+                      activity})
+    , batch({log, window, prompts, groups, view, scan, folder.file(QLatin1String(Batch::kFileName))})
+    , expiry({log, settings, groups, scan})
+    , headerView({log, settings, window, prompts, yield, groups, headers, view, scan, activity, batch})
+    , headerSearch({log, prompts, cues, yield, groups, headers, view, headerView, activity})
+{
+    wire();
+}
+
+void AppContext::wire()
+{
+    QObject::connect(&groups, &Newsgroups::rangeArrived, &expiry, &AutoExpiry::AutoExpire);
+    QObject::connect(&expiry, &AutoExpiry::itemExpired, &batch, &Batch::RemoveExpiredFromBatch);
+    QObject::connect(&expiry, &AutoExpiry::groupExpired, &headerView, &HeaderView::groupExpired);
+    QObject::connect(&scanConnection, &ScanConnection::lifeChanged, &batch, &Batch::RefreshBatchLife);
+    QObject::connect(&scanConnection, &ScanConnection::autoDownloadDue, &batch, [this] {
+        if (batch.hasWork())
+            startDownload();
+    });
+    QObject::connect(&batch, &Batch::itemChanged, &headerView, &HeaderView::RefreshItemRow);
+    QObject::connect(&batch, &Batch::viewStale, &headerView, &HeaderView::ShowCats);
+    QObject::connect(&batch, &Batch::downloadRequested, &batch, [this] { startDownload(); });
+    QObject::connect(&headerSearch, &HeaderSearch::searchingChanged, &headerView, &HeaderView::setSearchRunning);
+}
+
+// The download connection does not exist yet: a download request finds nothing to start.
+void AppContext::startDownload() {}
+
+void AppContext::releaseTables()
+{
+    scan.reset();
+    view.table.clear();
+    headerView.viewTableReplaced();
+}
