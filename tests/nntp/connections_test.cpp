@@ -1,6 +1,6 @@
 #include "nntp/connections.h"
 #include "support/fake_nntp_server.h"
-#include "support/test_context.h"
+#include "support/ground.h"
 #include "support/test_registry.h"
 
 #include <QTest>
@@ -20,20 +20,19 @@ public:
 };
 
 struct Fixture {
-    TestContext t;
+    Ground t;
     FakeNntpServer server;
     RecordingHandler handler;
-    AppContext& ctx = *t.ctx;
+    Connections connections{{t.settings, t.log, t.clock, t.prompts, t.window}};
 
     explicit Fixture(const Delivery& delivery = Delivery::whole())
     {
         server.setDelivery(delivery);
-        ctx.settings.News_Host = QStringLiteral("127.0.0.1");
-        ctx.settings.News_Port = QString::number(server.port());
-        ctx.settings.chkEnableLogging = 1;
-        ctx.connections.setHandler(Conn::Scan, &handler);
+        t.settings.News_Host = QStringLiteral("127.0.0.1");
+        t.settings.News_Port = QString::number(server.port());
+        connections.setHandler(Conn::Scan, &handler);
     }
-    QStringList log() const { return ctx.log.entries().stringList(); }
+    QStringList log() const { return t.log.entries().stringList(); }
     bool logged(const QString& text) const { return t.logged(text); }
 };
 
@@ -74,18 +73,18 @@ private slots:
             f.server.on(QStringLiteral("MODE READER")).reply("201 reader mode, posting prohibited\r\n");
             f.server.on(QStringLiteral("AUTHINFO USER reader")).reply("381 password please\r\n");
             f.server.on(QStringLiteral("AUTHINFO PASS secret")).reply("281 welcome\r\n");
-            f.ctx.settings.chkAuth = 1;
-            f.ctx.settings.User_Name = QStringLiteral("reader");
-            f.ctx.settings.password = "secret";
-            f.ctx.connections.setModeReaderPending(Conn::Scan, true);
-            QVERIFY(f.ctx.connections.OpenConnection(Conn::Scan));
+            f.t.settings.chkAuth = 1;
+            f.t.settings.User_Name = QStringLiteral("reader");
+            f.t.settings.password = "secret";
+            f.connections.setModeReaderPending(Conn::Scan, true);
+            QVERIFY(f.connections.OpenConnection(Conn::Scan));
             QTRY_COMPARE(f.handler.started, 1);
             QCOMPARE(f.server.commands(),
                      (QStringList{"MODE READER", "AUTHINFO USER reader", "AUTHINFO PASS secret"}));
             QVERIFY(f.logged(QStringLiteral("Sending MODE READER request")));
             QVERIFY(f.logged(QStringLiteral("201 reader mode, posting prohibited")));
             QVERIFY(f.logged(QStringLiteral("Authinfo cleared, login complete...")));
-            QVERIFY(f.ctx.connections.active(Conn::Scan));
+            QVERIFY(f.connections.active(Conn::Scan));
         }
     }
 
@@ -96,10 +95,10 @@ private slots:
         // The request already came, so the answer to AUTHINFO USER is not waited for.
         f.server.on(QStringLiteral("AUTHINFO USER u")).reply(QByteArray());
         f.server.on(QStringLiteral("AUTHINFO PASS p")).reply("281 ok\r\n");
-        f.ctx.settings.chkAuth = 1;
-        f.ctx.settings.User_Name = QStringLiteral("u");
-        f.ctx.settings.password = "p";
-        f.ctx.connections.OpenConnection(Conn::Scan);
+        f.t.settings.chkAuth = 1;
+        f.t.settings.User_Name = QStringLiteral("u");
+        f.t.settings.password = "p";
+        f.connections.OpenConnection(Conn::Scan);
         QTRY_COMPARE(f.handler.started, 1);
         QCOMPARE(f.server.commands(), (QStringList{"AUTHINFO USER u", "AUTHINFO PASS p"}));
     }
@@ -108,18 +107,18 @@ private slots:
     {
         for (const Delivery& d : kDeliveries) {
             Fixture f(d);
-            f.ctx.settings.chkAuth = 1;
-            f.ctx.connections.OpenConnection(Conn::Scan);
+            f.t.settings.chkAuth = 1;
+            f.connections.OpenConnection(Conn::Scan);
             QTRY_COMPARE(f.t.prompts.messages.size(), 1);
             QCOMPARE(f.t.prompts.messages.first(),
                      QStringLiteral("Error, server wanted username, but you have not supplied it."));
             QTRY_COMPARE(f.server.commands(), QStringList{QStringLiteral("QUIT")});
-            QCOMPARE(f.ctx.connections.state(Conn::Scan), 0);
+            QCOMPARE(f.connections.state(Conn::Scan), 0);
             QVERIFY(f.logged(QStringLiteral("Connection Closed")));
             QVERIFY(!f.t.prompts.wasOpened(AppWindow::Login));
             QCOMPARE(f.handler.gaveUp, 1);
             QCOMPARE(f.handler.started, 0);
-            QVERIFY(f.ctx.window.isEnabled(MainWindowState::Control::Scan));
+            QVERIFY(f.t.window.isEnabled(MainWindowState::Control::Scan));
         }
     }
 
@@ -128,25 +127,25 @@ private slots:
         Fixture f;
         f.server.on(QStringLiteral("GROUP alt.test")).reply("480 authentication required\r\n");
         f.server.on(QStringLiteral("AUTHINFO USER u")).reply("381 password required\r\n");
-        f.ctx.settings.User_Name = QStringLiteral("u");
-        f.ctx.connections.OpenConnection(Conn::Scan);
+        f.t.settings.User_Name = QStringLiteral("u");
+        f.connections.OpenConnection(Conn::Scan);
         QTRY_COMPARE(f.handler.started, 1);
         // A 480 in the middle of the work goes back to authentication.
-        f.ctx.connections.SendLine(Conn::Scan, "GROUP alt.test");
+        f.connections.SendLine(Conn::Scan, "GROUP alt.test");
         QTRY_COMPARE(f.t.prompts.messages.size(), 1);
         QCOMPARE(f.t.prompts.messages.first(),
                  QStringLiteral("Error, server wanted password, but you have not supplied it."));
         QVERIFY(f.t.prompts.wasOpened(AppWindow::Login));
         QTRY_COMPARE(f.server.commands(), (QStringList{"GROUP alt.test", "AUTHINFO USER u", "QUIT"}));
-        QCOMPARE(f.ctx.connections.state(Conn::Scan), 0);
+        QCOMPARE(f.connections.state(Conn::Scan), 0);
     }
 
     void slaveStatusThenWork()
     {
         Fixture f(Delivery::chunks(2));
         f.server.on(QStringLiteral("SLAVE")).reply("202 slave status noted\r\n");
-        f.ctx.settings.chkSlave = 1;
-        f.ctx.connections.OpenConnection(Conn::Scan);
+        f.t.settings.chkSlave = 1;
+        f.connections.OpenConnection(Conn::Scan);
         QTRY_COMPARE(f.handler.started, 1);
         QVERIFY(f.logged(QStringLiteral("Requesting slave status")));
         QCOMPARE(f.server.commands(), QStringList{QStringLiteral("SLAVE")});
@@ -155,11 +154,11 @@ private slots:
     void bytesArrivingWhileAReplyIsHandledAreNotLeftUnread()
     {
         Fixture f;
-        NestingHandler nesting(f.ctx.connections);
-        f.ctx.connections.setHandler(Conn::Scan, &nesting);
+        NestingHandler nesting(f.connections);
+        f.connections.setHandler(Conn::Scan, &nesting);
         f.server.on(QStringLiteral("GROUP a")).reply("211 1 1 1 a\r\n");
         f.server.on(QStringLiteral("GROUP b")).reply("211 2 2 2 b\r\n");
-        f.ctx.connections.OpenConnection(Conn::Scan);
+        f.connections.OpenConnection(Conn::Scan);
         QTRY_COMPARE(nesting.replies.size(), 2);
         QCOMPARE(nesting.replies.last(), QByteArray("211 2 2 2 b"));
     }
@@ -168,10 +167,10 @@ private slots:
     {
         Fixture f;
         f.server.greeting().reply("200 hi\r\n").deliver(Delivery::coalesced());
-        f.ctx.connections.OpenConnection(Conn::Scan);
+        f.connections.OpenConnection(Conn::Scan);
         QTRY_COMPARE(f.server.connectionCount(), 1);
         f.server.push("211 3 1 3 alt.test\r\n224 data\r\n1\tsubj\r\n..dot\r\n.\r\n205 bye\r\n");
-        QTRY_COMPARE(f.ctx.connections.state(Conn::Scan), 0);
+        QTRY_COMPARE(f.connections.state(Conn::Scan), 0);
         QCOMPARE(f.handler.started, 1);
         QCOMPARE(f.handler.replies, (QList<QByteArray>{"211 3 1 3 alt.test", "224 data"}));
         QVERIFY(f.logged(QStringLiteral("205 bye  (disconnected)")));
@@ -182,10 +181,10 @@ private slots:
         Fixture f;
         f.server.on(QStringLiteral("AUTHINFO USER u")).reply("381 more\r\n");
         f.server.on(QStringLiteral("AUTHINFO PASS p")).reply("281 ok\r\n211 stray reply\r\n");
-        f.ctx.settings.chkAuth = 1;
-        f.ctx.settings.User_Name = QStringLiteral("u");
-        f.ctx.settings.password = "p";
-        f.ctx.connections.OpenConnection(Conn::Scan);
+        f.t.settings.chkAuth = 1;
+        f.t.settings.User_Name = QStringLiteral("u");
+        f.t.settings.password = "p";
+        f.connections.OpenConnection(Conn::Scan);
         QTRY_COMPARE(f.handler.started, 1);
         QTest::qWait(30);
         QVERIFY(f.handler.replies.isEmpty());
@@ -194,19 +193,19 @@ private slots:
     void portDefaultsAndQuit()
     {
         Fixture f;
-        f.ctx.settings.News_Port.clear();
-        f.ctx.settings.News_Host = QStringLiteral("127.0.0.1");
+        f.t.settings.News_Port.clear();
+        f.t.settings.News_Host = QStringLiteral("127.0.0.1");
         // Nothing listens on 119 here; only the field matters.
-        f.ctx.connections.OpenConnection(Conn::Viewer);
-        QCOMPARE(f.ctx.settings.News_Port, QStringLiteral("119"));
-        f.ctx.connections.socket(Conn::Viewer).close();
+        f.connections.OpenConnection(Conn::Viewer);
+        QCOMPARE(f.t.settings.News_Port, QStringLiteral("119"));
+        f.connections.socket(Conn::Viewer).close();
 
-        f.ctx.settings.News_Port = QString::number(f.server.port());
-        f.ctx.connections.OpenConnection(Conn::Scan);
+        f.t.settings.News_Port = QString::number(f.server.port());
+        f.connections.OpenConnection(Conn::Scan);
         QTRY_COMPARE(f.handler.started, 1);
-        f.ctx.connections.QuitConnection(Conn::Scan);
-        QVERIFY(!f.ctx.connections.active(Conn::Scan));
-        QCOMPARE(f.ctx.connections.state(Conn::Scan), 0);
+        f.connections.QuitConnection(Conn::Scan);
+        QVERIFY(!f.connections.active(Conn::Scan));
+        QCOMPARE(f.connections.state(Conn::Scan), 0);
         QTRY_COMPARE(f.server.commands(), QStringList{QStringLiteral("QUIT")});
         // Our own close is not the server closing.
         QTest::qWait(20);
@@ -217,11 +216,11 @@ private slots:
     {
         Fixture f;
         f.server.on(QStringLiteral("GROUP x")).reply(QByteArray(8000, 'A'));
-        f.ctx.connections.OpenConnection(Conn::Scan);
+        f.connections.OpenConnection(Conn::Scan);
         QTRY_COMPARE(f.handler.started, 1);
-        f.ctx.connections.SendLine(Conn::Scan, "GROUP x");
+        f.connections.SendLine(Conn::Scan, "GROUP x");
         QTRY_VERIFY(f.logged(QStringLiteral("Server reply line too long, connection closed")));
-        QCOMPARE(f.ctx.connections.state(Conn::Scan), 0);
+        QCOMPARE(f.connections.state(Conn::Scan), 0);
     }
 };
 

@@ -197,6 +197,42 @@ private slots:
         QVERIFY(g.ctx.window.isEnabled(MainWindowState::Control::Scan));
     }
 
+    void anotherConnectionFailingLeavesTheScanAlone()
+    {
+        Fixture f(Delivery::chunks(997));
+        f.last = 1000;
+        f.serveGroup();
+        const quint8 key = f.addGroup("alt.test");
+        f.ctx.scanConnection.StartScan();
+        QTRY_VERIFY_WITH_TIMEOUT(f.server.commands().contains(QStringLiteral("XOVER 101-200")), 10000);
+        // A second connection is dropped at its greeting and closed by its owner mid-scan.
+        f.server.greeting().drop();
+        QVERIFY(f.ctx.connections.OpenConnection(Conn::Download));
+        QTRY_COMPARE(f.server.connectionCount(), 2);
+        f.ctx.connections.CloseSocket(Conn::Download);
+        f.ctx.scanConnection.watchdogTick();
+        QVERIFY(f.ctx.scanConnection.watchdogActive());
+        f.waitForScanEnd();
+        QVERIFY(f.t.logged(QStringLiteral(" HPS.")));
+        QCOMPARE(f.ctx.groups.ngReadMarkByKey(key), 1000);
+        QCOMPARE(f.storedItems(key), 1000);
+
+        // While the download holds the line, a stopped scan leaves Scan switched off.
+        struct Busy final : DownloadActivity {
+            bool downloadBusy() const override { return true; }
+        } busy;
+        Fixture g;
+        g.serveGroup();
+        g.addGroup("alt.test");
+        AppContext& c = g.ctx;
+        ScanConnection scan({c.settings, c.log, c.window, c.prompts, c.cues, c.clock, c.groups, c.scan, c.headers,
+                             c.cruncher, c.connections, c.activity, &busy});
+        scan.StartScan();
+        QTRY_VERIFY_WITH_TIMEOUT(g.server.commands().contains(QStringLiteral("XOVER 101-200")), 10000);
+        scan.AbortScan(true);
+        QVERIFY(!c.window.isEnabled(MainWindowState::Control::Scan));
+    }
+
     void userAbortDuringABurstKeepsWhatWasCrunched()
     {
         Fixture f;
