@@ -43,7 +43,7 @@ void requireConsistent(Batch& batch)
 // The saved file holds the rows' entries in row order, and writing what was read gives the same bytes.
 void requireSavedRows(Batch& batch)
 {
-    batch.SaveBatch();
+    require(batch.SaveBatch(), "the batch saves");
     ItemTable back;
     require(fuzz::readAll(batch.filePath(), back) == twb::RecordReader::Status::Ok, "a saved batch reads cleanly");
     const BatchModel& model = batch.model();

@@ -18,14 +18,14 @@ Batch::Batch(const Services& services, QObject* parent)
 {
     m_saveTimer.setSingleShot(true);
     m_saveTimer.setInterval(0);
-    m_saveTimer.callOnTimeout([this] { SaveBatch(); });
+    m_saveTimer.callOnTimeout([this] { save(); });
 }
 
 Batch::~Batch()
 {
     // A change made just before the end of the run still reaches the file.
-    if (m_saveTimer.isActive())
-        SaveBatch();
+    if (m_saveTimer.isActive() || m_unsaved)
+        save();
 }
 
 bool Batch::isQueued(int entry) const
@@ -171,18 +171,21 @@ void Batch::RemoveExpiredFromBatch(qint64 article, quint8 groupKey)
     scheduleSave();
 }
 
-void Batch::SaveBatch()
+bool Batch::SaveBatch()
 {
     m_saveTimer.stop();
     if (m_store.count() == 0)
-        return;
+        return true;
     m.log.WriteLog(QStringLiteral("Saving Batch..."), false);
     QString error;
     if (!twb::writeTable(filePath(), m_store, m_model.order(), &error)) {
         m.log.WriteLog(QStringLiteral("BatchSave Error:") + error, true);
-        return;
+        m_unsaved = true;
+        return false;
     }
+    m_unsaved = false;
     m.log.WriteLog(QString(), false);
+    return true;
 }
 
 void Batch::LoadBatch()
@@ -243,7 +246,7 @@ void Batch::AddSelectedToBatch(const QList<int>& viewSlots, const std::function<
     }
     m_model.appendEntries(entries);
     UpdateBatchTotals();
-    SaveBatch();
+    save();
     if (rowsQueued)
         rowsQueued(added);
     else
@@ -268,7 +271,7 @@ void Batch::Remove(const QList<int>& rows)
         dequeue(m_model.entryAt(*r));
     m_model.removeRowList(selected);
     UpdateBatchTotals();
-    SaveBatch();
+    save();
     emit viewStale();
 }
 
@@ -291,7 +294,7 @@ QList<int> Batch::move(const QList<int>& rows, const std::function<bool(std::vec
         for (const QueueRow& q : queue)
             newOrder.push_back(q.entry);
         m_model.setOrder(std::move(newOrder));
-        SaveBatch();
+        save();
     } else {
         queue = before;
     }

@@ -72,7 +72,9 @@ public:
     void RefreshBatchLife();
     [[nodiscard]] bool InBatch(qint64 article, quint8 groupKey) const override;
     void RemoveExpiredFromBatch(qint64 article, quint8 groupKey);
-    void SaveBatch();
+    // False when the file could not be written (logged; the old file stays, and the save is
+    // tried again with the next change and at the end of the run).
+    [[nodiscard]] bool SaveBatch();
     void LoadBatch();
     void AddProcessedRow(int entry, const QString& status, const QString& filePath, bool success);
 
@@ -122,6 +124,7 @@ private:
     bool dequeue(int entry);
     // Rewrites the file at the next turn of the event loop, so a run of changes writes it once.
     void scheduleSave() { m_saveTimer.start(); }
+    void save() { (void)SaveBatch(); }
     // Applies a move to the selected rows and saves when it changed the order; answers the
     // selection's rows afterwards.
     QList<int> move(const QList<int>& rows, const std::function<bool(std::vector<QueueRow>&)>& how);
@@ -135,4 +138,5 @@ private:
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     QTimer m_saveTimer;
+    bool m_unsaved = false; // the last save failed
 };

@@ -242,7 +242,7 @@ void Newsgroups::ngAddGroup(const QByteArray& name)
     rec.key = ngFindFreeKey();
     appendRow(name, rec);
     ngSyncGroupCombo();
-    ngSaveFavs();
+    saveFavs();
 }
 
 // --- read marks ------------------------------------------------------------------------------
@@ -351,7 +351,7 @@ void Newsgroups::deleteRows(QList<int> rows)
         endRemoveRows();
     }
     ngRebuildGroupCombo();
-    ngSaveFavs();
+    saveFavs();
 }
 
 QList<int> Newsgroups::moveUp(const QList<int>& selection)
@@ -366,7 +366,7 @@ QList<int> Newsgroups::moveUp(const QList<int>& selection)
         endMoveRows();
         moved.append(r - 1);
     }
-    ngSaveFavs();
+    saveFavs();
     return moved;
 }
 
@@ -382,7 +382,7 @@ QList<int> Newsgroups::moveDown(const QList<int>& selection)
         endMoveRows();
         moved.prepend(*it + 1);
     }
-    ngSaveFavs();
+    saveFavs();
     return moved;
 }
 
@@ -400,7 +400,7 @@ QList<int> Newsgroups::moveTop(const QList<int>& selection)
     reordered.append(rest);
     m_rows = reordered;
     endResetModel();
-    ngSaveFavs();
+    saveFavs();
     QList<int> moved;
     for (int i = 0; i < rows.size(); ++i)
         moved.append(i);
@@ -434,7 +434,7 @@ void Newsgroups::toggleRows(const QList<int>& selection)
         emitRowChanged(r);
     }
     ngRebuildGroupCombo();
-    ngSaveFavs();
+    saveFavs();
 }
 
 // --- group chooser ---------------------------------------------------------------------------

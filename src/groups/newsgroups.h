@@ -33,7 +33,7 @@ public:
 
     void ngLoadFavs();
     // Returns false when the file could not be written (logged; the old file stays).
-    bool ngSaveFavs();
+    [[nodiscard]] bool ngSaveFavs();
     void ngAddGroup(const QByteArray& name);
 
     [[nodiscard]] quint8 ngFindFreeKey();
@@ -89,6 +89,8 @@ signals:
     void newArticles(quint8 key, qint64 unread);
 
 private:
+    // After a change of the list: a failed write is logged and retried with the next change.
+    void saveFavs() { (void)ngSaveFavs(); }
     struct Row {
         int record = 0; // index into m_records
         int icon = 1;   // 2 marks the group being scanned

@@ -32,7 +32,7 @@ Cruncher::Cruncher(const Services& services)
 {
 }
 
-void Cruncher::parse_xoverdata(const QByteArray& body, const Burst& burst)
+bool Cruncher::parse_xoverdata(const QByteArray& body, const Burst& burst)
 {
     m_burst = burst;
     m_watch.Reset();
@@ -74,13 +74,14 @@ void Cruncher::parse_xoverdata(const QByteArray& body, const Burst& burst)
         pos = end + 1;
     }
     if (m_cancelled)
-        return;
+        return true;
 
     if (burst.groupLast > burst.rangeEnd)
         m.groups.set_high_msg(burst.groupKey, burst.rangeEnd, false);
     const qint64 elapsed = m_watch.Elapsed();
     if (m.scan.burstHeaderCount >= 1) {
-        Qsave();
+        if (!Qsave())
+            return false;
         report(elapsed);
     }
     m.groups.set_high_msg(burst.groupKey, m_highest, false);
@@ -89,6 +90,7 @@ void Cruncher::parse_xoverdata(const QByteArray& body, const Burst& burst)
         m.window.setVisible(Control::SaveHeaders, false);
         m.window.setEnabled(Control::Restore, false);
     }
+    return true;
 }
 
 void Cruncher::report(qint64 elapsed)
@@ -154,20 +156,23 @@ void Cruncher::xover_proccess(QByteArrayView line)
     m.scan.add_articleheader(poster, subject, article, fields[5], fields[2], id);
 }
 
-void Cruncher::Qsave()
+bool Cruncher::Qsave()
 {
     if (m.scan.newItemCount < m.scan.quickSaveThreshold()
         || m.clock.monotonicMs() - m_lastQuickSaveMs < kQuickSaveIntervalMs)
-        return;
+        return true;
     m.scan.newItemCount = 0;
     m_lastQuickSaveMs = m.clock.monotonicMs();
     m.log.WriteLog(QStringLiteral("----Qsave---------"), true);
     const bool compacts = m.scan.freeSlotCount() > 0;
-    m.store.GNsave(m_burst.groupKey);
+    // Reloading an old file would drop everything crunched since it was written.
+    if (!m.store.GNsave(m_burst.groupKey))
+        return false;
     // Reloading only compacts deleted slots; without any the table already equals the file.
     if (compacts)
         m.store.GNload(m_burst.groupKey);
     m.log.WriteLog(QStringLiteral("----Qsave---------"), true);
+    return true;
 }
 
 void Cruncher::CrunchProgress()

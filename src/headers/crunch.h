@@ -46,11 +46,12 @@ public:
     explicit Cruncher(const Services& services);
 
     // body: the overview lines of one XOVER reply, CR LF ended, without status and "." lines.
-    void parse_xoverdata(const QByteArray& body, const Burst& burst);
+    // False when a quick save failed: the scan must stop, the read mark stays where the file is.
+    bool parse_xoverdata(const QByteArray& body, const Burst& burst);
     void xover_proccess(QByteArrayView line);
     // Saves the scan table once enough new items have come in, but not more often than every
     // kQuickSaveIntervalMs: rewriting a large table costs more than scanning does.
-    void Qsave();
+    [[nodiscard]] bool Qsave();
     static constexpr qint64 kQuickSaveIntervalMs = 30'000;
     void CrunchProgress();
     // Stops the crunch running now at its next yield (the scan was aborted).

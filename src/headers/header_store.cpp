@@ -34,6 +34,7 @@ void HeaderStore::GNload(quint8 key)
     m.log.WriteLog(QStringLiteral("Loading ") + name + QStringLiteral("...(please wait)"), false);
     m_scan.reset();
     m_scan.groupKey = key;
+    m_fileMark = m.groups.ngReadMarkByKey(key);
     m_scan.setCapacity(ScanTable::kCapacityStep);
     const QString path = headerPath(key);
     twb::RecordReader reader(path);
@@ -83,29 +84,38 @@ bool HeaderStore::saveTable(const ItemTable& table, quint8 key, const char* tag)
     const QString folder = QFileInfo(path).path();
     if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder)) {
         m.log.WriteLog(QLatin1String(tag) + QStringLiteral("cannot create ") + folder, true);
+        m_lastSaveError = path + QStringLiteral(": cannot create the folder");
         return false;
     }
     QString error;
     if (!twb::writeTable(path, table, &error, m.yield)) {
         m.log.WriteLog(QLatin1String(tag) + error, true);
+        m_lastSaveError = path + QStringLiteral(": ") + error;
         return false;
     }
     return true;
 }
 
-void HeaderStore::GNsave(quint8 key)
+bool HeaderStore::GNsave(quint8 key)
 {
     if (!m_scan.table.changed)
-        return;
+        return true;
     if (m_scan.table.count() == 0) {
         // Nothing left of the group: its old file goes.
         QFile::remove(headerPath(key));
-        return;
+        return true;
     }
-    if (!saveTable(m_scan.table, key, "GNsave Error:"))
-        return;
+    if (!saveTable(m_scan.table, key, "GNsave Error:")) {
+        // A read mark past the file would skip the unsaved articles for good.
+        if (m_scan.groupKey == key && m.groups.ngReadMarkByKey(key) > m_fileMark)
+            m.groups.ngSetReadMarkManual(key, m_fileMark, true);
+        return false;
+    }
     m_scan.table.changed = false;
-    m.groups.ngSaveFavs();
+    m_fileMark = m.groups.ngReadMarkByKey(key);
+    // A failed write is logged and leaves the marks on disk behind the headers: they are read again.
+    (void)m.groups.ngSaveFavs();
+    return true;
 }
 
 void HeaderStore::GTload(quint8 key)
@@ -153,12 +163,14 @@ void HeaderStore::GTload(quint8 key)
     m.window.setEnabled(Control::Restore, false);
 }
 
-void HeaderStore::GTsave()
+bool HeaderStore::GTsave()
 {
     if (m_view.table.count() == 0 || m_view.viewedKey < 0)
-        return;
-    if (saveTable(m_view.table, static_cast<quint8>(m_view.viewedKey), "GTsave Error:"))
-        m.window.setVisible(Control::SaveHeaders, false);
+        return true;
+    if (!saveTable(m_view.table, static_cast<quint8>(m_view.viewedKey), "GTsave Error:"))
+        return false;
+    m.window.setVisible(Control::SaveHeaders, false);
+    return true;
 }
 
 void HeaderStore::SaveViewChanges()
@@ -170,7 +182,9 @@ void HeaderStore::SaveViewChanges()
         return;
     m_view.table.changed = false;
     m.window.setEnabled(Control::Restore, false);
-    GTsave();
+    // Unsaved deletions stay pending, to be offered again.
+    if (!GTsave())
+        m_view.table.changed = true;
     if (m.updateViewLabel)
         m.updateViewLabel();
 }

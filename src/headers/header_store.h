@@ -38,11 +38,15 @@ public:
     [[nodiscard]] QString headerPath(quint8 key) const;
 
     void GNload(quint8 key);
-    void GNsave(quint8 key);
+    // Writes the scan table. When the file cannot be written, the group's read mark goes back to
+    // what the file on disk holds, so the next scan reads the rest again.
+    [[nodiscard]] bool GNsave(quint8 key);
     void GTload(quint8 key);
-    void GTsave();
+    [[nodiscard]] bool GTsave();
     void SaveViewChanges();
     void CopyScanToView();
+    // The file and the reason of the last failed save.
+    [[nodiscard]] QString lastSaveError() const { return m_lastSaveError; }
 
 private:
     // Writes the table's live items; false (logged with the tag) when the file could not be written.
@@ -52,4 +56,7 @@ private:
     Services m;
     ScanTable& m_scan;
     ViewTable& m_view;
+    // The read mark of the scanned group as far as its file on disk holds the articles.
+    qint64 m_fileMark = 0;
+    QString m_lastSaveError;
 };

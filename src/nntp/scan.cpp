@@ -66,6 +66,7 @@ void ScanConnection::StartScan()
     }
     m_previousBurstStart = 0;
     stopReplies();
+    m_saveFailed = false;
     m_countdownArmed = false;
     m.prompts.hideWindow(AppWindow::Login);
     c.setModeReaderPending(Conn::Scan, s.chkModeReader != 0);
@@ -92,7 +93,10 @@ void ScanConnection::ScanNextGroup(bool advance)
     } else if (advance) {
         ++m_groupIndex;
         emit lifeChanged();
-        saveCurrentGroup();
+        if (!saveCurrentGroup()) {
+            AbortScan(false);
+            return;
+        }
         m.scan.newItemCount = 0;
     }
     // A resumed scan is a running scan again from its first group on.
@@ -270,8 +274,13 @@ void ScanConnection::burstArrived(const Reply& r)
     Cruncher::Burst burst{m_key, m_last, m_burstEnd, m_scanStart};
     m.cruncher.onActivity = [this] { m.connections.markActivity(Conn::Scan); };
     m_crunching = true;
-    m.cruncher.parse_xoverdata(body, burst);
+    const bool saved = m.cruncher.parse_xoverdata(body, burst);
     m_crunching = false;
+    if (!saved) {
+        reportFailedSave();
+        AbortScan(false);
+        return;
+    }
     m.connections.markActivity(Conn::Scan);
     // The scan may have been stopped while the crunch let events run.
     if (!scanning() || m.connections.state(Conn::Scan) != Socket::Connected)
@@ -329,21 +338,35 @@ void ScanConnection::completeScan()
                                               + QStringLiteral(" (complete)"));
     m.cues.PlayCue(QStringLiteral("twv003.wav"));
     emit lifeChanged();
-    saveCurrentGroup();
+    // A failure is reported; the marks written below then stop where the file does.
+    (void)saveCurrentGroup();
     setRunning(false);
     m.window.setEnabled(Control::SaveHeaders, true);
     m.scan.reset();
     m.connections.QuitConnection(Conn::Scan);
-    m.groups.ngSaveFavs();
+    (void)m.groups.ngSaveFavs(); // a failure is logged; the marks on disk stay behind
     if (m.settings.chkAutodownload)
         emit autoDownloadDue();
     m.window.setEnabled(Control::Scan, true);
 }
 
-void ScanConnection::saveCurrentGroup()
+bool ScanConnection::saveCurrentGroup()
 {
-    if (m_key != 0)
-        m.headers.GNsave(m_key);
+    if (m_key == 0 || m.headers.GNsave(m_key))
+        return true;
+    reportFailedSave();
+    return false;
+}
+
+void ScanConnection::reportFailedSave()
+{
+    if (m_saveFailed)
+        return;
+    m_saveFailed = true;
+    const QString text = QStringLiteral("The headers could not be saved: ") + m.headers.lastSaveError()
+        + QStringLiteral("\r\rThe scan has stopped; the next scan reads the missing articles again.");
+    m.log.WriteLog(text, true);
+    m.prompts.message(text);
 }
 
 void ScanConnection::markIncomplete()
@@ -425,7 +448,11 @@ void ScanConnection::EmergencyRestart()
     c.CloseSocket(Conn::Scan);
     stopReplies();
     m_watchdog.stop();
-    saveCurrentGroup();
+    // Restarting onto a disk that cannot take the headers would only lose them again.
+    if (!saveCurrentGroup()) {
+        AbortScan(false);
+        return;
+    }
     m.window.setEnabled(Control::Scan, true);
     if (!m.settings.chkAllowRestart)
         return;
@@ -476,7 +503,7 @@ void ScanConnection::AbortScan(bool byUser)
     if (scanning()) {
         setRunning(false);
         m.window.setEnabled(Control::SaveHeaders, true);
-        saveCurrentGroup();
+        (void)saveCurrentGroup(); // a failure is reported there
         m.scan.reset();
         if (byUser) {
             if (m.scan.scanHeaderCount > 1)

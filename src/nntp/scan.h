@@ -95,7 +95,9 @@ private:
     void burstArrived(const Reply& reply);
     void criticalError(const Reply& reply);
     void completeScan();
-    void saveCurrentGroup();
+    // False when the group's headers could not be written; the user is told once per scan.
+    [[nodiscard]] bool saveCurrentGroup();
+    void reportFailedSave();
     void markIncomplete();
     void stopReplies();
     [[nodiscard]] QString elapsedAndRate(qint64 seconds) const;
@@ -120,6 +122,7 @@ private:
     int m_countdown = 0;
     bool m_countdownArmed = false;
     bool m_crunching = false;
+    bool m_saveFailed = false;
     // XOVERs sent whose replies are still to come, oldest first: the read mark each was based on
     // and the last article it asks for.
     struct Range {

@@ -116,7 +116,7 @@ private slots:
         TestContext& t = s.t;
         t.ctx->settings.chkLogFile = 1;
         t.ctx->settingsFile.SaveOptions();
-        t.ctx->groups.ngSaveFavs();
+        QVERIFY(t.ctx->groups.ngSaveFavs());
 
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -83,7 +83,7 @@ private slots:
         const QByteArray subject = QByteArray(70'000, 's') + " (1/2)";
         const QByteArray poster = QByteArray(70'000, 'p');
         f.cruncher.parse_xoverdata(line(1, subject, poster), f.burst(1));
-        f.store.GNsave(f.key);
+        QVERIFY(f.store.GNsave(f.key));
         f.store.GNload(f.key);
         QCOMPARE(f.scan.table.count(), 1);
         f.cruncher.parse_xoverdata(line(2, QByteArray(70'000, 's') + " (2/2)", poster), f.burst(2));

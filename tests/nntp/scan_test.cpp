@@ -5,6 +5,7 @@
 #include "support/test_context.h"
 #include "support/test_registry.h"
 
+#include <QDir>
 #include <QMap>
 #include <QTest>
 
@@ -231,6 +232,52 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(g.server.commands().contains(QStringLiteral("XOVER 101-200")), 10000);
         scan.AbortScan(true);
         QVERIFY(!c.window.isEnabled(MainWindowState::Control::Scan));
+    }
+
+    void failedSaveStopsTheScanAndTheNextScanFillsTheGap()
+    {
+        auto scanned = [](Fixture& f) {
+            f.last = 3000;
+            f.ctx.settings.sldXOVER = 1000;
+            f.serveGroup();
+            return f.addGroup("alt.test");
+        };
+        Fixture reference;
+        const quint8 refKey = scanned(reference);
+        reference.ctx.scanConnection.StartScan();
+        reference.waitForScanEnd();
+        const QByteArray undisturbed = reference.t.readFile(QStringLiteral("cache/alt.test/headers.twb"));
+        QVERIFY(undisturbed.size() > 1000 && reference.ctx.groups.ngReadMarkByKey(refKey) == 3000);
+
+        for (const bool quickSave : {true, false}) {
+            Fixture f;
+            const quint8 key = scanned(f);
+            // A folder in the file's place: the header file cannot be written, as on a full disk.
+            const QString blocker = f.t.path(QStringLiteral("cache/alt.test/headers.twb"));
+            QVERIFY(QDir().mkpath(blocker + QStringLiteral("/x")));
+            // Half a minute passes after the first burst, so the second one is quick-saved.
+            bool advanced = !quickSave;
+            QObject::connect(&f.ctx.log.entries(), &QAbstractItemModel::rowsInserted, [&] {
+                if (!advanced && f.t.logged(QStringLiteral("Crunched burst of 1000 headers."))) {
+                    advanced = true;
+                    f.t.clock.advance(31'000);
+                }
+            });
+            f.ctx.scanConnection.StartScan();
+            f.waitForScanEnd();
+            QCOMPARE(f.t.prompts.messages.size(), 1);
+            QVERIFY(f.t.prompts.messages[0].startsWith(QStringLiteral("The headers could not be saved: ") + blocker));
+            QCOMPARE(f.t.logged(QStringLiteral("----Qsave---------")), quickSave);
+            QCOMPARE(f.t.logCount(QStringLiteral("Crunched burst of")), quickSave ? 1 : 3);
+            QCOMPARE(f.ctx.groups.ngReadMarkByKey(key), 0);
+            QVERIFY(!f.t.readFile(QStringLiteral("favs.txt")).contains("alt.test,3000"));
+
+            QVERIFY(QDir(blocker).removeRecursively());
+            f.ctx.scanConnection.StartScan();
+            f.waitForScanEnd();
+            QCOMPARE(f.ctx.groups.ngReadMarkByKey(key), 3000);
+            QCOMPARE(f.t.readFile(QStringLiteral("cache/alt.test/headers.twb")), undisturbed);
+        }
     }
 
     void userAbortDuringABurstKeepsWhatWasCrunched()

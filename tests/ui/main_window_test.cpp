@@ -398,7 +398,7 @@ private slots:
         QTRY_VERIFY(subjects(headers).contains(QStringLiteral("row 3.nfo")));
 
         // Find over the saved group's file lists the matches as search results.
-        t.ctx->headers.GTsave();
+        QVERIFY(t.ctx->headers.GTsave());
         widget<QPushButton>(w, "cmdSearchSelect")->click();
         auto* find = widget<QWidget>(w, "frmSearch");
         QTRY_VERIFY(find->isVisible());
