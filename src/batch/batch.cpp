@@ -5,6 +5,7 @@
 #include "app/prompts.h"
 #include "app/text.h"
 #include "headers/header_file.h"
+#include "headers/item_key.h"
 
 #include <algorithm>
 
@@ -221,7 +222,7 @@ void Batch::AddProcessedRow(int entry, const QString& status, const QString& fil
 {
     QString subject;
     if (validEntry(entry))
-        subject = displayText(batchSubject(m_store.str(m_store.item(entry).key)));
+        subject = displayText(itemkey::baseName(m_store.str(m_store.item(entry).key)).toByteArray());
     m_processed.append({ subject, status, filePath, success });
 }
 

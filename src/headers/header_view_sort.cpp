@@ -1,7 +1,9 @@
 #include "headers/header_view.h"
 
 #include "app/app_context.h"
+#include "app/ascii_case.h"
 #include "headers/header_columns.h"
+#include "headers/item_key.h"
 
 #include <algorithm>
 #include <bit>
@@ -28,7 +30,7 @@ bool entryLess(const SortEntry& a, const SortEntry& b)
 
 inline uchar fold(uchar c)
 {
-    return c >= 'a' && c <= 'z' ? static_cast<uchar>(c - 'a' + 'A') : c;
+    return static_cast<uchar>(ascii::upper(static_cast<char>(c)));
 }
 
 int compareFolded(QByteArrayView a, QByteArrayView b)
@@ -158,7 +160,7 @@ void HeaderView::applySort()
         const Item& it = table.item(slot);
         switch (m_sortColumn) {
         case SubjectColumn:
-            e.text = columns::subjectOf(table.str(it.key));
+            e.text = itemkey::baseName(table.str(it.key));
             break;
         case FromColumn:
             e.text = table.str(it.poster);
