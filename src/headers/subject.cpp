@@ -240,6 +240,8 @@ void analyseSubject(QByteArrayView subject, SubjectAnalysis& out)
         count = countOfLastWord(s, '[', ']');
         name = upToLastBlank(s);
     } else {
+        // On purpose: a short subject without a counter is its own count ("2600" -> "2600 [xx/0002600]"),
+        // as the keys in stored header and batch files have it.
         count = s.size() + (trailingBlank ? 1 : 0) >= 10 ? QByteArrayView() : trimBlanks(s);
     }
     if (count.size() >= 10)
@@ -444,7 +446,8 @@ QByteArrayView dropLastWord(QByteArrayView text)
 }
 
 constexpr std::array<QByteArrayView, 7> kShortDays = { "SUN, ", "MON, ", "TUE, ", "WED, ", "THU, ", "FRI, ", "SAT, " };
-// Exactly this list: "Wednesday, " is not among it and is left to the later steps.
+// On purpose exactly this list, "WENESDAY" too: a date after "Wednesday, " never parses and gets `now`,
+// as stored item dates have it.
 constexpr std::array<QByteArrayView, 7> kLongDays
     = { "SUNDAY, ", "MONDAY, ", "TUESDAY, ", "WENESDAY, ", "THURSDAY, ", "FRIDAY, ", "SATURDAY, " };
 
@@ -486,7 +489,7 @@ double ParseHeaderDate(QByteArrayView date, double now)
             return result;
     }
 
-    // Drop the zone word, then the time of day.
+    // On purpose the time goes with the zone word, untried in between: stored item dates of such headers are days.
     if (indexOf(d, ' ') >= 0)
         d = dropLastWord(d);
     if (indexOf(d, ':') >= 0 && indexOf(d, ' ') >= 0)
