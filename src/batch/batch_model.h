@@ -3,7 +3,6 @@
 #include "headers/item_table.h"
 
 #include <QAbstractTableModel>
-#include <QByteArrayView>
 
 #include <span>
 #include <vector>
