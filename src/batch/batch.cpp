@@ -7,6 +7,7 @@
 #include "app/text.h"
 #include "headers/header_file.h"
 #include "headers/header_store.h"
+#include "headers/item_key.h"
 #include "headers/scan_table.h"
 
 #include <algorithm>
@@ -223,7 +224,7 @@ void Batch::AddProcessedRow(int entry, const QString& status, const QString& fil
 {
     QString subject;
     if (validEntry(entry))
-        subject = displayText(batchSubject(m_store.str(m_store.item(entry).key)));
+        subject = displayText(itemkey::baseName(m_store.str(m_store.item(entry).key)).toByteArray());
     m_processed.append({ subject, status, filePath, success });
 }
 

@@ -4,16 +4,10 @@
 #include "app/text.h"
 #include "app/view_layout.h"
 #include "groups/newsgroups.h"
+#include "headers/item_key.h"
 #include "headers/life.h"
 
 #include <algorithm>
-
-QByteArray batchSubject(QByteArrayView key)
-{
-    if (!key.contains(QByteArrayView("[xx/000")))
-        return key.toByteArray();
-    return key.first(std::max<qsizetype>(0, key.size() - ItemTable::kSuffixLength)).toByteArray();
-}
 
 BatchModel::BatchModel(const ItemTable& store, const Newsgroups& groups, OpsLog& log, QObject* parent)
     : QAbstractTableModel(parent)
@@ -147,7 +141,7 @@ QString BatchModel::cellText(int row, int column) const
     const Item& it = m_store.item(entry);
     switch (column) {
     case SubjectColumn:
-        return displayText(batchSubject(m_store.str(it.key)));
+        return displayText(itemkey::baseName(m_store.str(it.key)).toByteArray());
     case PartsColumn:
         return fmt::Format(it.totalParts != 0 ? double(it.totalParts) : double(it.partCount), u"000");
     case MbColumn:

@@ -3,16 +3,12 @@
 #include "headers/item_table.h"
 
 #include <QAbstractTableModel>
-#include <QByteArrayView>
 
 #include <span>
 #include <vector>
 
 class Newsgroups;
 class OpsLog;
-
-// The Subject text of a queued or processed item: a multipart key without its count suffix.
-[[nodiscard]] QByteArray batchSubject(QByteArrayView key);
 
 // The Batch View: one row per queued entry of the batch store, in download order. Rows are texts
 // computed from the store when asked, except Life, which is a snapshot refreshed after scans.

@@ -2,11 +2,10 @@
 
 #include "app/format.h"
 #include "app/text.h"
-#include "headers/item_table.h"
+#include "headers/item_key.h"
 #include "headers/life.h"
 
 #include <cmath>
-#include <cstring>
 
 namespace columns {
 
@@ -16,28 +15,9 @@ constexpr double kFirstDate = -657434.0;
 constexpr double kLastDate = 2958466.0;
 } // namespace
 
-QByteArrayView subjectOf(QByteArrayView key)
-{
-    if (key.size() <= ItemTable::kSuffixLength)
-        return key;
-    // Sorting asks this of every row: look only where a '[' is.
-    static constexpr QByteArrayView kMark = "[xx/000";
-    const char* p = key.data();
-    const char* end = p + key.size();
-    while (end - p >= kMark.size()) {
-        p = static_cast<const char*>(std::memchr(p, '[', static_cast<size_t>(end - p)));
-        if (!p || end - p < kMark.size())
-            break;
-        if (std::memcmp(p, kMark.data(), static_cast<size_t>(kMark.size())) == 0)
-            return key.first(key.size() - ItemTable::kSuffixLength);
-        ++p;
-    }
-    return key;
-}
-
 QString subject(QByteArrayView key)
 {
-    return displayText(subjectOf(key).toByteArray());
+    return displayText(itemkey::baseName(key).toByteArray());
 }
 
 QString parts(qint64 held, qint64 total)

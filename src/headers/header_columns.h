@@ -6,9 +6,7 @@
 // The texts of the header view's and the parts window's columns.
 namespace columns {
 
-// The key without its " [xx/0000012]" suffix when it has one; a key too short to hold the
-// suffix is shown whole.
-[[nodiscard]] QByteArrayView subjectOf(QByteArrayView key);
+// The key's base name.
 [[nodiscard]] QString subject(QByteArrayView key);
 // "005/012"; without an announced count "3/???", or empty for a lone part.
 [[nodiscard]] QString parts(qint64 held, qint64 total);

@@ -1,5 +1,6 @@
 #include "headers/header_view.h"
 
+#include "app/ascii_case.h"
 #include "app/event_yield.h"
 #include "app/main_window_state.h"
 #include "app/ops_log.h"
@@ -10,6 +11,7 @@
 #include "headers/scan_activity.h"
 #include "headers/scan_table.h"
 #include "headers/header_columns.h"
+#include "headers/item_key.h"
 
 #include <algorithm>
 #include <bit>
@@ -36,7 +38,7 @@ bool entryLess(const SortEntry& a, const SortEntry& b)
 
 inline uchar fold(uchar c)
 {
-    return c >= 'a' && c <= 'z' ? static_cast<uchar>(c - 'a' + 'A') : c;
+    return static_cast<uchar>(ascii::upper(static_cast<char>(c)));
 }
 
 int compareFolded(QByteArrayView a, QByteArrayView b)
@@ -166,7 +168,7 @@ void HeaderView::applySort()
         const Item& it = table.item(slot);
         switch (m_sortColumn) {
         case SubjectColumn:
-            e.text = columns::subjectOf(table.str(it.key));
+            e.text = itemkey::baseName(table.str(it.key));
             break;
         case FromColumn:
             e.text = table.str(it.poster);

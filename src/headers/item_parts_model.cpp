@@ -4,6 +4,7 @@
 #include "app/text.h"
 #include "groups/newsgroups.h"
 #include "headers/header_columns.h"
+#include "headers/item_key.h"
 #include "headers/life.h"
 
 #include <QFileInfo>
@@ -26,8 +27,6 @@ void ItemPartsModel::ShowItemParts(const ItemRecord& item)
     const QByteArray groupName = m.groups.ngGroupNameByKey(item.groupKey);
     const QString group = displayText(groupName);
     const QString from = displayText(columns::shortPoster(item.poster).toByteArray());
-    const QByteArrayView base = columns::subjectOf(item.key);
-    const bool multipart = base.size() != item.key.size();
     const QString cacheFolder = m.settings.Cache_Path + group + u'/';
     bool lifeLogged = false;
     QList<Row> rows;
@@ -40,7 +39,7 @@ void ItemPartsModel::ShowItemParts(const ItemRecord& item)
         r.texts[ArticleColumn] = QString::number(part.article);
         r.texts[SizeColumn] = columns::kilobytes(part.bytes);
         r.texts[LifeColumn] = columns::life(life);
-        r.texts[SubjectColumn] = displayText(multipart ? base.toByteArray() + part.tail : item.key);
+        r.texts[SubjectColumn] = displayText(itemkey::partSubject(item.key, part.tail));
         r.texts[FromColumn] = from;
         r.texts[NewsgroupColumn] = group;
         rows.append(std::move(r));

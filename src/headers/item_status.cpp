@@ -1,5 +1,7 @@
 #include "headers/item_status.h"
 
+#include "app/ascii_case.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -40,21 +42,6 @@ bool anyTailHasPartZero(QByteArrayView tail, const PartZeroPatterns& patterns)
         ++p;
     }
     return false;
-}
-
-bool endsWithUpper(QByteArrayView key, const char* suffix)
-{
-    const qsizetype n = static_cast<qsizetype>(std::strlen(suffix));
-    if (key.size() < n)
-        return false;
-    for (qsizetype i = 0; i < n; ++i) {
-        char c = key[key.size() - n + i];
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-        if (c != suffix[i])
-            return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -105,7 +92,8 @@ ItemState partsState(const ItemTable& table, int slot)
     }
     if (total == 0 && held == 1 && table.ItemBytes(slot) < kTextBytes) {
         const QByteArrayView key = table.str(it.key);
-        const bool binary = endsWithUpper(key, ".NFO") || endsWithUpper(key, ".DIZ") || endsWithUpper(key, ".ZIP");
+        const bool binary = ascii::endsWithFolded(key, ".NFO") || ascii::endsWithFolded(key, ".DIZ")
+            || ascii::endsWithFolded(key, ".ZIP");
         state = binary ? ItemState::Complete : ItemState::Text;
     }
     return state;

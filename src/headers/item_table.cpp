@@ -130,17 +130,6 @@ void ItemTable::reserve(int items, qsizetype parts, qsizetype poolBytes)
     m_pool.reserve(static_cast<size_t>(std::max<qsizetype>(poolBytes, 0)));
 }
 
-QByteArray ItemTable::partSubject(const Item& it, const ItemPart& part) const
-{
-    const QByteArrayView key = str(it.key);
-    const QByteArrayView tail = str(part.tail);
-    if (key.size() < kSuffixLength + 1)
-        return tail.toByteArray();
-    QByteArray subject = key.first(key.size() - kSuffixLength).toByteArray();
-    subject.append(tail);
-    return subject;
-}
-
 qint64 ItemTable::ItemBytes(int slot) const
 {
     qint64 sum = 0;
@@ -161,14 +150,6 @@ qsizetype ItemTable::memoryBytes() const
     // Blocks are touched only as they fill, so what is in use is what the table occupies.
     return static_cast<qsizetype>(m_items.size() * sizeof(Item) + m_parts.size() * sizeof(ItemPart) + m_pool.usedBytes()
         + m_posterIndex.capacity() * sizeof(m_posterIndex[0]));
-}
-
-QByteArrayView subjectTail(QByteArrayView key, QByteArrayView fullSubject)
-{
-    const qsizetype l = key.size() - ItemTable::kSuffixLength;
-    if (key.size() >= ItemTable::kSuffixLength + 1 && fullSubject.size() > l)
-        return fullSubject.sliced(l);
-    return fullSubject;
 }
 
 QByteArrayView compressMessageId(QByteArrayView firstId, QByteArrayView id)
@@ -200,15 +181,3 @@ QByteArray FullMessageId(QByteArrayView firstId, QByteArrayView stored)
     }
     return '<' + r + '>';
 }
-
-int SumHstr(QByteArrayView text)
-{
-    const QByteArrayView t = text.trimmed();
-    if (t.isEmpty())
-        return 0;
-    // Trimmed text never ends in a blank, so a character always follows the first one.
-    const qsizetype blank = t.indexOf(' ');
-    return static_cast<unsigned char>(t[blank >= 0 ? blank + 1 : 0]);
-}
-
-int getHashInd(QByteArrayView key, QByteArrayView poster) { return (257 * SumHstr(key) + 32 * SumHstr(poster)) % 431; }

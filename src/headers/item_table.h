@@ -63,8 +63,6 @@ struct ItemRecord {
 // A 1-based table of items: slots 1..count() are in use (live or deleted).
 class ItemTable {
 public:
-    static constexpr int kSuffixLength = 13; // " [xx/0000012]"
-
     [[nodiscard]] int count() const { return static_cast<int>(m_items.size()); }
     [[nodiscard]] Item& item(int slot) { return m_items[static_cast<size_t>(slot - 1)]; }
     [[nodiscard]] const Item& item(int slot) const { return m_items[static_cast<size_t>(slot - 1)]; }
@@ -96,8 +94,6 @@ public:
 
     void clear();
     void reserve(int items, qsizetype parts, qsizetype poolBytes);
-    // The full subject of a part: the key's base name followed by the tail.
-    [[nodiscard]] QByteArray partSubject(const Item& it, const ItemPart& part) const;
     [[nodiscard]] qint64 ItemBytes(int slot) const;
     [[nodiscard]] qint64 liveCount() const;
     // Bytes the records, strings and indexes take up.
@@ -113,12 +109,7 @@ private:
     qsizetype m_posters = 0;
 };
 
-// The tail a part stores: the subject after the key's base name (all of it for short keys).
-[[nodiscard]] QByteArrayView subjectTail(QByteArrayView key, QByteArrayView fullSubject);
 // The message-id a later part stores, shortened against part 1's id.
 [[nodiscard]] QByteArrayView compressMessageId(QByteArrayView firstId, QByteArrayView id);
 // The complete message-id in angle brackets, from part 1's id and a stored (maybe shortened) id.
 [[nodiscard]] QByteArray FullMessageId(QByteArrayView firstId, QByteArrayView stored);
-
-[[nodiscard]] int SumHstr(QByteArrayView text);
-[[nodiscard]] int getHashInd(QByteArrayView key, QByteArrayView poster);

@@ -1,6 +1,7 @@
 #include "headers/scan_table.h"
 
 #include "app/ops_log.h"
+#include "headers/item_key.h"
 
 #include <QHashFunctions>
 
@@ -196,7 +197,7 @@ void ScanTable::maketree(QByteArrayView rawKey, QByteArrayView fullSubject, qint
         bool sameBase = false;
         QByteArrayView subjectTailPart;
         if (mayBeRepost) {
-            const qsizetype baseLength = key.size() - ItemTable::kSuffixLength;
+            const qsizetype baseLength = itemkey::tailStart(key);
             sameBase
                 = fullSubject.size() >= baseLength && sameBytes(fullSubject.first(baseLength), key.first(baseLength));
             if (sameBase)
@@ -212,7 +213,7 @@ void ScanTable::maketree(QByteArrayView rawKey, QByteArrayView fullSubject, qint
         }
         // The shortened id is a view into messageId, so it survives the pool growing below.
         const QByteArrayView stored = compressMessageId(table.str(table.part(it.firstPart).messageId), messageId);
-        table.appendPart(slot, article, bytes, subjectTail(key, fullSubject), stored);
+        table.appendPart(slot, article, bytes, itemkey::partTail(key, fullSubject), stored);
         table.item(slot).groupKey = group;
     } else {
         slot = newItemSlot();
@@ -223,7 +224,7 @@ void ScanTable::maketree(QByteArrayView rawKey, QByteArrayView fullSubject, qint
         it.date = ParseHeaderDate(dateText, nowOle);
         it.totalParts = static_cast<qint16>(std::min<qint64>(leadingNumber(countText), 32767));
         it.groupKey = group;
-        table.appendPart(slot, article, bytes, subjectTail(key, fullSubject), messageId);
+        table.appendPart(slot, article, bytes, itemkey::partTail(key, fullSubject), messageId);
         AddHash(slot);
         ++newItemCount;
     }

@@ -1,5 +1,6 @@
 #include "headers/search.h"
 
+#include "app/ascii_case.h"
 #include "app/cues.h"
 #include "app/event_yield.h"
 #include "app/ops_log.h"
@@ -11,11 +12,10 @@
 #include "app/text.h"
 #include "headers/header_file.h"
 
+#include <QByteArrayMatcher>
 #include <QFileInfo>
 
 #include <algorithm>
-#include <array>
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -24,55 +24,30 @@ namespace {
 constexpr qint64 kProgressSteps = 1000;
 constexpr int kYieldEvery = 16;
 
-const std::array<char, 256>& upperTable()
-{
-    static const std::array<char, 256> table = [] {
-        std::array<char, 256> t {};
-        for (int c = 0; c < 256; ++c)
-            t[static_cast<size_t>(c)] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-        return t;
-    }();
-    return table;
-}
-
 // Whether the key holds the pattern; without match case both are compared in upper case.
 class KeyMatcher {
 public:
-    KeyMatcher(QByteArray pattern, bool matchCase)
-        : m_pattern(std::move(pattern))
-        , m_matchCase(matchCase)
+    KeyMatcher(const QByteArray& pattern, bool matchCase)
+        : m_matchCase(matchCase)
     {
-        if (!m_matchCase)
-            m_pattern = upper(m_pattern);
+        if (m_matchCase) {
+            m_matcher.setPattern(pattern);
+        } else {
+            ascii::upperInto(pattern, m_scratch);
+            m_matcher.setPattern(m_scratch);
+        }
     }
 
     bool operator()(QByteArrayView key)
     {
         if (m_matchCase)
-            return contains(key);
-        m_scratch.resize(key.size());
-        const auto& up = upperTable();
-        for (qsizetype i = 0; i < key.size(); ++i)
-            m_scratch[i] = up[static_cast<uchar>(key[i])];
-        return contains(m_scratch);
+            return m_matcher.indexIn(key) >= 0;
+        ascii::upperInto(key, m_scratch);
+        return m_matcher.indexIn(m_scratch) >= 0;
     }
 
 private:
-    static QByteArray upper(const QByteArray& text)
-    {
-        QByteArray out(text.size(), Qt::Uninitialized);
-        for (qsizetype i = 0; i < text.size(); ++i)
-            out[i] = upperTable()[static_cast<uchar>(text[i])];
-        return out;
-    }
-    bool contains(QByteArrayView text) const
-    {
-        return memmem(text.data(), static_cast<size_t>(text.size()), m_pattern.constData(),
-                   static_cast<size_t>(m_pattern.size()))
-            != nullptr;
-    }
-
-    QByteArray m_pattern;
+    QByteArrayMatcher m_matcher;
     bool m_matchCase;
     QByteArray m_scratch;
 };

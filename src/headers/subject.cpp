@@ -1,6 +1,8 @@
 #include "headers/subject.h"
 
+#include "app/ascii_case.h"
 #include "app/text.h"
+#include "headers/item_key.h"
 
 #include <algorithm>
 #include <array>
@@ -9,18 +11,12 @@
 namespace {
 
 constexpr qint64 kMaxParts = 2600;
-constexpr int kCountDigits = 7;
 constexpr QByteArrayView kSinglePart = "(1/1)";
 constexpr QByteArrayView kNoSubject = "(no subject?)";
 
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-char upperAscii(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 // Blanks are spaces only: overview fields never hold other white space.
@@ -79,10 +75,7 @@ void removeAllInto(QByteArrayView text, QByteArrayView pattern, QByteArray& out)
     const qsizetype m = pattern.size();
     qsizetype n = 0;
     for (qsizetype i = 0; i < text.size();) {
-        bool match = m > 0 && i + m <= text.size();
-        for (qsizetype k = 0; match && k < m; ++k)
-            match = upperAscii(text[i + k]) == upperAscii(pattern[k]);
-        if (match) {
+        if (m > 0 && ascii::startsWithFolded(text.sliced(i), pattern)) {
             i += m;
         } else {
             out.data()[n++] = text[i++];
@@ -198,21 +191,10 @@ qint64 leadingDigits(QByteArrayView text)
 void buildKey(QByteArray& key, QByteArrayView name, QByteArrayView count, qint64 value)
 {
     name = trimBlanks(name);
-    const qsizetype suffix = count.isEmpty() ? 0 : 6 + kCountDigits;
-    key.resize(name.size() + suffix);
-    if (key.isEmpty())
-        return;
-    char* p = key.data();
-    if (!name.isEmpty())
-        std::memcpy(p, name.data(), static_cast<size_t>(name.size()));
-    if (suffix == 0)
-        return;
-    p += name.size();
-    std::memcpy(p, " [xx/", 5);
-    p += 5;
-    for (int k = kCountDigits - 1; k >= 0; --k, value /= 10)
-        p[k] = static_cast<char>('0' + value % 10);
-    p[kCountDigits] = ']';
+    if (count.isEmpty())
+        setBytes(key, name);
+    else
+        itemkey::make(key, name, value);
 }
 
 } // namespace
@@ -258,6 +240,8 @@ void analyseSubject(QByteArrayView subject, SubjectAnalysis& out)
         count = countOfLastWord(s, '[', ']');
         name = upToLastBlank(s);
     } else {
+        // On purpose: a short subject without a counter is its own count ("2600" -> "2600 [xx/0002600]"),
+        // as the keys in stored header and batch files have it.
         count = s.size() + (trailingBlank ? 1 : 0) >= 10 ? QByteArrayView() : trimBlanks(s);
     }
     if (count.size() >= 10)
@@ -399,10 +383,7 @@ struct DateReader {
             const QByteArrayView name = kMonths[static_cast<size_t>(m)];
             if (length != 3 && length != name.size())
                 continue;
-            bool same = true;
-            for (qsizetype k = 0; same && k < length; ++k)
-                same = upperAscii(s[start + k]) == name[k];
-            if (same) {
+            if (ascii::equalFolded(s.sliced(start, length), name.first(length))) {
                 value = m + 1;
                 return true;
             }
@@ -457,17 +438,6 @@ bool parseDateTime(QByteArrayView text, double& result)
     return true;
 }
 
-bool startsWithUpper(QByteArrayView text, QByteArrayView prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (qsizetype k = 0; k < prefix.size(); ++k) {
-        if (upperAscii(text[k]) != prefix[k])
-            return false;
-    }
-    return true;
-}
-
 QByteArrayView dropLastWord(QByteArrayView text)
 {
     while (!text.isEmpty() && text.back() != ' ')
@@ -476,7 +446,8 @@ QByteArrayView dropLastWord(QByteArrayView text)
 }
 
 constexpr std::array<QByteArrayView, 7> kShortDays = { "SUN, ", "MON, ", "TUE, ", "WED, ", "THU, ", "FRI, ", "SAT, " };
-// Exactly this list: "Wednesday, " is not among it and is left to the later steps.
+// On purpose exactly this list, "WENESDAY" too: a date after "Wednesday, " never parses and gets `now`,
+// as stored item dates have it.
 constexpr std::array<QByteArrayView, 7> kLongDays
     = { "SUNDAY, ", "MONDAY, ", "TUESDAY, ", "WENESDAY, ", "THURSDAY, ", "FRIDAY, ", "SATURDAY, " };
 
@@ -492,7 +463,7 @@ double ParseHeaderDate(QByteArrayView date, double now)
 
     bool changed = false;
     for (QByteArrayView prefix : kShortDays) {
-        if (startsWithUpper(d, prefix)) {
+        if (ascii::startsWithFolded(d, prefix)) {
             d = d.sliced(prefix.size());
             changed = true;
         }
@@ -502,7 +473,7 @@ double ParseHeaderDate(QByteArrayView date, double now)
 
     changed = false;
     for (QByteArrayView prefix : kLongDays) {
-        if (startsWithUpper(d, prefix)) {
+        if (ascii::startsWithFolded(d, prefix)) {
             d = d.sliced(prefix.size());
             changed = true;
         }
@@ -518,7 +489,7 @@ double ParseHeaderDate(QByteArrayView date, double now)
             return result;
     }
 
-    // Drop the zone word, then the time of day.
+    // On purpose the time goes with the zone word, untried in between: stored item dates of such headers are days.
     if (indexOf(d, ' ') >= 0)
         d = dropLastWord(d);
     if (indexOf(d, ':') >= 0 && indexOf(d, ' ') >= 0)

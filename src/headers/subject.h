@@ -6,8 +6,7 @@
 
 // Result of analysing one overview subject (the part of add_articleheader before it files the article).
 struct SubjectAnalysis {
-    QByteArray key; // item key: base name + " [xx/" + 7-digit count + "]" for multipart posts, else the
-                    // trimmed subject; empty when rejected
+    QByteArray key; // item key (see item_key.h); empty when rejected
     QByteArray countText; // announced number of parts as text ("5"), "1" for "(1/1)", or empty
     QByteArray fullSubject; // the subject trimmed of blanks
     bool rejected = false; // too many parts (> 2600): the article is not stored
@@ -21,8 +20,9 @@ void analyseSubject(QByteArrayView subject, SubjectAnalysis& out);
 // Display name of a From field: the name beside an address, else the address's local part.
 [[nodiscard]] QByteArray parseFrom(QByteArrayView from);
 
-// Date text of an overview line -> OLE date (days since 1899-12-30, time as fraction), local wall time as written,
-// no time-zone adjustment; `now` is returned for text that never parses.
+// Date text of an overview line -> OLE date (days since 1899-12-30, time as fraction), never adjusted for a time
+// zone: the time is kept as written, but a date with a zone word or an unreadable time keeps only its day.
+// `now` is returned for text that never parses, such as a date after "Wednesday, ".
 [[nodiscard]] double ParseHeaderDate(QByteArrayView date, double now);
 
 // `text` with every occurrence of `pattern` removed, ASCII letters compared without case.

@@ -128,6 +128,8 @@ private slots:
         g.batch().AddToBatch(g.view.table.appendRecord(stray), true);
         QCOMPARE(g.cell(2, BatchModel::NewsgroupColumn), QStringLiteral("error!"));
         QCOMPARE(g.cell(2, BatchModel::LifeColumn), QStringLiteral("00%"));
+        g.batch().AddToBatch(g.viewItem("quoting x [xx/0000005] here", 1000, { 1 }), true);
+        QCOMPARE(g.cell(3, BatchModel::SubjectColumn), QStringLiteral("quoting x [xx/0000005] here"));
     }
 
     void removeAndFinishKeepTotalsAndIndex()

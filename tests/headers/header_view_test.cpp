@@ -324,6 +324,10 @@ private slots:
         QCOMPARE(parts.index(0, 0).data(ItemPartsModel::IconRole).toString(), QStringLiteral("part"));
         QCOMPARE(parts.index(1, 0).data(ItemPartsModel::IconRole).toString(), QStringLiteral("cached"));
         QCOMPARE(parts.index(1, 0).data(ItemPartsModel::ArticleRole).toLongLong(), 1900);
+
+        // A subject too short to be cut is stored whole as its tail.
+        f.view.ShowItemParts(ViewFixture::item("hello [xx/0000000]", 0, { 1500 }, 1000, { "hello" }));
+        QCOMPARE(cell(0, ItemPartsModel::SubjectColumn), QStringLiteral("hello"));
     }
 };
 

@@ -79,6 +79,7 @@ private slots:
         QCOMPARE(columns::date(1e300), QStringLiteral("?"));
         QCOMPARE(columns::subject("My file.rar [xx/0000012]"), QStringLiteral("My file.rar"));
         QCOMPARE(columns::subject("plain subject"), QStringLiteral("plain subject"));
+        QCOMPARE(columns::subject("quoting x [xx/0000005] here"), QStringLiteral("quoting x [xx/0000005] here"));
         // A key no longer than its suffix (from a damaged file) is shown whole, never cut short.
         QCOMPARE(columns::subject("[xx/0000012]"), QStringLiteral("[xx/0000012]"));
         QCOMPARE(columns::subject(" [xx/0000012]"), QStringLiteral(" [xx/0000012]"));

@@ -30,17 +30,6 @@ struct Fixture {
 class ScanTableTest : public QObject {
     Q_OBJECT
 private slots:
-    void hashBucketsAsDisplayed()
-    {
-        QCOMPARE(SumHstr("My file.zip [xx/0000005]"), 102);
-        QCOMPARE(SumHstr("Alpha Beta"), 66);
-        QCOMPARE(getHashInd("My file.zip [xx/0000005]", "Alpha Beta"), 311);
-        QCOMPARE(SumHstr("   "), 0);
-        QCOMPARE(SumHstr(" x "), int('x'));
-        QCOMPARE(SumHstr("\xe9t\xe9 x"), int('x'));
-        QCOMPARE(SumHstr("\xe9t\xe9"), 0xe9);
-    }
-
     void partsMeetInTheirItem()
     {
         Fixture f;
@@ -56,7 +45,6 @@ private slots:
         QCOMPARE(it.totalParts, qint16(3));
         QCOMPARE(it.groupKey, quint8(7));
         QCOMPARE(f.scan.table.str(f.scan.table.part(it.firstPart).tail), QByteArrayView(" (1/3)"));
-        QCOMPARE(f.scan.table.partSubject(it, f.scan.table.part(it.lastPart)), QByteArray("name (2/3)"));
         QCOMPARE(f.scan.table.ItemBytes(1), 2000);
         QCOMPARE(f.scan.newItemCount, 2);
         QCOMPARE(fmt::fromOleDate(it.date), QDateTime(QDate(2002, 12, 4), QTime(10, 11, 12)));
