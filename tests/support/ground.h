@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/main_window_state.h"
+#include "app/ops_log.h"
+#include "app/program_folder.h"
+#include "app/settings.h"
+#include "support/fakes.h"
+
+#include <QTemporaryDir>
+
+// A program folder in a fresh temporary directory with the state every part of the program
+// shares, so a test builds only the parts it exercises on top of it.
+struct Ground {
+    QTemporaryDir dir;
+    ProgramFolder folder = ProgramFolder::at(dir.path());
+    FakeClock clock;
+    ScriptedPrompts prompts;
+    FakeDesktop desktop;
+    FakeProbe probe;
+    Settings settings;
+    MainWindowState window;
+    OpsLog log{settings, window, clock, folder};
+
+    [[nodiscard]] QString path(const QString& name) const { return dir.filePath(name); }
+    void writeFile(const QString& name, const QByteArray& content) const;
+    [[nodiscard]] QByteArray readFile(const QString& name) const;
+    // Log list entries, newest first; each starts with the time.
+    [[nodiscard]] QStringList logLines() { return log.entries().stringList(); }
+    [[nodiscard]] bool logged(const QString& text);
+    [[nodiscard]] int logCount(const QString& text);
+};
