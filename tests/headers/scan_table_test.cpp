@@ -1,15 +1,14 @@
 #include "app/format.h"
 #include "headers/scan_table.h"
-#include "support/test_context.h"
+#include "support/ground.h"
 #include "support/test_registry.h"
 
 #include <QTest>
 
 namespace {
 
-struct Fixture {
-    TestContext t;
-    ScanTable scan{t.ctx->log};
+struct Fixture : Ground {
+    ScanTable scan{log};
 
     // Files one article the way the crunch does after analysing its subject.
     void file(const char* key, const char* subject, qint64 article, const char* poster = "Alpha Beta",
