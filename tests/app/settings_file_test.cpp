@@ -76,7 +76,7 @@ private slots:
                     "[Options]\r\nNews_Host=news.example\r\nDownload_Path=" + f.dir.path().toUtf8()
                         + "/dl\r\nsldXOVER=5000\r\nchkAuth=7\r\nchkAllowRestart=0\r\nchkEnableLogging=1\r\n"
                           "chkSysTray=1\r\nRescan_Time=abc\r\ntogtsComplete=False\r\ntogtsText=maybe\r\n"
-                          "togtsUnknown=0\r\n");
+                          "togtsUnknown=0\r\nNews_Port=70000\r\n");
         f.settings.toggles.togtsUnknown = true;
         f.file->LoadOptions();
         const Settings& s = f.settings;
@@ -85,14 +85,17 @@ private slots:
         QCOMPARE(s.Rescan_Time, 90);
         QCOMPARE(s.chkAllowRestart, 0);
         QCOMPARE(s.chkSysTray, 1);
+        QCOMPARE(s.News_Port, QStringLiteral("119"));
         QVERIFY(!s.firstRun);
         QCOMPARE(s.Download_Path, f.dir.path() + QStringLiteral("/dl/"));
         // A bad toggle ends the toggle loading; the ones after it keep their values.
         QVERIFY(!s.toggles.togtsComplete);
         QVERIFY(s.toggles.togtsText);
         QVERIFY(s.toggles.togtsUnknown);
-        QCOMPARE(f.logCount(QStringLiteral("  GetIniError: ")), 4);
-        QCOMPARE(f.logCount(QStringLiteral("sldXOVER=5000")) + f.logCount(QStringLiteral("togtsText=maybe")), 2);
+        QCOMPARE(f.logCount(QStringLiteral("  GetIniError: ")), 5);
+        QCOMPARE(f.logCount(QStringLiteral("sldXOVER=5000")) + f.logCount(QStringLiteral("togtsText=maybe"))
+                     + f.logCount(QStringLiteral("News_Port=70000")),
+                 3);
     }
 
     void plainPasswordMigratesAtOnce()
