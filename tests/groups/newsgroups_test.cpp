@@ -79,13 +79,18 @@ private slots:
                                                   "alt.two,5\r\n"
                                                   "../etc,5,False,2,1,9\r\n"
                                                   "alt.dup,5,False,1,1,9\r\n"
-                                                  "alt.big,3000000000,False,300,2999999999,5000000000\r\n");
+                                                  "alt.big,3000000000,False,300,2999999999,5000000000\r\n"
+                                                  "alt.zero,1e30,False,0,1,9\r\n"
+                                                  "alt.wrap,5,False,4294967303,1,9\r\n");
         f.groups.ngLoadFavs();
         QCOMPARE(f.prompts.messages, QStringList{QStringLiteral("Error reading favs.txt, unexpected space.")});
-        QCOMPARE(f.names(), (QStringList{"alt.one", "alt.dup", "alt.big"}));
-        // A repeated or impossible key is replaced by a free one.
+        QCOMPARE(f.names(), (QStringList{"alt.one", "alt.dup", "alt.big", "alt.zero", "alt.wrap"}));
+        // A repeated or impossible key is replaced by a free one; 0 would read as "no such group".
         QCOMPARE(f.groups.ngFindKeyByGroupName("alt.dup"), quint8(2));
         QCOMPARE(f.groups.ngFindKeyByGroupName("alt.big"), quint8(3));
+        QCOMPARE(f.groups.ngFindKeyByGroupName("alt.zero"), quint8(4));
+        QCOMPARE(f.groups.ngFindKeyByGroupName("alt.wrap"), quint8(5));
+        QCOMPARE(f.groups.ngReadMarkByKey(4), 0);
         QCOMPARE(f.groups.ngReadMarkByKey(3), 3000000000LL);
         QCOMPARE(f.cell(2, Newsgroups::UnreadColumn), QStringLiteral("2000000000"));
         QVERIFY(f.groups.ngSaveFavs());
@@ -157,7 +162,7 @@ private slots:
         QCOMPARE(f.cell(0, Newsgroups::UnreadColumn), QStringLiteral("0"));
         f.groups.set_high_msg(key, 1100, true);
         QCOMPARE(f.groups.ngReadMarkByKey(key), 1100);
-        f.groups.set_high_msg(key, 9999, true);
+        f.groups.set_high_msg(key, 3'000'000'000, true);
         QCOMPARE(f.cell(0, Newsgroups::UnreadColumn), QStringLiteral("0"));
 
         f.groups.set_high_msg(42, 1, true);
@@ -170,7 +175,7 @@ private slots:
         QCOMPARE(f.groups.ngReadMarkByKey(key), 0);
         QCOMPARE(f.cell(0, Newsgroups::LastReadColumn), QString());
         QCOMPARE(f.cell(0, Newsgroups::UnreadColumn), QString());
-        QVERIFY(f.readFile(QStringLiteral("favs.txt")).startsWith("g1,9999,False,1,1000,1600\r\n"));
+        QVERIFY(f.readFile(QStringLiteral("favs.txt")).startsWith("g1,3000000000,False,1,1000,1600\r\n"));
         f.groups.toggleRows({0});
         QVERIFY(f.groups.rowGreyed(0));
         QCOMPARE(f.groups.viewGroups().stringList(), (QStringList{Newsgroups::kNoGroup, "g2"}));
