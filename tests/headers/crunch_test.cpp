@@ -73,6 +73,9 @@ private slots:
         f.cruncher.parse_xoverdata(QByteArray(), f.burst(500, 900));
         QCOMPARE(f.groups.ngReadMarkByKey(f.key), 500);
         QCOMPARE(f.logCount(QStringLiteral("Crunched burst")), 1);
+        // The group's last burst leaves the mark at the highest article it held, not its range end.
+        f.cruncher.parse_xoverdata(line(700, "a (1/1)") + line(702, "b (1/1)"), f.burst(710, 710));
+        QCOMPARE(f.groups.ngReadMarkByKey(f.key), 702);
     }
 
     void overlongFieldsKeepTheirItemThroughASaveAndLoad()
