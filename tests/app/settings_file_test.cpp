@@ -27,12 +27,11 @@ struct Fixture : Ground {
     std::optional<SettingsFile> file;
 
     Fixture() { restart(); }
-    // As the next start of the program: nothing of what the last one read is left.
+    // As the next start of the program would, with nothing left of what the last one read.
     SettingsFile& restart()
     {
         settings = {};
         window.setText(Label::LastScan, {});
-        file.reset();
         profile.emplace(path(QStringLiteral("TWHELK.INI")));
         return file.emplace(SettingsFile::Parts{*profile, settings, log, prompts, window, dir.path()});
     }

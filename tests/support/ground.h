@@ -6,7 +6,11 @@
 #include "app/settings.h"
 #include "support/fakes.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
+
+#include <algorithm>
 
 // A program folder in a fresh temporary directory with the state every part of the program
 // shares, so a test builds only the parts it exercises on top of it.
@@ -22,10 +26,24 @@ struct Ground {
     OpsLog log{settings, window, clock, folder};
 
     [[nodiscard]] QString path(const QString& name) const { return dir.filePath(name); }
-    void writeFile(const QString& name, const QByteArray& content) const;
-    [[nodiscard]] QByteArray readFile(const QString& name) const;
+    void writeFile(const QString& name, const QByteArray& content) const
+    {
+        QDir().mkpath(QFileInfo(path(name)).path());
+        QFile f(path(name));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(content);
+    }
+    [[nodiscard]] QByteArray readFile(const QString& name) const
+    {
+        QFile f(path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
     // Log list entries, newest first; each starts with the time.
     [[nodiscard]] QStringList logLines() { return log.entries().stringList(); }
-    [[nodiscard]] bool logged(const QString& text);
-    [[nodiscard]] int logCount(const QString& text);
+    [[nodiscard]] bool logged(const QString& text)
+    {
+        const QStringList l = logLines();
+        return std::any_of(l.cbegin(), l.cend(), [&](const QString& e) { return e.endsWith(text); });
+    }
+    [[nodiscard]] int logCount(const QString& text) { return static_cast<int>(logLines().filter(text).size()); }
 };
