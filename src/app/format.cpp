@@ -112,7 +112,8 @@ double Val(QStringView text)
         const int base = kind == u'H' ? 16 : kind == u'O' ? 8 : 0;
         if (base != 0) {
             i += 2;
-            qint64 v = 0;
+            // Accumulated as a double: a long run of digits must not overflow into a small number.
+            double v = 0;
             for (; i < n; ++i) {
                 if (isBlank(text[i]))
                     continue;
@@ -121,7 +122,7 @@ double Val(QStringView text)
                     break;
                 v = v * base + d;
             }
-            return static_cast<double>(v);
+            return v;
         }
     }
 

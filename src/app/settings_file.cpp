@@ -91,17 +91,18 @@ void SettingsFile::iniError(const QString& description, const char* key, const Q
         m.log.WriteLog(line, true);
 }
 
-void SettingsFile::readNumber(const char* key, int& field, int minimum, int maximum)
+bool SettingsFile::readNumber(const char* key, int& field, int minimum, int maximum)
 {
     const QByteArray raw = read(kOptions, key);
     if (raw.isEmpty())
-        return;
+        return false;
     const double v = std::nearbyint(fmt::Val(raw));
     if (v < minimum || v > maximum) {
         iniError(QStringLiteral("Invalid property value"), key, raw);
-        return;
+        return false;
     }
     field = static_cast<int>(v);
+    return true;
 }
 
 bool SettingsFile::EnsureFolder(const QString& path)
@@ -165,8 +166,8 @@ void SettingsFile::LoadOptions()
     s.News_Host = readText("News_Host");
     if (s.News_Host.isEmpty())
         s.firstRun = true;
-    if (const QString port = readText("News_Port"); !port.isEmpty())
-        s.News_Port = port;
+    if (int port = 0; readNumber("News_Port", port, 1, 65535))
+        s.News_Port = QString::number(port);
     s.User_Name = readText("User_Name");
     if (const QString last = readText("lastscandate"); !last.isEmpty())
         m.window.setText(MainWindowState::Label::LastScan, last);

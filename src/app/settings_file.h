@@ -43,8 +43,8 @@ public:
 private:
     [[nodiscard]] QByteArray read(const char* section, const char* key) const;
     [[nodiscard]] QString readText(const char* key) const;
-    // Reads an "Options" number into field; refused values are logged and leave it unchanged.
-    void readNumber(const char* key, int& field, int minimum, int maximum);
+    // Reads an "Options" number into field, true when it did; refused values are logged and leave it unchanged.
+    bool readNumber(const char* key, int& field, int minimum, int maximum);
     void readCheck(const char* key, int& field) { readNumber(key, field, 0, 2); }
     void iniError(const QString& description, const char* key, const QByteArray& value);
     void loadFolders();

@@ -16,7 +16,15 @@ namespace {
 
 constexpr int kMaxKey = 255;
 
-qint64 readNumber(const QByteArray& text) { return static_cast<qint64>(fmt::Val(text)); }
+// Article numbers and keys as favs.txt holds them; nothing for text a 64-bit article number cannot be.
+std::optional<qint64> readNumber(const QByteArray& text)
+{
+    const double v = fmt::Val(text);
+    // 2^63 is the first value past the 64-bit range; the negated test also refuses NaN.
+    if (!(v >= 0 && v < 9223372036854775808.0))
+        return std::nullopt;
+    return static_cast<qint64>(v);
+}
 
 QString number(qint64 v) { return QString::number(v); }
 
@@ -164,34 +172,41 @@ bool Newsgroups::loadLine(const QByteArray& line)
         m.log.WriteLog(QStringLiteral("favs.txt: skipped unusable group name ") + displayText(name), true);
         return true;
     }
+    auto article = [&](const QByteArray& text) {
+        if (const std::optional<qint64> v = readNumber(text))
+            return *v;
+        m.log.WriteLog(QStringLiteral("favs.txt: group %1 had article number %2 out of range; 0 used")
+                           .arg(displayText(name), displayText(text)),
+                       true);
+        return qint64(0);
+    };
     GroupRecord rec;
     const auto [lastRead, afterLastRead] = splitComma(*afterName);
-    rec.lastRead = readNumber(lastRead);
+    rec.lastRead = article(lastRead);
     const auto [offText, afterOff] = splitComma(*afterLastRead);
     rec.off = fmt::parseBoolean(offText).value_or(false);
 
-    std::optional<int> key;
+    std::optional<QByteArray> keyText;
     bool withRange = false;
     if (afterOff) {
-        const auto [keyText, afterKey] = splitComma(*afterOff);
-        key = static_cast<int>(readNumber(keyText));
+        const auto [keyField, afterKey] = splitComma(*afterOff);
+        keyText = keyField;
         if (afterKey) {
             const auto [firstText, afterFirst] = splitComma(*afterKey);
-            rec.first = readNumber(firstText);
-            rec.last = readNumber(splitComma(afterFirst.value_or(QByteArray())).first);
+            rec.first = article(firstText);
+            rec.last = article(splitComma(afterFirst.value_or(QByteArray())).first);
             rec.unread = std::max<qint64>(0, rec.last - rec.lastRead);
             rec.total = std::max<qint64>(0, rec.last - rec.first);
             withRange = true;
         }
     }
-    if (key && (*key < 1 || *key > kMaxKey || findRecord(static_cast<quint8>(*key)))) {
+    const qint64 key = keyText ? readNumber(*keyText).value_or(0) : 0;
+    const bool keyUsable = key >= 1 && key <= kMaxKey && !findRecord(static_cast<quint8>(key));
+    if (keyText && !keyUsable)
         m.log.WriteLog(QStringLiteral("favs.txt: group %1 had key %2 twice or out of range; given a new key")
-                           .arg(displayText(name))
-                           .arg(*key),
+                           .arg(displayText(name), displayText(*keyText)),
                        true);
-        key.reset();
-    }
-    rec.key = key ? static_cast<quint8>(*key) : ngFindFreeKey();
+    rec.key = keyUsable ? static_cast<quint8>(key) : ngFindFreeKey();
     appendRow(name, rec);
     Row& row = m_rows.last();
     row.cells[LastReadColumn] = number(rec.lastRead);

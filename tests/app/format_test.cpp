@@ -47,6 +47,7 @@ private slots:
         QCOMPARE(fmt::Val(u"1e"), 1.0);
         QCOMPARE(fmt::Val(u"&HFF"), 255.0);
         QCOMPARE(fmt::Val(u"&O17"), 15.0);
+        QCOMPARE(fmt::Val(u"&H10000000000000064"), 18446744073709551716.0);
         QCOMPARE(fmt::Val(u"3.2.1"), 3.2);
         QCOMPARE(fmt::Val(QByteArray("5000")), 5000.0);
     }

@@ -1,5 +1,5 @@
 #include "app/format.h"
-#include "support/test_context.h"
+#include "support/ground.h"
 #include "support/test_registry.h"
 
 #include <QTest>
@@ -11,39 +11,38 @@ class OpsLogTest : public QObject {
 private slots:
     void switchesDecideWhatIsKept()
     {
-        TestContext t;
-        AppContext& ctx = *t.ctx;
-        ctx.log.WriteLog(QStringLiteral("logging off"), true);
-        QCOMPARE(ctx.window.text(Label::Status), QStringLiteral("logging off"));
-        QCOMPARE(ctx.log.entries().rowCount(), 0);
+        Ground g;
+        g.log.WriteLog(QStringLiteral("logging off"), true);
+        QCOMPARE(g.window.text(Label::Status), QStringLiteral("logging off"));
+        QCOMPARE(g.log.entries().rowCount(), 0);
 
-        ctx.settings.chkEnableLogging = 1;
-        ctx.settings.chkLogFile = 1;
-        ctx.log.WriteLog(QStringLiteral("12% done"), false);
-        QCOMPARE(ctx.window.text(Label::Status), QStringLiteral("12% done"));
-        QCOMPARE(ctx.log.entries().rowCount(), 0);
-        QVERIFY(!QFileInfo::exists(ctx.log.logFilePath()));
+        g.settings.chkEnableLogging = 1;
+        g.settings.chkLogFile = 1;
+        g.log.WriteLog(QStringLiteral("12% done"), false);
+        QCOMPARE(g.window.text(Label::Status), QStringLiteral("12% done"));
+        QCOMPARE(g.log.entries().rowCount(), 0);
+        QVERIFY(!QFileInfo::exists(g.log.logFilePath()));
 
         // Only the first line is shown and kept.
-        ctx.log.WriteLog(QStringLiteral("  211 5 1 5 alt.test  \r\nmore\r\n"), true);
-        QCOMPARE(ctx.window.text(Label::Status), QStringLiteral("211 5 1 5 alt.test"));
-        QCOMPARE(ctx.log.entries().stringList(), QStringList{QStringLiteral("14:05:09  211 5 1 5 alt.test")});
-        const QByteArray file = t.readFile(QStringLiteral("OPSLOG.TXT"));
+        g.log.WriteLog(QStringLiteral("  211 5 1 5 alt.test  \r\nmore\r\n"), true);
+        QCOMPARE(g.window.text(Label::Status), QStringLiteral("211 5 1 5 alt.test"));
+        QCOMPARE(g.log.entries().stringList(), QStringList{QStringLiteral("14:05:09  211 5 1 5 alt.test")});
+        const QByteArray file = g.readFile(QStringLiteral("OPSLOG.TXT"));
         QVERIFY(file.endsWith(" 14:05:09  211 5 1 5 alt.test\r\n"));
         QVERIFY(file.startsWith(fmt::shortDate(QDate(2026, 12, 7)).toUtf8() + ' '));
 
-        ctx.settings.chkLogFile = 0;
-        ctx.log.WriteLog(QStringLiteral("list only"), true);
-        QCOMPARE(ctx.log.entries().rowCount(), 2);
-        QCOMPARE(t.readFile(QStringLiteral("OPSLOG.TXT")), file);
+        g.settings.chkLogFile = 0;
+        g.log.WriteLog(QStringLiteral("list only"), true);
+        QCOMPARE(g.log.entries().rowCount(), 2);
+        QCOMPARE(g.readFile(QStringLiteral("OPSLOG.TXT")), file);
 
-        ctx.log.clear();
-        QCOMPARE(ctx.log.entries().rowCount(), 0);
+        g.log.clear();
+        QCOMPARE(g.log.entries().rowCount(), 0);
 
         // The list holds the newest 99.
         for (int i = 1; i <= 150; ++i)
-            ctx.log.WriteLog(QStringLiteral("message %1").arg(i), true);
-        const QStringList entries = ctx.log.entries().stringList();
+            g.log.WriteLog(QStringLiteral("message %1").arg(i), true);
+        const QStringList entries = g.log.entries().stringList();
         QCOMPARE(entries.size(), 99);
         QVERIFY(entries.first().endsWith(QStringLiteral("message 150")));
         QVERIFY(entries.last().endsWith(QStringLiteral("message 52")));
@@ -51,14 +50,13 @@ private slots:
 
     void minimisedTitleCarriesTheMessage()
     {
-        TestContext t;
-        AppContext& ctx = *t.ctx;
-        ctx.settings.News_Host = QStringLiteral("news.example");
-        ctx.window.setMinimized(true);
-        ctx.log.WriteLog(QStringLiteral("Crunched burst"), false);
-        QCOMPARE(ctx.window.title(), t.ctx->folder.folderName + QStringLiteral(" [news.example] Crunched burst"));
-        ctx.window.setMinimized(false);
-        QCOMPARE(ctx.window.title(), QStringLiteral("TideWhelk"));
+        Ground g;
+        g.settings.News_Host = QStringLiteral("news.example");
+        g.window.setMinimized(true);
+        g.log.WriteLog(QStringLiteral("Crunched burst"), false);
+        QCOMPARE(g.window.title(), g.folder.folderName + QStringLiteral(" [news.example] Crunched burst"));
+        g.window.setMinimized(false);
+        QCOMPARE(g.window.title(), QStringLiteral("TideWhelk"));
     }
 };
 

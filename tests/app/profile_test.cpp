@@ -36,6 +36,7 @@ private slots:
         QCOMPARE(p.value("Options", "sldXOVER"), QByteArray("5000"));
         QCOMPARE(p.value("Sizing", "height"), QByteArray("400"));
         QCOMPARE(p.value("Sizing", "sldXOVER"), QByteArray());
+        QCOMPARE(p.value("Options", "Height"), QByteArray());
         QCOMPARE(p.value("Missing", "x"), QByteArray());
         QCOMPARE(p.value("Other", "key").size(), 255);
         QCOMPARE(Profile(dir.filePath(QStringLiteral("none.ini"))).value("Options", "x"), QByteArray());
@@ -51,10 +52,11 @@ private slots:
         Profile p(path);
         p.setValue("options", "news_host", "new.example");
         p.setValue("Options", "News_Port", "119");
+        p.setValue("Options", "Top", "1");
         p.setValue("Column Sizes", "C1", "360");
         QVERIFY(p.save());
         QCOMPARE(readAll(path), QByteArray("; keep me\r\n[Options]\r\nNews_Host=new.example\r\n# odd line\r\n"
-                                           "garbage without equals\r\nNews_Port=119\r\n\r\n[Sizing]\r\nTop=5\r\n"
+                                           "garbage without equals\r\nNews_Port=119\r\nTop=1\r\n\r\n[Sizing]\r\nTop=5\r\n"
                                            "[Column Sizes]\r\nC1=360\r\n"));
         // A value cannot break the file into two lines.
         p.setValue("Options", "News_Host", "a\r\nb=c");

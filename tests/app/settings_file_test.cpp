@@ -1,5 +1,7 @@
 #include "app/password.h"
-#include "support/test_context.h"
+#include "app/profile.h"
+#include "app/settings_file.h"
+#include "support/ground.h"
 #include "support/test_registry.h"
 
 #include <QDir>
@@ -20,6 +22,21 @@ const std::initializer_list<int Settings::*> kOffByDefault { &Settings::chkAgres
     &Settings::chkSysTray, &Settings::chkEnableWatch, &Settings::chkLogFile, &Settings::chkEnableLogging,
     &Settings::chkSavePassword };
 
+struct Fixture : Ground {
+    std::optional<Profile> profile;
+    std::optional<SettingsFile> file;
+
+    Fixture() { restart(); }
+    // As the next start of the program would, with nothing left of what the last one read.
+    SettingsFile& restart()
+    {
+        settings = {};
+        window.setText(Label::LastScan, {});
+        profile.emplace(path(QStringLiteral("TWHELK.INI")));
+        return file.emplace(SettingsFile::Parts{*profile, settings, log, prompts, window, dir.path()});
+    }
+};
+
 } // namespace
 
 class SettingsFileTest : public QObject {
@@ -27,12 +44,11 @@ class SettingsFileTest : public QObject {
 private slots:
     void missingFileGivesDefaults()
     {
-        TestContext t;
-        AppContext& ctx = *t.ctx;
-        ctx.settingsFile.LoadOptions();
-        const Settings& s = ctx.settings;
-        QCOMPARE(s.Download_Path, t.dir.path() + QStringLiteral("/download/"));
-        QCOMPARE(s.Cache_Path, t.dir.path() + QStringLiteral("/download/twcache/"));
+        Fixture f;
+        f.file->LoadOptions();
+        const Settings& s = f.settings;
+        QCOMPARE(s.Download_Path, f.dir.path() + QStringLiteral("/download/"));
+        QCOMPARE(s.Cache_Path, f.dir.path() + QStringLiteral("/download/twcache/"));
         QVERIFY(QFileInfo(s.Download_Path).isDir());
         QVERIFY(QFileInfo(s.Cache_Path).isDir());
         QVERIFY(s.firstRun);
@@ -46,68 +62,69 @@ private slots:
             QCOMPARE(s.*box, 0);
         const ViewToggles& v = s.toggles;
         QVERIFY(v.togtsComplete && v.togtsText && v.togtsUnknown && v.togtsIncomplete && v.togtsInBatch);
-        QVERIFY(t.prompts.messages.isEmpty());
-        QVERIFY(!ctx.settingsFile.LoadWindowPlacement().top.has_value());
+        QVERIFY(f.prompts.messages.isEmpty());
+        QVERIFY(!f.file->LoadWindowPlacement().top.has_value());
         // Nothing is written while loading a clean file.
-        QVERIFY(!QFileInfo::exists(t.path(QStringLiteral("TWHELK.INI"))));
+        QVERIFY(!QFileInfo::exists(f.path(QStringLiteral("TWHELK.INI"))));
     }
 
     void refusedValuesAreLoggedAndLaterKeysStillLoad()
     {
-        TestContext t;
-        t.writeFile(QStringLiteral("TWHELK.INI"),
-                    "[Options]\r\nNews_Host=news.example\r\nDownload_Path=" + t.dir.path().toUtf8()
+        Fixture f;
+        f.writeFile(QStringLiteral("TWHELK.INI"),
+                    "[Options]\r\nNews_Host=news.example\r\nDownload_Path=" + f.dir.path().toUtf8()
                         + "/dl\r\nsldXOVER=5000\r\nchkAuth=7\r\nchkAllowRestart=0\r\nchkEnableLogging=1\r\n"
                           "chkSysTray=1\r\nRescan_Time=abc\r\ntogtsComplete=False\r\ntogtsText=maybe\r\n"
-                          "togtsUnknown=0\r\n");
-        AppContext& ctx = *t.ctx;
-        ctx.settings.toggles.togtsUnknown = true;
-        ctx.settingsFile.LoadOptions();
-        const Settings& s = ctx.settings;
+                          "togtsUnknown=0\r\nNews_Port=70000\r\n");
+        f.settings.toggles.togtsUnknown = true;
+        f.file->LoadOptions();
+        const Settings& s = f.settings;
         QCOMPARE(s.sldXOVER, 100);
         QCOMPARE(s.chkAuth, 0);
         QCOMPARE(s.Rescan_Time, 90);
         QCOMPARE(s.chkAllowRestart, 0);
         QCOMPARE(s.chkSysTray, 1);
+        QCOMPARE(s.News_Port, QStringLiteral("119"));
         QVERIFY(!s.firstRun);
-        QCOMPARE(s.Download_Path, t.dir.path() + QStringLiteral("/dl/"));
+        QCOMPARE(s.Download_Path, f.dir.path() + QStringLiteral("/dl/"));
         // A bad toggle ends the toggle loading; the ones after it keep their values.
         QVERIFY(!s.toggles.togtsComplete);
         QVERIFY(s.toggles.togtsText);
         QVERIFY(s.toggles.togtsUnknown);
-        QCOMPARE(t.logCount(QStringLiteral("  GetIniError: ")), 4);
-        QCOMPARE(t.logCount(QStringLiteral("sldXOVER=5000")) + t.logCount(QStringLiteral("togtsText=maybe")), 2);
+        QCOMPARE(f.logCount(QStringLiteral("  GetIniError: ")), 5);
+        QCOMPARE(f.logCount(QStringLiteral("sldXOVER=5000")) + f.logCount(QStringLiteral("togtsText=maybe"))
+                     + f.logCount(QStringLiteral("News_Port=70000")),
+                 3);
     }
 
     void plainPasswordMigratesAtOnce()
     {
-        TestContext t;
-        t.writeFile(QStringLiteral("TWHELK.INI"),
+        Fixture f;
+        f.writeFile(QStringLiteral("TWHELK.INI"),
                     "[Options]\r\nNews_Host=news.example\r\nUser_Pass= s3cret \r\nchkSavePassword=0\r\n"
                     "; trailing comment\r\n");
-        t.ctx->settingsFile.LoadOptions();
-        QCOMPARE(t.ctx->settings.password, QByteArray("s3cret"));
-        const QByteArray file = t.readFile(QStringLiteral("TWHELK.INI"));
+        f.file->LoadOptions();
+        QCOMPARE(f.settings.password, QByteArray("s3cret"));
+        const QByteArray file = f.readFile(QStringLiteral("TWHELK.INI"));
         QVERIFY(file.contains("User_Pass=\r\n"));
         QVERIFY(file.contains("; trailing comment\r\n"));
-        const Profile reread(t.path(QStringLiteral("TWHELK.INI")));
+        const Profile reread(f.path(QStringLiteral("TWHELK.INI")));
         const QByteArray stored = reread.value("Options", "User_PWX");
         QCOMPARE(stored.size(), 12);
         QCOMPARE(UnscramblePassword(stored), QByteArray("s3cret"));
 
         // The next start reads the scrambled form.
-        AppContext& again = t.restart();
-        again.settingsFile.LoadOptions();
-        QCOMPARE(again.settings.password, QByteArray("s3cret"));
+        f.restart().LoadOptions();
+        QCOMPARE(f.settings.password, QByteArray("s3cret"));
     }
 
     void saveThenLoadRoundTripsEveryKey()
     {
-        TestContext t;
-        Settings& s = t.ctx->settings;
-        t.ctx->settingsFile.LoadOptions();
-        s.Download_Path = t.dir.path() + QStringLiteral("/mine/");
-        s.Cache_Path = t.dir.path() + QStringLiteral("/cache/");
+        Fixture f;
+        Settings& s = f.settings;
+        f.file->LoadOptions();
+        s.Download_Path = f.dir.path() + QStringLiteral("/mine/");
+        s.Cache_Path = f.dir.path() + QStringLiteral("/cache/");
         s.Rescan_Time = 5;
         s.sldTimeout = 240;
         s.sldXOVER = 3000;
@@ -121,13 +138,12 @@ private slots:
         for (int Settings::*box : kOnByDefault)
             s.*box = 0;
         s.toggles = {false, true, false, true, false};
-        t.ctx->window.setText(Label::LastScan, QStringLiteral("Last scan: 12/7/2026 3:04:05 PM"));
-        t.ctx->settingsFile.SaveOptions();
+        f.window.setText(Label::LastScan, QStringLiteral("Last scan: 12/7/2026 3:04:05 PM"));
+        f.file->SaveOptions();
 
         const Settings saved = s;
-        AppContext& again = t.restart();
-        again.settingsFile.LoadOptions();
-        const Settings& r = again.settings;
+        f.restart().LoadOptions();
+        const Settings& r = f.settings;
         QCOMPARE(r.Download_Path, saved.Download_Path);
         QCOMPARE(r.Cache_Path, saved.Cache_Path);
         QCOMPARE(r.Rescan_Time, 5);
@@ -145,82 +161,81 @@ private slots:
         QCOMPARE(r.toggles.togtsComplete, false);
         QCOMPARE(r.toggles.togtsText, true);
         QCOMPARE(r.toggles.togtsInBatch, false);
-        QCOMPARE(again.window.text(Label::LastScan), QStringLiteral("Last scan: 12/7/2026 3:04:05 PM"));
-        QVERIFY(t.readFile(QStringLiteral("TWHELK.INI")).contains("togtsText=True\r\n"));
+        QCOMPARE(f.window.text(Label::LastScan), QStringLiteral("Last scan: 12/7/2026 3:04:05 PM"));
+        QVERIFY(f.readFile(QStringLiteral("TWHELK.INI")).contains("togtsText=True\r\n"));
 
         // Without "Save Password" the stored password is emptied.
-        again.settings.chkSavePassword = 0;
-        again.settingsFile.SaveOptions();
-        QCOMPARE(Profile(t.path(QStringLiteral("TWHELK.INI"))).value("Options", "User_PWX"), QByteArray());
+        s.chkSavePassword = 0;
+        f.file->SaveOptions();
+        QCOMPARE(Profile(f.path(QStringLiteral("TWHELK.INI"))).value("Options", "User_PWX"), QByteArray());
     }
 
     void failedSaveKeepsTheOldFileAndIsLogged()
     {
-        TestContext t;
+        Fixture f;
         const QByteArray original = "[Options]\r\nNews_Host=kept.example\r\n";
-        t.writeFile(QStringLiteral("TWHELK.INI"), original);
-        const QString path = t.path(QStringLiteral("TWHELK.INI"));
+        f.writeFile(QStringLiteral("TWHELK.INI"), original);
+        const QString path = f.path(QStringLiteral("TWHELK.INI"));
         Profile failing(path, [](QIODevice& device, const QByteArray& content) {
             device.write(content.left(content.size() / 2));
             return false;
         });
-        Settings& s = t.ctx->settings;
+        Settings& s = f.settings;
         s.chkEnableLogging = 1;
-        SettingsFile file({failing, s, t.ctx->log, t.prompts, t.ctx->window, t.dir.path()});
+        SettingsFile file({failing, s, f.log, f.prompts, f.window, f.dir.path()});
         file.LoadOptions();
         s.News_Host = QStringLiteral("changed.example");
         file.SaveOptions();
-        QCOMPARE(t.readFile(QStringLiteral("TWHELK.INI")), original);
-        QCOMPARE(t.logCount(QStringLiteral("SaveOptions Error: ")), 1);
+        QCOMPARE(f.readFile(QStringLiteral("TWHELK.INI")), original);
+        QCOMPARE(f.logCount(QStringLiteral("SaveOptions Error: ")), 1);
     }
 
     void placementAndColumnWidths()
     {
-        TestContext t;
-        t.writeFile(QStringLiteral("TWHELK.INI"),
+        Fixture f;
+        f.writeFile(QStringLiteral("TWHELK.INI"),
                     "[Sizing]\r\nWindowState=0\r\nTop=10\r\nLeft=abc\r\nHEIGHT=500\r\nWidth=800\r\n"
                     "[Header View Column Sizes]\r\nC1=400\r\nC3=0\r\nC4=-5\r\n");
-        AppContext& ctx = *t.ctx;
-        ctx.settings.chkEnableLogging = 1;
-        WindowPlacement p = ctx.settingsFile.LoadWindowPlacement();
+        f.settings.chkEnableLogging = 1;
+        WindowPlacement p = f.file->LoadWindowPlacement();
         QCOMPARE(p.top, std::optional<int>(10));
         QVERIFY(!p.left.has_value());
         QCOMPARE(p.height, std::optional<int>(500));
         QCOMPARE(p.width, std::optional<int>(800));
-        QCOMPARE(t.logCount(QStringLiteral("GetIniError: Type mismatch (Left=abc)")), 1);
+        QCOMPARE(f.logCount(QStringLiteral("GetIniError: Type mismatch (Left=abc)")), 1);
 
-        const ColumnLayouts columns = ctx.settingsFile.LoadColumnWidths();
+        const ColumnLayouts columns = f.file->LoadColumnWidths();
         QCOMPARE(columns.widths[ColumnLayouts::HeaderView], (QList<int>{400, 35, 35, 70, 70, 90, 20}));
         QCOMPARE(columns.widths[ColumnLayouts::ProcessedView], (QList<int>{360, 45, 135}));
 
         // A maximised window writes only its state; the normal placement stays.
         p = {WindowPlacement::Maximized, 1, 2, 3, 4};
-        ctx.settingsFile.SaveWindowPlacement(p);
-        const Profile file(t.path(QStringLiteral("TWHELK.INI")));
+        f.file->SaveWindowPlacement(p);
+        const Profile file(f.path(QStringLiteral("TWHELK.INI")));
         QCOMPARE(file.value("Sizing", "WindowState"), QByteArray("2"));
         QCOMPARE(file.value("Sizing", "Top"), QByteArray("10"));
         QCOMPARE(file.value("Sizing", "Width"), QByteArray("800"));
 
-        ctx.settingsFile.SaveColumnWidths(columns);
+        f.file->SaveColumnWidths(columns);
         QCOMPARE(Profile(file.path()).value("Header View Column Sizes", "C3"), QByteArray("35"));
     }
 
     void missingFolderThatCannotBeMadeAsksForAnother()
     {
-        TestContext t;
-        t.writeFile(QStringLiteral("TWHELK.INI"), "[Options]\r\nNews_Host=h\r\nDownload_Path=" + t.dir.path().toUtf8()
+        Fixture f;
+        f.writeFile(QStringLiteral("TWHELK.INI"), "[Options]\r\nNews_Host=h\r\nDownload_Path=" + f.dir.path().toUtf8()
                                                        + "/no/such/deep/\r\n");
-        t.prompts.onOpen = [&](AppWindow w, bool modal) {
+        f.prompts.onOpen = [&](AppWindow w, bool modal) {
             QVERIFY(modal);
             if (w == AppWindow::DownloadFolderChooser)
-                t.ctx->settings.Download_Path = t.dir.path() + QStringLiteral("/picked/");
+                f.settings.Download_Path = f.dir.path() + QStringLiteral("/picked/");
         };
-        QDir().mkpath(t.dir.path() + QStringLiteral("/picked"));
-        t.ctx->settingsFile.LoadOptions();
-        QCOMPARE(t.prompts.messages, QStringList{QStringLiteral("Error re-creating missing download path, please re-select.")});
-        QVERIFY(t.prompts.wasOpened(AppWindow::DownloadFolderChooser));
-        QCOMPARE(t.ctx->settings.Cache_Path, t.dir.path() + QStringLiteral("/picked/twcache/"));
-        QVERIFY(QFileInfo(t.ctx->settings.Cache_Path).isDir());
+        QDir().mkpath(f.dir.path() + QStringLiteral("/picked"));
+        f.file->LoadOptions();
+        QCOMPARE(f.prompts.messages, QStringList{QStringLiteral("Error re-creating missing download path, please re-select.")});
+        QVERIFY(f.prompts.wasOpened(AppWindow::DownloadFolderChooser));
+        QCOMPARE(f.settings.Cache_Path, f.dir.path() + QStringLiteral("/picked/twcache/"));
+        QVERIFY(QFileInfo(f.settings.Cache_Path).isDir());
     }
 };
 

@@ -28,7 +28,11 @@ struct Fixture {
     quint8 key = 0;
     std::unique_ptr<QAbstractItemModelTester> tester;
 
-    Fixture() { setUp(); }
+    Fixture()
+    {
+        t.settings.chkEnableLogging = 1;
+        setUp();
+    }
     Batch& batch() { return *batchPart; }
     Newsgroups& groups() { return *groupList; }
     void setUp()

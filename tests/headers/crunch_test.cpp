@@ -3,36 +3,34 @@
 #include "headers/header_file.h"
 #include "headers/header_store.h"
 #include "headers/scan_table.h"
-#include "support/test_context.h"
+#include "groups/newsgroups.h"
+#include "support/ground.h"
 #include "support/test_registry.h"
 
 #include <QTest>
 
 namespace {
 
-struct Fixture {
-    TestContext t;
-    AppContext& ctx = *t.ctx;
-    ScanTable scan{ctx.log};
+struct Fixture : Ground {
+    Newsgroups groups{{log, prompts, window, path(QStringLiteral("favs.txt"))}};
+    ScanTable scan{log};
     ViewTable view;
-    HeaderStore store{{ctx.log, ctx.settings, ctx.groups, ctx.window, t.prompts, {}, {}, {}}, scan, view};
-    EventYield yield{t.clock};
-    Cruncher cruncher{{ctx.log, ctx.settings, ctx.groups, ctx.window, t.clock, store, scan, view, yield}};
+    HeaderStore store{{log, settings, groups, window, prompts, {}, {}, {}}, scan, view};
+    EventYield yield{clock};
+    Cruncher cruncher{{log, settings, groups, window, clock, store, scan, view, yield}};
     quint8 key = 0;
 
     Fixture()
     {
-        ctx.settings.chkEnableLogging = 1;
-        ctx.settings.Cache_Path = t.dir.path() + QStringLiteral("/cache/");
-        ctx.groups.ngAddGroup("alt.binaries.test");
-        key = ctx.groups.ngFindKeyByGroupName("alt.binaries.test");
-        ctx.groups.groupSelected = true;
-        ctx.groups.ngUpdateRange(key, 1, 100000);
+        settings.chkEnableLogging = 1;
+        settings.Cache_Path = dir.path() + QStringLiteral("/cache/");
+        groups.ngAddGroup("alt.binaries.test");
+        key = groups.ngFindKeyByGroupName("alt.binaries.test");
+        groups.groupSelected = true;
+        groups.ngUpdateRange(key, 1, 100000);
         store.GNload(key);
     }
     Cruncher::Burst burst(qint64 rangeEnd, qint64 groupLast = 100000) const { return {key, groupLast, rangeEnd, {}}; }
-    QStringList log() const { return ctx.log.entries().stringList(); }
-    bool logged(const QString& text) const { return t.logged(text); }
 };
 
 QByteArray line(qint64 article, const QByteArray& subject, const QByteArray& from = "Poster <poster@example.com>")
@@ -69,12 +67,15 @@ private slots:
         QCOMPARE(multipart.parts.size(), 3);
         QCOMPARE(multipart.parts[1].messageId, QByteArray("id102$"));
         QCOMPARE(multipart.parts[2].bytes, 12345);
-        QCOMPARE(f.ctx.groups.ngReadMarkByKey(f.key), 250);
+        QCOMPARE(f.groups.ngReadMarkByKey(f.key), 250);
         QVERIFY(f.logged(QStringLiteral("Crunched burst of 4 headers.")));
         // An empty burst still moves the mark, without a crunch line.
         f.cruncher.parse_xoverdata(QByteArray(), f.burst(500, 900));
-        QCOMPARE(f.ctx.groups.ngReadMarkByKey(f.key), 500);
-        QCOMPARE(f.t.logCount(QStringLiteral("Crunched burst")), 1);
+        QCOMPARE(f.groups.ngReadMarkByKey(f.key), 500);
+        QCOMPARE(f.logCount(QStringLiteral("Crunched burst")), 1);
+        // The group's last burst leaves the mark at the highest article it held, not its range end.
+        f.cruncher.parse_xoverdata(line(700, "a (1/1)") + line(702, "b (1/1)"), f.burst(710, 710));
+        QCOMPARE(f.groups.ngReadMarkByKey(f.key), 702);
     }
 
     void overlongFieldsKeepTheirItemThroughASaveAndLoad()
@@ -97,7 +98,7 @@ private slots:
         // The kill test is the one place that runs per line: let it move the clock.
         qint64 perLine = 2;
         f.cruncher.killTest = [&](QByteArrayView, QByteArrayView) {
-            f.t.clock.advance(perLine);
+            f.clock.advance(perLine);
             return false;
         };
         f.cruncher.parse_xoverdata(lines(1, 400), f.burst(400));
@@ -106,19 +107,19 @@ private slots:
         f.cruncher.parse_xoverdata(lines(401, 100), f.burst(500));
         QVERIFY(f.logged(QStringLiteral("Crunched burst of 100 headers in 2.50 seconds (40.0 HPS)")));
 
-        f.ctx.settings.sldTimeout = 60;
-        f.ctx.settings.sldXOVER = 500;
+        f.settings.sldTimeout = 60;
+        f.settings.sldXOVER = 500;
         perLine = 50000;
         f.cruncher.parse_xoverdata(lines(601, 1), f.burst(601));
-        QCOMPARE(f.ctx.settings.sldXOVER, 500); // exactly 50 s is not too close
+        QCOMPARE(f.settings.sldXOVER, 500); // exactly 50 s is not too close
         perLine = 50001;
         f.cruncher.parse_xoverdata(lines(602, 1), f.burst(602));
-        QCOMPARE(f.ctx.settings.sldXOVER, 400);
+        QCOMPARE(f.settings.sldXOVER, 400);
         QVERIFY(f.logged(QStringLiteral("WARNING: That crunch took within 10 seconds of your timeout setting.  "
                                         "Decreasing burst size.  Suggest you might need to increase timeout setting.")));
-        f.ctx.settings.sldXOVER = 150;
+        f.settings.sldXOVER = 150;
         f.cruncher.parse_xoverdata(lines(603, 1), f.burst(603));
-        QCOMPARE(f.ctx.settings.sldXOVER, 150);
+        QCOMPARE(f.settings.sldXOVER, 150);
     }
 
     void killedHeadersAreLoggedAndStillCount()
@@ -136,13 +137,13 @@ private slots:
     void quickSaveAfterEnoughNewItems()
     {
         Fixture f;
-        f.t.clock.advance(Cruncher::kQuickSaveIntervalMs);
+        f.clock.advance(Cruncher::kQuickSaveIntervalMs);
         f.cruncher.parse_xoverdata(lines(1, 899), f.burst(899));
         QVERIFY(!QFileInfo::exists(f.store.headerPath(f.key)));
         // Enough new items, but too soon after the scan started.
         f.cruncher.parse_xoverdata(lines(900, 1), f.burst(900));
         QVERIFY(!QFileInfo::exists(f.store.headerPath(f.key)));
-        f.t.clock.advance(Cruncher::kQuickSaveIntervalMs);
+        f.clock.advance(Cruncher::kQuickSaveIntervalMs);
         f.cruncher.parse_xoverdata(lines(901, 1), f.burst(901));
         QVERIFY(f.logged(QStringLiteral("----Qsave---------")));
         twb::RecordReader reader(f.store.headerPath(f.key));

@@ -1,15 +1,14 @@
 #include "app/format.h"
 #include "headers/scan_table.h"
-#include "support/test_context.h"
+#include "support/ground.h"
 #include "support/test_registry.h"
 
 #include <QTest>
 
 namespace {
 
-struct Fixture {
-    TestContext t;
-    ScanTable scan{t.ctx->log};
+struct Fixture : Ground {
+    ScanTable scan{log};
 
     // Files one article the way the crunch does after analysing its subject.
     void file(const char* key, const char* subject, qint64 article, const char* poster = "Alpha Beta",
@@ -113,6 +112,13 @@ private slots:
         QCOMPARE(f.scan.FindHash("item 3", "Alpha Beta"), 3);
         QCOMPARE(f.articles(3), QList<qint64>{3003});
         QCOMPARE(f.scan.quickSaveThreshold(), 900);
+        // Deletions leave every other item reachable, so new parts still join it.
+        for (int slot = 10; slot <= 1000; slot += 2)
+            f.scan.deleteSlot(slot);
+        for (int slot = 11; slot <= 1000; slot += 2)
+            QCOMPARE(f.scan.FindHash("item " + QByteArray::number(slot), "Alpha Beta"), slot);
+        f.file("item 11", "s", 4011);
+        QCOMPARE(f.articles(11), (QList<qint64>{11, 4011}));
     }
 
     void watchHookFiresOnceWhenComplete()

@@ -14,7 +14,12 @@ struct ViewFixture {
     QSet<QPair<qint64, int>>& batch = ctx.batch;
     quint8 key = 0;
 
-    ViewFixture() { key = addGroup("alt.test", 1000, 2000); }
+    ViewFixture()
+    {
+        t.settings.chkEnableLogging = 1;
+        t.settings.Cache_Path = t.dir.path() + QStringLiteral("/cache/");
+        key = addGroup("alt.test", 1000, 2000);
+    }
 
     quint8 addGroup(const QByteArray& name, qint64 first, qint64 last)
     {

@@ -30,10 +30,11 @@ struct Fixture {
         server.setDelivery(delivery);
         t.settings.News_Host = QStringLiteral("127.0.0.1");
         t.settings.News_Port = QString::number(server.port());
+        t.settings.chkEnableLogging = 1;
         connections.setHandler(Conn::Scan, &handler);
     }
-    QStringList log() const { return t.log.entries().stringList(); }
-    bool logged(const QString& text) const { return t.logged(text); }
+    QStringList log() { return t.logLines(); }
+    bool logged(const QString& text) { return t.logged(text); }
 };
 
 // Lets events run while it handles the first reply, as crunching a burst does, and meanwhile

@@ -35,10 +35,13 @@ private slots:
                                   ".\r\n"
                                   "224 empty\r\n"
                                   ".\r\n"
+                                  "224 stuffed\r\n"
+                                  "..first\r\n"
+                                  ".\r\n"
                                   "205 bye\r\n";
         for (qsizetype piece : {stream.size(), qsizetype(1), qsizetype(2), qsizetype(3), qsizetype(7)}) {
             const QList<Reply> replies = frame(stream, piece);
-            QCOMPARE(replies.size(), 5);
+            QCOMPARE(replies.size(), 6);
             QCOMPARE(replies[0].codeText(), QByteArray("200 "));
             QCOMPARE(replies[1].statusLine, QByteArray("211 3 1 3 alt.test"));
             QVERIFY(!replies[1].multiLine);
@@ -46,7 +49,8 @@ private slots:
             QCOMPARE(replies[2].body, QByteArray("1\tsubject\r\n.leading dot\r\n..two dots\r\n2\tnot . the end\r\n"));
             QVERIFY(replies[3].multiLine);
             QCOMPARE(replies[3].body, QByteArray());
-            QCOMPARE(replies[4].statusLine, QByteArray("205 bye"));
+            QCOMPARE(replies[4].body, QByteArray(".first\r\n"));
+            QCOMPARE(replies[5].statusLine, QByteArray("205 bye"));
         }
     }
 
@@ -73,6 +77,10 @@ private slots:
         reader.append(QByteArray(ReplyReader::kMaxStatusLine + 1, 'x'));
         QVERIFY(!reader.next(isMultiLineCode));
         QCOMPARE(reader.error(), ReplyReader::Error::StatusLineTooLong);
+        ReplyReader whole;
+        whole.append("200 " + QByteArray(ReplyReader::kMaxStatusLine, 'x') + "\r\n");
+        QVERIFY(!whole.next(isMultiLineCode));
+        QCOMPARE(whole.error(), ReplyReader::Error::StatusLineTooLong);
 
         ReplyReader body;
         body.append("224 flood\r\n");

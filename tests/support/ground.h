@@ -8,29 +8,46 @@
 #include "app/settings.h"
 #include "support/fakes.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
-// The ground services every part stands on, over a fresh temporary program folder: enough to
-// build one part with just what it uses.
+#include <algorithm>
+
+// A program folder in a fresh temporary directory with the state every part of the program
+// shares, so a test builds only the parts it exercises on top of it.
 struct Ground {
-    Ground();
-
-    [[nodiscard]] QString path(const QString& name) const { return dir.filePath(name); }
-    void writeFile(const QString& name, const QByteArray& content) const;
-    [[nodiscard]] QByteArray readFile(const QString& name) const;
-    // Whether a log list entry ends with the text (entries start with the time).
-    [[nodiscard]] bool logged(const QString& text) const;
-    // How many log list entries contain the text.
-    [[nodiscard]] int logCount(const QString& text) const;
-
     QTemporaryDir dir;
+    ProgramFolder folder = ProgramFolder::at(dir.path());
     FakeClock clock;
     ScriptedPrompts prompts;
     FakeDesktop desktop;
-    ProgramFolder folder;
+    FakeProbe probe;
     Settings settings;
     MainWindowState window;
-    mutable OpsLog log{settings, window, clock, folder}; // its entries are read by const checks
+    OpsLog log{settings, window, clock, folder};
     Cues cues{settings, desktop, folder};
     EventYield yield{clock};
+
+    [[nodiscard]] QString path(const QString& name) const { return dir.filePath(name); }
+    void writeFile(const QString& name, const QByteArray& content) const
+    {
+        QDir().mkpath(QFileInfo(path(name)).path());
+        QFile f(path(name));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(content);
+    }
+    [[nodiscard]] QByteArray readFile(const QString& name) const
+    {
+        QFile f(path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // Log list entries, newest first; each starts with the time.
+    [[nodiscard]] QStringList logLines() { return log.entries().stringList(); }
+    [[nodiscard]] bool logged(const QString& text)
+    {
+        const QStringList l = logLines();
+        return std::any_of(l.cbegin(), l.cend(), [&](const QString& e) { return e.endsWith(text); });
+    }
+    [[nodiscard]] int logCount(const QString& text) { return static_cast<int>(logLines().filter(text).size()); }
 };
