@@ -13,6 +13,7 @@
 #include "groups/newsgroups.h"
 #include "headers/crunch.h"
 #include "headers/header_store.h"
+#include "headers/scan_activity.h"
 #include "headers/scan_table.h"
 
 #include <QTemporaryDir>
@@ -39,12 +40,13 @@ struct TableWithStore {
         EventYield& yield)
         : scan(log)
         , store(
-              { log, settings, groups, window, prompts, [&yield] { yield.yieldToEvents(); }, [] { return false; }, {} },
+              { log, settings, groups, window, prompts, [&yield] { yield.yieldToEvents(); }, activity },
               scan, view)
     {
     }
     ScanTable scan;
     ViewTable view;
+    ScanActivity activity;
     HeaderStore store;
 };
 

@@ -26,8 +26,9 @@ const char* findTab(const char* from, const char* end)
 
 } // namespace
 
-Cruncher::Cruncher(const Services& services)
-    : m(services)
+Cruncher::Cruncher(const Services& services, QObject* parent)
+    : QObject(parent)
+    , m(services)
     , m_watch(services.clock)
 {
 }
@@ -66,8 +67,7 @@ bool Cruncher::parse_xoverdata(const QByteArray& body, const Burst& burst)
         if (++sinceCheck >= 16) {
             sinceCheck = 0;
             if (m.yield.yieldToEvents()) {
-                if (onActivity)
-                    onActivity();
+                emit stillCrunching();
                 CrunchProgress();
             }
         }

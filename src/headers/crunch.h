@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QObject>
 
 #include <functional>
 #include <optional>
@@ -22,7 +23,8 @@ struct ViewTable;
 // the kill filter and filed into the scan table; then the burst is timed and reported, the read
 // mark advanced, the burst size lowered when crunching came near the timeout, and the table
 // quick-saved now and then.
-class Cruncher {
+class Cruncher : public QObject {
+    Q_OBJECT
 public:
     struct Services {
         OpsLog& log;
@@ -43,7 +45,7 @@ public:
         QDateTime scanStart;
     };
 
-    explicit Cruncher(const Services& services);
+    explicit Cruncher(const Services& services, QObject* parent = nullptr);
 
     // body: the overview lines of one XOVER reply, CR LF ended, without status and "." lines.
     // False when a quick save failed: the scan must stop, the read mark stays where the file is.
@@ -59,10 +61,12 @@ public:
 
     // Answers true when a header must be dropped (the watch list's kill rules).
     std::function<bool(QByteArrayView subject, QByteArrayView poster)> killTest;
-    // Called whenever the crunch yields, so the scan's inactivity watch sees it alive.
-    std::function<void()> onActivity;
 
     [[nodiscard]] qint64 burstHighest() const { return m_highest; }
+
+signals:
+    // The crunch let events run: it is alive, however long the burst takes.
+    void stillCrunching();
 
 private:
     void report(qint64 elapsedMs);

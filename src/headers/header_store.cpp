@@ -7,6 +7,7 @@
 #include "app/text.h"
 #include "groups/newsgroups.h"
 #include "headers/header_file.h"
+#include "headers/scan_activity.h"
 #include "headers/scan_table.h"
 
 #include <QDir>
@@ -14,8 +15,9 @@
 
 using Control = MainWindowState::Control;
 
-HeaderStore::HeaderStore(const Services& services, ScanTable& scan, ViewTable& view)
-    : m(services)
+HeaderStore::HeaderStore(const Services& services, ScanTable& scan, ViewTable& view, QObject* parent)
+    : QObject(parent)
+    , m(services)
     , m_scan(scan)
     , m_view(view)
 {
@@ -128,8 +130,7 @@ void HeaderStore::GTload(quint8 key)
     twb::RecordReader reader(path);
     if (reader.status() == twb::RecordReader::Status::Missing) {
         m.log.WriteLog(name + QStringLiteral(" ready (no stored headers)"), false);
-        if (m.updateViewLabel)
-            m.updateViewLabel();
+        emit viewCountChanged();
         return;
     }
     if (reader.status() == twb::RecordReader::Status::UnknownFormat) {
@@ -175,7 +176,7 @@ bool HeaderStore::GTsave()
 
 void HeaderStore::SaveViewChanges()
 {
-    if (!m_view.table.changed || (m.scanInProgress && m.scanInProgress()) || m_view.viewedKey < 0)
+    if (!m_view.table.changed || m.activity.running || m_view.viewedKey < 0)
         return;
     const QString name = displayText(m.groups.ngGroupNameByKey(static_cast<quint8>(m_view.viewedKey)));
     if (!m.prompts.askYesNo(QStringLiteral("Save changes to ") + name + u'?', PromptIcon::Question))
@@ -185,8 +186,7 @@ void HeaderStore::SaveViewChanges()
     // Unsaved deletions stay pending, to be offered again.
     if (!GTsave())
         m_view.table.changed = true;
-    if (m.updateViewLabel)
-        m.updateViewLabel();
+    emit viewCountChanged();
 }
 
 void HeaderStore::CopyScanToView()

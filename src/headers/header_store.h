@@ -2,6 +2,7 @@
 
 #include "headers/item_table.h"
 
+#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -11,6 +12,7 @@ class Newsgroups;
 class OpsLog;
 class Prompts;
 class ScanTable;
+struct ScanActivity;
 struct Settings;
 
 // The items of the group shown in the header view.
@@ -20,7 +22,8 @@ struct ViewTable {
 };
 
 // Loads and saves the scan and view tables as each group's "headers.twb" in its cache folder.
-class HeaderStore {
+class HeaderStore : public QObject {
+    Q_OBJECT
 public:
     struct Services {
         OpsLog& log;
@@ -30,10 +33,10 @@ public:
         Prompts& prompts;
         // Lets pending events run; called often, it decides itself how often to really yield.
         std::function<void()> yield;
-        std::function<bool()> scanInProgress;
-        std::function<void()> updateViewLabel;
+        // A running scan owns the headers; the view's changes wait.
+        const ScanActivity& activity;
     };
-    HeaderStore(const Services& services, ScanTable& scan, ViewTable& view);
+    HeaderStore(const Services& services, ScanTable& scan, ViewTable& view, QObject* parent = nullptr);
 
     [[nodiscard]] QString headerPath(quint8 key) const;
 
@@ -47,6 +50,10 @@ public:
     void CopyScanToView();
     // The file and the reason of the last failed save.
     [[nodiscard]] QString lastSaveError() const { return m_lastSaveError; }
+
+signals:
+    // The view table was loaded empty or saved: the view's item count needs showing again.
+    void viewCountChanged();
 
 private:
     // Writes the table's live items; false (logged with the tag) when the file could not be written.

@@ -272,7 +272,6 @@ void ScanConnection::burstArrived(const Reply& r)
                            + QString::number(body.size()) + QStringLiteral(" bytes"),
                        true);
     Cruncher::Burst burst{m_key, m_last, m_burstEnd, m_scanStart};
-    m.cruncher.onActivity = [this] { m.connections.markActivity(Conn::Scan); };
     m_crunching = true;
     const bool saved = m.cruncher.parse_xoverdata(body, burst);
     m_crunching = false;

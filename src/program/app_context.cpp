@@ -15,9 +15,7 @@ AppContext::AppContext(const ProgramFolder& programFolder, const AppServices& se
     , connections({settings, log, clock, prompts, window})
     , yield(clock)
     , scan(log)
-    , headers({log, settings, groups, window, prompts, [this] { yield.yieldToEvents(); },
-               [this] { return activity.running; }, [this] { headerView.UpdateViewLabel(); }},
-              scan, view)
+    , headers({log, settings, groups, window, prompts, [this] { yield.yieldToEvents(); }, activity}, scan, view)
     , cruncher({log, settings, groups, window, clock, headers, scan, view, yield})
     , scanConnection({settings, log, window, prompts, cues, clock, groups, scan, headers, cruncher, connections,
                       activity})
@@ -31,6 +29,9 @@ AppContext::AppContext(const ProgramFolder& programFolder, const AppServices& se
 
 void AppContext::wire()
 {
+    QObject::connect(&headers, &HeaderStore::viewCountChanged, &headerView, &HeaderView::UpdateViewLabel);
+    // A long crunch is no silent server.
+    QObject::connect(&cruncher, &Cruncher::stillCrunching, &connections, [this] { connections.markActivity(Conn::Scan); });
     QObject::connect(&groups, &Newsgroups::rangeArrived, &expiry, &AutoExpiry::AutoExpire);
     QObject::connect(&expiry, &AutoExpiry::itemExpired, &batch, &Batch::RemoveExpiredFromBatch);
     QObject::connect(&expiry, &AutoExpiry::groupExpired, &headerView, &HeaderView::groupExpired);

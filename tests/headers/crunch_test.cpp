@@ -2,6 +2,7 @@
 #include "headers/crunch.h"
 #include "headers/header_file.h"
 #include "headers/header_store.h"
+#include "headers/scan_activity.h"
 #include "headers/scan_table.h"
 #include "groups/newsgroups.h"
 #include "support/ground.h"
@@ -15,8 +16,8 @@ struct Fixture : Ground {
     Newsgroups groups{{log, prompts, window, path(QStringLiteral("favs.txt"))}};
     ScanTable scan{log};
     ViewTable view;
-    HeaderStore store{{log, settings, groups, window, prompts, {}, {}, {}}, scan, view};
-    EventYield yield{clock};
+    ScanActivity activity;
+    HeaderStore store{{log, settings, groups, window, prompts, {}, activity}, scan, view};
     Cruncher cruncher{{log, settings, groups, window, clock, store, scan, view, yield}};
     quint8 key = 0;
 

@@ -1,5 +1,6 @@
 #include "headers/header_file.h"
 #include "headers/header_store.h"
+#include "headers/scan_activity.h"
 #include "headers/scan_table.h"
 #include "groups/newsgroups.h"
 #include "support/ground.h"
@@ -45,7 +46,8 @@ struct Fixture : Ground {
     Newsgroups groups{{log, prompts, window, path(QStringLiteral("favs.txt"))}};
     ScanTable scan{log};
     ViewTable view;
-    HeaderStore store{{log, settings, groups, window, prompts, {}, {}, {}}, scan, view};
+    ScanActivity activity;
+    HeaderStore store{{log, settings, groups, window, prompts, {}, activity}, scan, view};
     quint8 key = 0;
 
     Fixture()

@@ -23,13 +23,13 @@ struct HeaderParts : QueueLookup {
         , log(g.log)
         , groups({ g.log, g.prompts, g.window, g.path(QStringLiteral("favs.txt")) })
         , scan(g.log)
-        , headers({ g.log, g.settings, groups, g.window, g.prompts, [&g] { g.yield.yieldToEvents(); },
-                      [this] { return activity.running; }, [this] { headerView.UpdateViewLabel(); } },
+        , headers({ g.log, g.settings, groups, g.window, g.prompts, [&g] { g.yield.yieldToEvents(); }, activity },
               scan, view)
         , expiry({ g.log, g.settings, groups, scan })
         , headerView({ g.log, g.settings, g.window, g.prompts, g.yield, groups, headers, view, scan, activity, *this })
         , headerSearch({ g.log, g.prompts, g.cues, g.yield, groups, headers, view, headerView, activity })
     {
+        QObject::connect(&headers, &HeaderStore::viewCountChanged, &headerView, &HeaderView::UpdateViewLabel);
         QObject::connect(&groups, &Newsgroups::rangeArrived, &expiry, &AutoExpiry::AutoExpire);
         QObject::connect(&expiry, &AutoExpiry::groupExpired, &headerView, &HeaderView::groupExpired);
         QObject::connect(&headerSearch, &HeaderSearch::searchingChanged, &headerView, &HeaderView::setSearchRunning);
