@@ -1,32 +1,19 @@
 #include "app/event_yield.h"
 #include "headers/crunch.h"
 #include "headers/header_file.h"
-#include "headers/header_store.h"
-#include "headers/scan_activity.h"
-#include "headers/scan_table.h"
-#include "groups/newsgroups.h"
-#include "support/ground.h"
+#include "store_fixture.h"
 #include "support/test_registry.h"
 
 #include <QTest>
 
 namespace {
 
-struct Fixture : Ground {
-    Newsgroups groups{{log, prompts, window, path(QStringLiteral("favs.txt"))}};
-    ScanTable scan{log};
-    ViewTable view;
-    ScanActivity activity;
-    HeaderStore store{{log, settings, groups, window, prompts, {}, activity}, scan, view};
+struct Fixture : StoreFixture {
     Cruncher cruncher{{log, settings, groups, window, clock, store, scan, view, yield}};
-    quint8 key = 0;
 
     Fixture()
+        : StoreFixture("alt.binaries.test")
     {
-        settings.chkEnableLogging = 1;
-        settings.Cache_Path = dir.path() + QStringLiteral("/cache/");
-        groups.ngAddGroup("alt.binaries.test");
-        key = groups.ngFindKeyByGroupName("alt.binaries.test");
         groups.groupSelected = true;
         groups.ngUpdateRange(key, 1, 100000);
         store.GNload(key);

@@ -1,9 +1,5 @@
 #include "headers/header_file.h"
-#include "headers/header_store.h"
-#include "headers/scan_activity.h"
-#include "headers/scan_table.h"
-#include "groups/newsgroups.h"
-#include "support/ground.h"
+#include "store_fixture.h"
 #include "support/test_registry.h"
 
 #include <QDir>
@@ -42,20 +38,10 @@ QByteArray file(QByteArrayView magic, qint32 count, const QByteArray& records)
     return f.b + records;
 }
 
-struct Fixture : Ground {
-    Newsgroups groups{{log, prompts, window, path(QStringLiteral("favs.txt"))}};
-    ScanTable scan{log};
-    ViewTable view;
-    ScanActivity activity;
-    HeaderStore store{{log, settings, groups, window, prompts, {}, activity}, scan, view};
-    quint8 key = 0;
-
+struct Fixture : StoreFixture {
     Fixture()
+        : StoreFixture("alt.test")
     {
-        settings.chkEnableLogging = 1;
-        settings.Cache_Path = dir.path() + QStringLiteral("/cache/");
-        groups.ngAddGroup("alt.test");
-        key = groups.ngFindKeyByGroupName("alt.test");
     }
     void writeHeaders(const QByteArray& content) { writeFile(QStringLiteral("cache/alt.test/headers.twb"), content); }
     QByteArray readHeaders() const { return readFile(QStringLiteral("cache/alt.test/headers.twb")); }
