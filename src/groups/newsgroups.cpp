@@ -172,11 +172,12 @@ bool Newsgroups::loadLine(const QByteArray& line)
         m.log.WriteLog(QStringLiteral("favs.txt: skipped unusable group name ") + displayText(name), true);
         return true;
     }
+    const QString shownName = displayText(name);
     auto article = [&](const QByteArray& text) {
         if (const std::optional<qint64> v = readNumber(text))
             return *v;
         m.log.WriteLog(QStringLiteral("favs.txt: group %1 had article number %2 out of range; 0 used")
-                           .arg(displayText(name), displayText(text)),
+                           .arg(shownName, displayText(text)),
                        true);
         return qint64(0);
     };
