@@ -1,35 +1,17 @@
 #include "app/profile.h"
+#include "support/ground.h"
 #include "support/test_registry.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& content)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(content);
-}
-
-} // namespace
 
 class ProfileTest : public QObject {
     Q_OBJECT
 private slots:
     void readsLikeAPrivateProfile()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("t.ini"));
-        writeAll(path, "; settings\r\n[Options]\r\n  Download_Path =  /data/dl/  \r\nsldXOVER=5000\n"
+        Ground g;
+        const QString path = g.path(QStringLiteral("t.ini"));
+        g.writeFile(QStringLiteral("t.ini"), "; settings\r\n[Options]\r\n  Download_Path =  /data/dl/  \r\nsldXOVER=5000\n"
                        "[sizing]\r\nHeight=400\r\n[Other]\r\nkey=" + QByteArray(300, 'x') + "\r\n");
         const Profile p(path);
         QCOMPARE(p.value("options", "DOWNLOAD_PATH"), QByteArray("/data/dl/"));
@@ -39,23 +21,23 @@ private slots:
         QCOMPARE(p.value("Options", "Height"), QByteArray());
         QCOMPARE(p.value("Missing", "x"), QByteArray());
         QCOMPARE(p.value("Other", "key").size(), 255);
-        QCOMPARE(Profile(dir.filePath(QStringLiteral("none.ini"))).value("Options", "x"), QByteArray());
+        QCOMPARE(Profile(g.path(QStringLiteral("none.ini"))).value("Options", "x"), QByteArray());
     }
 
     void writingOneKeyKeepsEveryOtherLine()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("t.ini"));
+        Ground g;
+        const QString path = g.path(QStringLiteral("t.ini"));
         const QByteArray original = "; keep me\r\n[Options]\r\nNews_Host=old.example\r\n# odd line\r\n"
                                     "garbage without equals\r\n\r\n[Sizing]\r\nTop=5\r\n";
-        writeAll(path, original);
+        g.writeFile(QStringLiteral("t.ini"), original);
         Profile p(path);
         p.setValue("options", "news_host", "new.example");
         p.setValue("Options", "News_Port", "119");
         p.setValue("Options", "Top", "1");
         p.setValue("Column Sizes", "C1", "360");
         QVERIFY(p.save());
-        QCOMPARE(readAll(path), QByteArray("; keep me\r\n[Options]\r\nNews_Host=new.example\r\n# odd line\r\n"
+        QCOMPARE(g.readFile(QStringLiteral("t.ini")), QByteArray("; keep me\r\n[Options]\r\nNews_Host=new.example\r\n# odd line\r\n"
                                            "garbage without equals\r\nNews_Port=119\r\nTop=1\r\n\r\n[Sizing]\r\nTop=5\r\n"
                                            "[Column Sizes]\r\nC1=360\r\n"));
         // A value cannot break the file into two lines.
@@ -67,10 +49,10 @@ private slots:
 
     void failedWriteLeavesOldFile()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("t.ini"));
+        Ground g;
+        const QString path = g.path(QStringLiteral("t.ini"));
         const QByteArray original = "[Options]\r\nNews_Host=kept.example\r\n";
-        writeAll(path, original);
+        g.writeFile(QStringLiteral("t.ini"), original);
         auto halfWay = [](QIODevice& device, const QByteArray& content) {
             device.write(content.left(content.size() / 2));
             return false;
@@ -80,8 +62,8 @@ private slots:
         p.setValue("Options", "User_Name", "someone");
         QVERIFY(!p.save());
         QVERIFY(!p.errorText().isEmpty());
-        QCOMPARE(readAll(path), original);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("t.ini")});
+        QCOMPARE(g.readFile(QStringLiteral("t.ini")), original);
+        QCOMPARE(QDir(g.dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("t.ini")});
     }
 };
 

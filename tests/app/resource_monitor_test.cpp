@@ -14,7 +14,6 @@ namespace {
 constexpr qint64 MB = 1048576;
 
 struct Fixture : Ground {
-    Cues cues{settings, desktop, folder};
     ResourceMonitor monitor{settings, window, cues, probe};
 };
 } // namespace
@@ -50,9 +49,8 @@ private slots:
     void lowResourceCuesOnlyWhenWarned()
     {
         Fixture f;
-        f.writeFile(QStringLiteral("sfx/twv005.wav"), "RIFF");
-        f.writeFile(QStringLiteral("sfx/twv006.wav"), "RIFF");
-        f.writeFile(QStringLiteral("sfx/twv007.wav"), "RIFF");
+        for (const char* name : { "sfx/twv005.wav", "sfx/twv006.wav", "sfx/twv007.wav" })
+            f.writeFile(QString::fromLatin1(name), "RIFF");
         f.settings.chkSFX = 1;
         f.settings.Download_Path = QStringLiteral("/dl/");
         f.settings.Cache_Path = QStringLiteral("/cache/");

@@ -1,23 +1,12 @@
 #include "headers/header_file.h"
 #include "store_fixture.h"
+#include "support/bytes.h"
 #include "support/test_registry.h"
 
 #include <QDir>
 #include <QTest>
-#include <QtEndian>
 
 namespace {
-
-// Little-endian writers for hand-built files.
-struct Bytes {
-    QByteArray b;
-    Bytes& u8(quint8 v) { b.append(char(v)); return *this; }
-    Bytes& i16(qint16 v) { char c[2]; qToLittleEndian(v, c); b.append(c, 2); return *this; }
-    Bytes& i32(qint32 v) { char c[4]; qToLittleEndian(v, c); b.append(c, 4); return *this; }
-    Bytes& i64(qint64 v) { char c[8]; qToLittleEndian(v, c); b.append(c, 8); return *this; }
-    Bytes& f64(double v) { char c[8]; std::memcpy(c, &v, 8); b.append(c, 8); return *this; }
-    Bytes& str(QByteArrayView s) { i16(qint16(s.size())); b.append(s); return *this; }
-};
 
 // The one-part item with key "a", poster "b", tail "c" and message-id "d" as the file holds it.
 QByteArray oneItem(quint8 group, qint32 article = 42, qint16 deleted = 0)

@@ -80,6 +80,25 @@ private slots:
         QVERIFY(f.t.logged(QStringLiteral("searchGroup: headers file not found: ") + missing));
         QVERIFY(f.t.logged(f.ctx.headers.headerPath(f.second) + QStringLiteral(": is unknown format.")));
         QCOMPARE(f.found(), (QStringList { "one.RAR", "two.txt" }));
+
+        // No text, or a scan running, is refused; the dialog then opens with its sound.
+        QSignalSpy requested(&f.search, &HeaderSearch::dialogRequested);
+        f.t.prompts.messages.clear();
+        f.search.setText(QString());
+        f.search.SearchHeaders();
+        f.ctx.activity.running = true;
+        f.search.setText(QStringLiteral("x"));
+        f.search.SearchHeaders();
+        f.search.OpenFind();
+        QCOMPARE(f.t.prompts.messages,
+            (QStringList { "Enter text to search for.", "Can't Find while scanning.", "Can't Find while scanning." }));
+        QCOMPARE(requested.count(), 0);
+        f.ctx.activity.running = false;
+        f.ctx.settings.chkSFX = 1;
+        f.t.writeFile(QStringLiteral("sfx/twv021.wav"), "RIFF");
+        f.search.OpenFind();
+        QCOMPARE(requested.count(), 1);
+        QCOMPARE(f.t.desktop.played, (QStringList { "twv021.wav" }));
     }
 
     void closingStopsTheSearchAndKeepsTheResults()
@@ -100,26 +119,6 @@ private slots:
         QCOMPARE(f.found(), (QStringList { "one.RAR", "two.txt" }));
         QVERIFY(!f.search.searching());
         QCOMPARE(f.ctx.window.text(MainWindowState::Label::Status), QStringLiteral("2 matching items found."));
-    }
-
-    void refusals()
-    {
-        SearchFixture f;
-        QSignalSpy requested(&f.search, &HeaderSearch::dialogRequested);
-        f.search.SearchHeaders();
-        f.ctx.activity.running = true;
-        f.search.setText(QStringLiteral("x"));
-        f.search.SearchHeaders();
-        f.search.OpenFind();
-        QCOMPARE(f.t.prompts.messages,
-            (QStringList { "Enter text to search for.", "Can't Find while scanning.", "Can't Find while scanning." }));
-        QCOMPARE(requested.count(), 0);
-        f.ctx.activity.running = false;
-        f.ctx.settings.chkSFX = 1;
-        f.t.writeFile(QStringLiteral("sfx/twv021.wav"), "RIFF");
-        f.search.OpenFind();
-        QCOMPARE(requested.count(), 1);
-        QCOMPARE(f.t.desktop.played, (QStringList { "twv021.wav" }));
     }
 };
 

@@ -3,6 +3,7 @@
 #include "headers/header_file.h"
 #include "support/header_parts.h"
 
+#include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFileInfo>
 
@@ -12,6 +13,7 @@ struct ViewFixture {
     HeaderParts ctx { t };
     HeaderView& view = ctx.headerView;
     QSet<QPair<qint64, int>>& batch = ctx.batch;
+    QAbstractItemModelTester tester { &view, QAbstractItemModelTester::FailureReportingMode::QtTest };
     quint8 key = 0;
 
     ViewFixture()

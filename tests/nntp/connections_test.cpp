@@ -33,8 +33,13 @@ struct Fixture {
         t.settings.chkEnableLogging = 1;
         connections.setHandler(Conn::Scan, &handler);
     }
-    QStringList log() { return t.logLines(); }
     bool logged(const QString& text) { return t.logged(text); }
+    void login(const QString& user, const QByteArray& password)
+    {
+        t.settings.chkAuth = 1;
+        t.settings.User_Name = user;
+        t.settings.password = password;
+    }
 };
 
 // Lets events run while it handles the first reply, as crunching a burst does, and meanwhile
@@ -74,9 +79,7 @@ private slots:
             f.server.on(QStringLiteral("MODE READER")).reply("201 reader mode, posting prohibited\r\n");
             f.server.on(QStringLiteral("AUTHINFO USER reader")).reply("381 password please\r\n");
             f.server.on(QStringLiteral("AUTHINFO PASS secret")).reply("281 welcome\r\n");
-            f.t.settings.chkAuth = 1;
-            f.t.settings.User_Name = QStringLiteral("reader");
-            f.t.settings.password = "secret";
+            f.login(QStringLiteral("reader"), "secret");
             f.connections.setModeReaderPending(Conn::Scan, true);
             QVERIFY(f.connections.OpenConnection(Conn::Scan));
             QTRY_COMPARE(f.handler.started, 1);
@@ -96,9 +99,7 @@ private slots:
         // The request already came, so the answer to AUTHINFO USER is not waited for.
         f.server.on(QStringLiteral("AUTHINFO USER u")).reply(QByteArray());
         f.server.on(QStringLiteral("AUTHINFO PASS p")).reply("281 ok\r\n");
-        f.t.settings.chkAuth = 1;
-        f.t.settings.User_Name = QStringLiteral("u");
-        f.t.settings.password = "p";
+        f.login(QStringLiteral("u"), "p");
         f.connections.OpenConnection(Conn::Scan);
         QTRY_COMPARE(f.handler.started, 1);
         QCOMPARE(f.server.commands(), (QStringList{"AUTHINFO USER u", "AUTHINFO PASS p"}));
@@ -182,9 +183,7 @@ private slots:
         Fixture f;
         f.server.on(QStringLiteral("AUTHINFO USER u")).reply("381 more\r\n");
         f.server.on(QStringLiteral("AUTHINFO PASS p")).reply("281 ok\r\n211 stray reply\r\n");
-        f.t.settings.chkAuth = 1;
-        f.t.settings.User_Name = QStringLiteral("u");
-        f.t.settings.password = "p";
+        f.login(QStringLiteral("u"), "p");
         f.connections.OpenConnection(Conn::Scan);
         QTRY_COMPARE(f.handler.started, 1);
         QTest::qWait(30);

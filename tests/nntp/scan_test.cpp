@@ -63,6 +63,11 @@ struct Fixture {
     {
         QTRY_VERIFY_WITH_TIMEOUT(!ctx.scanConnection.scanning() && ctx.connections.state(Conn::Scan) == 0, 30000);
     }
+    void scanToEnd()
+    {
+        ctx.scanConnection.StartScan();
+        waitForScanEnd();
+    }
 };
 
 } // namespace
@@ -175,8 +180,7 @@ private slots:
         f.server.on(QStringLiteral("XOVER 101-200")).reply("423 no articles in that range\r\n").once();
         f.serveGroup();
         const quint8 key = f.addGroup("alt.test");
-        f.ctx.scanConnection.StartScan();
-        f.waitForScanEnd();
+        f.scanToEnd();
         QTRY_COMPARE(f.server.commands(), (QStringList{"GROUP alt.test", "XOVER 1-100", "XOVER 101-200", "XOVER 201-300", "QUIT"}));
         QVERIFY(f.t.logged(QStringLiteral("423 no articles in that range")));
         QCOMPARE(f.storedItems(key), 150);
@@ -244,8 +248,7 @@ private slots:
         };
         Fixture reference;
         const quint8 refKey = scanned(reference);
-        reference.ctx.scanConnection.StartScan();
-        reference.waitForScanEnd();
+        reference.scanToEnd();
         const QByteArray undisturbed = reference.t.readFile(QStringLiteral("cache/alt.test/headers.twb"));
         QVERIFY(undisturbed.size() > 1000 && reference.ctx.groups.ngReadMarkByKey(refKey) == 3000);
 
@@ -263,8 +266,7 @@ private slots:
                     f.t.clock.advance(31'000);
                 }
             });
-            f.ctx.scanConnection.StartScan();
-            f.waitForScanEnd();
+            f.scanToEnd();
             QCOMPARE(f.t.prompts.messages.size(), 1);
             QVERIFY(f.t.prompts.messages[0].startsWith(QStringLiteral("The headers could not be saved: ") + blocker));
             QCOMPARE(f.t.logged(QStringLiteral("----Qsave---------")), quickSave);
@@ -273,8 +275,7 @@ private slots:
             QVERIFY(!f.t.readFile(QStringLiteral("favs.txt")).contains("alt.test,3000"));
 
             QVERIFY(QDir(blocker).removeRecursively());
-            f.ctx.scanConnection.StartScan();
-            f.waitForScanEnd();
+            f.scanToEnd();
             QCOMPARE(f.ctx.groups.ngReadMarkByKey(key), 3000);
             QCOMPARE(f.t.readFile(QStringLiteral("cache/alt.test/headers.twb")), undisturbed);
         }

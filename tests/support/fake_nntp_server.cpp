@@ -90,7 +90,6 @@ struct FakeNntpServer::Job {
     FakeNntpRule::Action action = FakeNntpRule::Action::Reply;
     Delivery delivery;
     bool close = false;
-    bool mayHold = true;
 };
 
 struct FakeNntpServer::Connection {
@@ -102,7 +101,6 @@ struct FakeNntpServer::Connection {
     bool busy = false;
     bool stalled = false;
     QByteArray held;
-    bool heldClose = false;
 
     [[nodiscard]] bool open() const { return socket->state() == QAbstractSocket::ConnectedState; }
 };
@@ -155,9 +153,9 @@ void FakeNntpServer::push(const QByteArray& bytes)
     c->socket->flush();
 }
 
-QStringList FakeNntpServer::commands(int connection) const
+QStringList FakeNntpServer::commands() const
 {
-    const Connection* c = at(connection);
+    const Connection* c = newest();
     return c ? c->commands : QStringList();
 }
 
@@ -170,7 +168,7 @@ void FakeNntpServer::accept()
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(socket, &QTcpSocket::readyRead, this, [this, &c] { readCommands(c); });
         connect(socket, &QTcpSocket::disconnected, this, [&c] { c.jobs.clear(); });
-        enqueue(c, m_greeting, QString(), true);
+        enqueue(c, m_greeting, QString());
     }
 }
 
@@ -194,19 +192,17 @@ void FakeNntpServer::readCommands(Connection& c)
                 break;
             }
         }
-        enqueue(c, *match, command, false);
+        enqueue(c, *match, command);
     }
 }
 
-void FakeNntpServer::enqueue(Connection& c, FakeNntpRule& rule, const QString& command, bool greeting)
+void FakeNntpServer::enqueue(Connection& c, FakeNntpRule& rule, const QString& command)
 {
     Job job;
     job.bytes = rule.m_make ? rule.m_make(command) : rule.m_bytes;
     job.action = rule.m_action;
     job.delivery = rule.m_delivery.value_or(m_delivery);
     job.close = rule.m_close;
-    // Held under a server-wide coalesce, the greeting would never come: the client waits for it.
-    job.mayHold = !greeting || rule.m_delivery.has_value();
     c.jobs.push_back(std::move(job));
     pump(c);
 }
@@ -234,13 +230,11 @@ void FakeNntpServer::pump(Connection& c)
 void FakeNntpServer::send(Connection& c, Job job)
 {
     const Delivery& d = job.delivery;
-    if (d.mode == Delivery::Mode::Coalesce && job.mayHold && c.held.isEmpty()) {
+    if (d.mode == Delivery::Mode::Coalesce && c.held.isEmpty()) {
         c.held = job.bytes;
-        c.heldClose = job.close;
         return;
     }
     const QByteArray bytes = std::exchange(c.held, {}) + job.bytes;
-    const bool close = std::exchange(c.heldClose, false) || job.close;
     QList<QByteArray> pieces;
     if (d.mode == Delivery::Mode::Chunks && d.chunkSize > 0) {
         for (qsizetype at = 0; at < bytes.size(); at += d.chunkSize)
@@ -248,10 +242,10 @@ void FakeNntpServer::send(Connection& c, Job job)
     } else {
         pieces.append(bytes);
     }
-    writePieces(c, std::move(pieces), d.intervalMs, close, 0);
+    writePieces(c, std::move(pieces), job.close, 0);
 }
 
-void FakeNntpServer::writePieces(Connection& c, QList<QByteArray> pieces, int intervalMs, bool close, int waits)
+void FakeNntpServer::writePieces(Connection& c, QList<QByteArray> pieces, bool close, int waits)
 {
     if (!c.open()) {
         c.busy = false;
@@ -259,8 +253,8 @@ void FakeNntpServer::writePieces(Connection& c, QList<QByteArray> pieces, int in
     }
     // A timer alone cannot keep pieces apart when the process is descheduled: wait for the read.
     if (c.busy && waits < kMaxReadWaits && unreadByPeer(*c.socket) > 0) {
-        QTimer::singleShot(1, c.socket, [this, &c, pieces = std::move(pieces), intervalMs, close, waits] {
-            writePieces(c, pieces, intervalMs, close, waits + 1);
+        QTimer::singleShot(1, c.socket, [this, &c, pieces = std::move(pieces), close, waits] {
+            writePieces(c, pieces, close, waits + 1);
         });
         return;
     }
@@ -273,8 +267,8 @@ void FakeNntpServer::writePieces(Connection& c, QList<QByteArray> pieces, int in
     }
     if (!pieces.isEmpty()) {
         c.busy = true;
-        QTimer::singleShot(intervalMs, c.socket, [this, &c, pieces = std::move(pieces), intervalMs, close] {
-            writePieces(c, pieces, intervalMs, close, 0);
+        QTimer::singleShot(1, c.socket, [this, &c, pieces = std::move(pieces), close] {
+            writePieces(c, pieces, close, 0);
         });
         return;
     }
@@ -287,11 +281,4 @@ void FakeNntpServer::writePieces(Connection& c, QList<QByteArray> pieces, int in
 FakeNntpServer::Connection* FakeNntpServer::newest() const
 {
     return m_connections.empty() ? nullptr : m_connections.back().get();
-}
-
-const FakeNntpServer::Connection* FakeNntpServer::at(int connection) const
-{
-    if (connection < 0)
-        return newest();
-    return connection < connectionCount() ? m_connections[connection].get() : nullptr;
 }

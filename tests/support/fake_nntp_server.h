@@ -15,20 +15,18 @@
 class QTcpServer;
 class QTcpSocket;
 
-// How the bytes of a reply reach the client. Pieces go out in separate writes, at least
-// `intervalMs` apart and each only once the client has read the one before, so it reads them apart.
+// How the bytes of a reply reach the client. Pieces go out in separate writes, each only once
+// the client has read the one before, so it reads them apart.
 struct Delivery {
     enum class Mode { Whole, Chunks, Coalesce };
     Mode mode = Mode::Whole;
     int chunkSize = 0;
-    int intervalMs = 1;
 
     static Delivery whole() { return {}; }
     // Pieces of `size` bytes; 1 sends byte by byte.
-    static Delivery chunks(int size, int intervalMs = 1) { return { Mode::Chunks, size, intervalMs }; }
-    // Held back, then written in one write with the next reply or pushed bytes. Server-wide, it
-    // leaves the greeting alone; greeting().deliver(coalesced()) holds that too.
-    static Delivery coalesced() { return { Mode::Coalesce, 0, 0 }; }
+    static Delivery chunks(int size) { return { Mode::Chunks, size }; }
+    // Held back, then written in one write with the pushed bytes.
+    static Delivery coalesced() { return { Mode::Coalesce, 0 }; }
 };
 
 // What the server does with a matching command. Setters chain:
@@ -80,8 +78,8 @@ public:
     void push(const QByteArray& bytes);
 
     [[nodiscard]] int connectionCount() const { return static_cast<int>(m_connections.size()); }
-    // Commands of connection n (0-based), or of the newest connection for -1.
-    [[nodiscard]] QStringList commands(int connection = -1) const;
+    // Commands of the newest connection.
+    [[nodiscard]] QStringList commands() const;
 
 private:
     struct Job;
@@ -89,12 +87,11 @@ private:
 
     void accept();
     void readCommands(Connection& c);
-    void enqueue(Connection& c, FakeNntpRule& rule, const QString& command, bool greeting);
+    void enqueue(Connection& c, FakeNntpRule& rule, const QString& command);
     void pump(Connection& c);
     void send(Connection& c, Job job);
-    void writePieces(Connection& c, QList<QByteArray> pieces, int intervalMs, bool close, int waits);
+    void writePieces(Connection& c, QList<QByteArray> pieces, bool close, int waits);
     [[nodiscard]] Connection* newest() const;
-    [[nodiscard]] const Connection* at(int connection) const;
 
     QTcpServer* m_server;
     FakeNntpRule m_greeting;

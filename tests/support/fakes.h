@@ -17,7 +17,6 @@ public:
     QDateTime now() const override { return m_now.addMSecs(m_ms - kStartMs); }
     qint64 monotonicMs() const override { return m_ms; }
     void advance(qint64 ms) { m_ms += ms; }
-    void setNow(const QDateTime& now) { m_now = now.addMSecs(kStartMs - m_ms); }
 
 private:
     static constexpr qint64 kStartMs = 1'000'000;
@@ -58,9 +57,7 @@ public:
         if (onOpen)
             onOpen(window, modal);
     }
-
-    void hideWindow(AppWindow window) override { hidden.append(window); }
-
+    void hideWindow(AppWindow) override { }
     [[nodiscard]] bool wasOpened(AppWindow window) const
     {
         for (const Opened& o : opened) {
@@ -73,7 +70,6 @@ public:
     QStringList messages;
     QStringList questions;
     QList<Opened> opened;
-    QList<AppWindow> hidden;
     std::deque<bool> yesNoAnswers;
     QStringList inputAnswers; // a null entry answers Cancel
     std::function<void(AppWindow, bool)> onOpen;
@@ -81,11 +77,10 @@ public:
 
 class FakeDesktop final : public Desktop {
 public:
-    bool audioAvailable() const override { return audio; }
+    bool audioAvailable() const override { return true; }
     void playSound(const QString& path) override { played.append(path.section(u'/', -1)); }
     void openTarget(const QString& target, const QString&) override { openedTargets.append(target); }
 
-    bool audio = true;
     QStringList played; // file names only
     QStringList openedTargets;
 };
@@ -99,13 +94,12 @@ public:
             if (path.startsWith(it.key()))
                 return {it.value(), QStringLiteral("/")};
         }
-        return {defaultFree, QStringLiteral("/")};
+        return {50'000LL * 1048576, QStringLiteral("/")};
     }
     QString tempFolder() const override { return temp; }
     Memory memory() const override { return mem; }
 
     QHash<QString, qint64> free;
-    qint64 defaultFree = 50'000LL * 1048576;
     QString temp = QStringLiteral("/faketmp");
     Memory mem{512LL * 1048576, 1024LL * 1048576};
 };

@@ -15,10 +15,24 @@
 class LoginWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void fieldsWriteTheRecordAsTypedAndSelectAllOnFocus()
+    void fieldsWriteTheRecordAsTypedAndEveryWayOutHides()
     {
         TestContext t;
         LoginWindow w(*t.ctx);
+        auto userFieldsEnabled = [&w](bool enabled) {
+            for (const char* name : { "txtUserName", "lblUserName", "txtPassword", "lblPassword", "chkSavePassword" }) {
+                if (control<QWidget>(w, name)->isEnabled() != enabled)
+                    return false;
+            }
+            return true;
+        };
+        QVERIFY(userFieldsEnabled(false));
+        control<QCheckBox>(w, "chkAuth")->click();
+        QCOMPARE(t.ctx->settings.chkAuth, 1);
+        QVERIFY(userFieldsEnabled(true));
+        control<QCheckBox>(w, "chkAuth")->click();
+        QVERIFY(userFieldsEnabled(false));
+
         auto* host = control<QLineEdit>(w, "txtHost");
         QTest::keyClicks(host, "news.example.org");
         QCOMPARE(t.ctx->settings.News_Host, QStringLiteral("news.example.org"));
@@ -37,6 +51,16 @@ private slots:
         QCOMPARE(control<QLineEdit>(w, "txtPort")->text(), QStringLiteral("563"));
         QCOMPARE(control<QCheckBox>(w, "chkSlave")->checkState(), Qt::PartiallyChecked);
         QCOMPARE(t.ctx->settings.chkSlave, 2);
+
+        QSignalSpy connect(&w, &LoginWindow::connectRequested);
+        w.show();
+        control<QPushButton>(w, "cmdGO")->click();
+        QCOMPARE(connect.count(), 1);
+        control<QPushButton>(w, "cmdExit")->click();
+        QVERIFY(!w.isVisible());
+        w.show();
+        QVERIFY(!w.close());
+        QVERIFY(!w.isVisible());
     }
 
     void passwordBytesRoundTrip()
@@ -55,40 +79,6 @@ private slots:
         w.syncFromSettings();
         QCOMPARE(password->text(), QStringLiteral("päss"));
         QCOMPARE(t.ctx->settings.password, QByteArray("p\xe4ss"));
-    }
-
-    void authenticationEnablesTheUserFields()
-    {
-        TestContext t;
-        LoginWindow w(*t.ctx);
-        auto userFieldsEnabled = [&w](bool enabled) {
-            for (const char* name : { "txtUserName", "lblUserName", "txtPassword", "lblPassword", "chkSavePassword" }) {
-                if (control<QWidget>(w, name)->isEnabled() != enabled)
-                    return false;
-            }
-            return true;
-        };
-        QVERIFY(userFieldsEnabled(false));
-        control<QCheckBox>(w, "chkAuth")->click();
-        QCOMPARE(t.ctx->settings.chkAuth, 1);
-        QVERIFY(userFieldsEnabled(true));
-        control<QCheckBox>(w, "chkAuth")->click();
-        QVERIFY(userFieldsEnabled(false));
-    }
-
-    void connectSignalsAndEveryWayOutHides()
-    {
-        TestContext t;
-        LoginWindow w(*t.ctx);
-        QSignalSpy connect(&w, &LoginWindow::connectRequested);
-        w.show();
-        control<QPushButton>(w, "cmdGO")->click();
-        QCOMPARE(connect.count(), 1);
-        control<QPushButton>(w, "cmdExit")->click();
-        QVERIFY(!w.isVisible());
-        w.show();
-        QVERIFY(!w.close());
-        QVERIFY(!w.isVisible());
     }
 };
 

@@ -17,7 +17,7 @@
 class OptionsWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void slidersRebuildTheirLabelsAndWriteTheRecord()
+    void controlsWriteTheRecordAtOnce()
     {
         TestContext t;
         OptionsWindow w(*t.ctx);
@@ -35,12 +35,8 @@ private slots:
         QCOMPARE(t.ctx->settings.sldTimeout, 240);
         QCOMPARE(control<QLabel>(w, "lblTimeout")->text(),
             QStringLiteral("Restart connection if inactive more than 240 seconds"));
-    }
 
-    void checkBoxesAndButtonsActAtOnce()
-    {
-        TestContext t;
-        OptionsWindow w(*t.ctx);
+        // Check boxes and buttons act at once.
         auto* subDirs = control<QCheckBox>(w, "chkMakeSubDirs");
         QVERIFY(subDirs->isChecked());
         subDirs->click();
@@ -55,6 +51,13 @@ private slots:
         QCOMPARE(download.count() + watch.count(), 2);
         control<QAbstractButton>(w, "cmdHelp")->click();
         QCOMPARE(t.desktop.openedTargets, QStringList { t.ctx->folder.helpFile });
+
+        // Closing hides; a page can be chosen.
+        w.show();
+        QVERIFY(!w.close());
+        QVERIFY(!w.isVisible());
+        w.showPage(OptionsWindow::NewsgroupsPage);
+        QCOMPARE(control<QTabWidget>(w, "TabStrip1")->currentWidget(), w.newsgroupsPage());
     }
 
     void syncShowsTheRecordWithoutWritingBack()
@@ -112,22 +115,6 @@ private slots:
         w.syncFromSettings();
         QVERIFY(!sfx->isEnabled());
         QVERIFY(!sfx->isChecked());
-    }
-
-    void closingHidesAndPagesCanBeChosen()
-    {
-        TestContext t;
-        OptionsWindow w(*t.ctx);
-        w.show();
-        QVERIFY(!w.close());
-        QVERIFY(!w.isVisible());
-
-        auto* tabs = control<QTabWidget>(w, "TabStrip1");
-        w.showPage(OptionsWindow::ScanPage);
-        QCOMPARE(tabs->tabText(tabs->currentIndex()), QStringLiteral("Scan"));
-        w.showPage(OptionsWindow::NewsgroupsPage);
-        QCOMPARE(tabs->currentWidget(), w.newsgroupsPage());
-        QVERIFY(w.newsgroupsPage()->layout());
     }
 };
 
