@@ -14,6 +14,8 @@
 #include "headers/scan_activity.h"
 #include "headers/scan_table.h"
 
+#include <algorithm>
+
 using Bar = MainWindowState::Bar;
 using Control = MainWindowState::Control;
 using Label = MainWindowState::Label;
@@ -177,8 +179,12 @@ void ScanConnection::reply(const Reply& r)
 void ScanConnection::groupReply(const Reply& r)
 {
     const QList<QByteArray> fields = r.statusLine.trimmed().simplified().split(' ');
-    m_first = fields.value(2).toLongLong();
-    m_last = fields.value(3).toLongLong();
+    // A broken or hostile range must not overflow the arithmetic on marks and counts below.
+    const auto article = [](const QByteArray& field) {
+        return std::clamp<qint64>(field.toLongLong(), 0, qint64(1) << 62);
+    };
+    m_first = article(fields.value(2));
+    m_last = article(fields.value(3));
     m_articleCount = m_last - m_first;
     Newsgroups& groups = m.groups;
     groups.groupSelected = true;

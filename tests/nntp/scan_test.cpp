@@ -200,6 +200,15 @@ private slots:
         QVERIFY(g.t.logged(QStringLiteral("423 no such article number in this group")));
         QCOMPARE(g.ctx.connections.state(Conn::Scan), 0);
         QVERIFY(g.ctx.window.isEnabled(MainWindowState::Control::Scan));
+
+        // A range at the ends of 64 bits overflows nothing (the sanitizer build would stop here).
+        Fixture h;
+        h.server.on(QStringLiteral("GROUP alt.test")).reply("211 5 -9223372036854775807 300 alt.test\r\n");
+        h.server.onPrefix(QStringLiteral("XOVER ")).reply("224 none\r\n.\r\n");
+        const quint8 wide = h.addGroup("alt.test");
+        h.ctx.scanConnection.StartScan();
+        h.waitForScanEnd();
+        QVERIFY(h.ctx.groups.ngReadMarkByKey(wide) >= 0 && h.ctx.groups.ngReadMarkByKey(wide) <= 300);
     }
 
     void anotherConnectionFailingLeavesTheScanAlone()
