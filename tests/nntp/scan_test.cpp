@@ -2,7 +2,12 @@
 #include "nntp/scan.h"
 #include "support/fake_nntp_server.h"
 #include "support/stored_items.h"
-#include "support/test_context.h"
+#include "groups/newsgroups.h"
+#include "headers/crunch.h"
+#include "headers/header_store.h"
+#include "headers/scan_activity.h"
+#include "headers/scan_table.h"
+#include "support/ground.h"
 #include "support/test_registry.h"
 
 #include <QDir>
@@ -23,21 +28,53 @@ QByteArray overview(qint64 first, qint64 last)
     return out + ".\r\n";
 }
 
+// The scan and the parts it drives over the ground services, connected as the program connects them.
+struct ScanParts {
+    ScanParts(Ground& g, const DownloadActivity* download)
+        : settings(g.settings)
+        , window(g.window)
+        , log(g.log)
+        , groups({g.log, g.prompts, g.window, g.path(QStringLiteral("favs.txt"))})
+        , scan(g.log)
+        , headers({g.log, g.settings, groups, g.window, g.prompts, {}, activity}, scan, view)
+        , cruncher({g.log, g.settings, groups, g.window, g.clock, headers, scan, view, g.yield})
+        , connections({g.settings, g.log, g.clock, g.prompts, g.window})
+        , scanConnection({g.settings, g.log, g.window, g.prompts, g.cues, g.clock, groups, scan, headers, cruncher,
+                          connections, activity, download})
+    {
+        QObject::connect(&cruncher, &Cruncher::stillCrunching, &connections,
+                         [this] { connections.markActivity(Conn::Scan); });
+    }
+
+    Settings& settings;
+    MainWindowState& window;
+    OpsLog& log;
+    Newsgroups groups;
+    ScanTable scan;
+    ViewTable view;
+    ScanActivity activity;
+    HeaderStore headers;
+    Cruncher cruncher;
+    Connections connections;
+    ScanConnection scanConnection;
+};
+
 // Serves GROUP and XOVER for alt.test holding articles 1..last; a test's own rules go first.
 struct Fixture {
-    TestContext t;
+    Ground t;
     FakeNntpServer server;
-    AppContext& ctx = *t.ctx;
+    ScanParts ctx;
     qint64 last = 250;
 
-    explicit Fixture(const Delivery& delivery = Delivery::whole())
+    explicit Fixture(const Delivery& delivery = Delivery::whole(), const DownloadActivity* download = nullptr)
+        : ctx(t, download)
     {
         server.setDelivery(delivery);
-        ctx.settings.News_Host = QStringLiteral("127.0.0.1");
-        ctx.settings.News_Port = QString::number(server.port());
-        ctx.settings.chkEnableLogging = 1;
-        ctx.settings.Cache_Path = t.dir.path() + QStringLiteral("/cache/");
-        ctx.settings.sldXOVER = 100;
+        t.settings.News_Host = QStringLiteral("127.0.0.1");
+        t.settings.News_Port = QString::number(server.port());
+        t.settings.chkEnableLogging = 1;
+        t.settings.Cache_Path = t.dir.path() + QStringLiteral("/cache/");
+        t.settings.sldXOVER = 100;
     }
     void serveGroup()
     {
@@ -235,16 +272,13 @@ private slots:
         struct Busy final : DownloadActivity {
             bool downloadBusy() const override { return true; }
         } busy;
-        Fixture g;
+        Fixture g(Delivery::whole(), &busy);
         g.serveGroup();
         g.addGroup("alt.test");
-        AppContext& c = g.ctx;
-        ScanConnection scan({c.settings, c.log, c.window, c.prompts, c.cues, c.clock, c.groups, c.scan, c.headers,
-                             c.cruncher, c.connections, c.activity, &busy});
-        scan.StartScan();
+        g.ctx.scanConnection.StartScan();
         QTRY_VERIFY_WITH_TIMEOUT(g.server.commands().contains(QStringLiteral("XOVER 101-200")), 10000);
-        scan.AbortScan(true);
-        QVERIFY(!c.window.isEnabled(MainWindowState::Control::Scan));
+        g.ctx.scanConnection.AbortScan(true);
+        QVERIFY(!g.t.window.isEnabled(MainWindowState::Control::Scan));
     }
 
     void failedSaveStopsTheScanAndTheNextScanFillsTheGap()
