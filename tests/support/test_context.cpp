@@ -32,8 +32,7 @@ QByteArray TestContext::readFile(const QString& name) const
 
 int TestContext::logCount(const QString& text) const
 {
-    const QStringList entries = ctx->log.entries().stringList();
-    return static_cast<int>(std::count_if(entries.cbegin(), entries.cend(), [&](const QString& l) { return l.contains(text); }));
+    return static_cast<int>(ctx->log.entries().stringList().filter(text).size());
 }
 
 bool TestContext::logged(const QString& text) const
