@@ -104,15 +104,12 @@ private slots:
         state.setText(Label::Status, QStringLiteral("Connecting..."));
         MainWindow w(*t.ctx);
         QCOMPARE(label(w, "lblStatus")->text(), QStringLiteral("Connecting..."));
-        QCOMPARE(label(w, "lblLastScan")->text(), QStringLiteral("Welcome to TideWhelk, press scan to start!"));
         QVERIFY(!widget<QPushButton>(w, "cmdScanStop")->isEnabled());
 
         state.setText(Label::LastScan, QStringLiteral("Last scan: today"));
         state.setText(Label::ViewCount, QStringLiteral("Viewing:120 of450 items"));
-        state.setText(Label::FileEta, QStringLiteral("00:01:10"));
         QCOMPARE(label(w, "lblLastScan")->text(), QStringLiteral("Last scan: today"));
         QCOMPARE(label(w, "lblViewFilter")->text(), QStringLiteral("Viewing:120 of450 items"));
-        QCOMPARE(label(w, "lblCurrentFileTime")->text(), QStringLiteral("00:01:10"));
 
         state.setProgressMaximum(Bar::EntireScan, 12);
         state.setProgress(Bar::EntireScan, 5);
@@ -413,7 +410,6 @@ private slots:
         QVERIFY(w.windowTitle().endsWith(QStringLiteral("[news.example.net] Scanning 40%")));
         w.setWindowState(Qt::WindowNoState);
         QVERIFY(!t.ctx->window.minimized());
-        QCOMPARE(w.windowTitle(), QStringLiteral("TideWhelk"));
 
         TrayIcon* tray = w.trayIcon();
         auto entry = [tray](const char* name) { return widget<QAction>(*tray->menu(), name); };
