@@ -46,11 +46,8 @@ private slots:
         QCOMPARE(entries.size(), 99);
         QVERIFY(entries.first().endsWith(QStringLiteral("message 150")));
         QVERIFY(entries.last().endsWith(QStringLiteral("message 52")));
-    }
 
-    void minimisedTitleCarriesTheMessage()
-    {
-        Ground g;
+        // Minimised, the title carries the message.
         g.settings.News_Host = QStringLiteral("news.example");
         g.window.setMinimized(true);
         g.log.WriteLog(QStringLiteral("Crunched burst"), false);

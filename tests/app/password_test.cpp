@@ -31,13 +31,13 @@ private slots:
             QVERIFY(writer.save());
             QCOMPARE(UnscramblePassword(Profile(writer.path()).value("Options", "User_PWX")), piece);
         }
-    }
-
-    void oldStoredFormsStillRead()
-    {
         QCOMPARE(UnscramblePassword(QByteArray()), QByteArray());
-        // Fillers 30-149 followed by the byte raised by the shift.
-        QCOMPARE(UnscramblePassword("\x1e" "d" "\x95" "f"), QByteArray("ac"));
+        // Older stored forms: fillers 30-149 followed by the byte raised by the shift.
+        QCOMPARE(UnscramblePassword("\x1e"
+                                    "d"
+                                    "\x95"
+                                    "f"),
+            QByteArray("ac"));
         QCOMPARE(UnscramblePassword("Xd?"), QByteArray("a"));
     }
 };

@@ -21,7 +21,7 @@ struct Fixture : Ground {
 class ResourceMonitorTest : public QObject {
     Q_OBJECT
 private slots:
-    void labelsSwitchFromMBToGBAbove1000()
+    void labelsSwitchFromMBToGBAndLowResourcesCue()
     {
         Fixture f;
         f.settings.Download_Path = QStringLiteral("/dl/");
@@ -44,16 +44,12 @@ private slots:
         f.monitor.UpdateStats(false);
         QCOMPARE(f.window.text(Label::StatsTemp), QStringLiteral("/ 1,234.57GB free (windows temp)"));
         QCOMPARE(f.window.text(Label::StatsDownload), QStringLiteral("/ 640MB free (download)"));
-    }
 
-    void lowResourceCuesOnlyWhenWarned()
-    {
-        Fixture f;
+        // Low resources cue only when warnings are asked for.
         for (const char* name : { "sfx/twv005.wav", "sfx/twv006.wav", "sfx/twv007.wav" })
             f.writeFile(QString::fromLatin1(name), "RIFF");
         f.settings.chkSFX = 1;
-        f.settings.Download_Path = QStringLiteral("/dl/");
-        f.settings.Cache_Path = QStringLiteral("/cache/");
+        f.probe.temp = QStringLiteral("/faketmp");
         f.probe.free[QStringLiteral("/dl/")] = 99 * MB;
         f.probe.free[QStringLiteral("/faketmp")] = 10 * MB;
         f.probe.free[QStringLiteral("/cache/")] = 5000 * MB;

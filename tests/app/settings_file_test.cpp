@@ -12,7 +12,7 @@ namespace {
 
 using Label = MainWindowState::Label;
 
-// The check boxes that start switched on, and those that start off.
+// The check boxes that start switched on, and those that start off; the round trip turns each over.
 const std::initializer_list<int Settings::*> kOnByDefault {
     &Settings::chkMakeSubDirs, &Settings::chkAllowRestart, &Settings::chkAutodownload, &Settings::chkAutoExpire
 };
@@ -52,10 +52,6 @@ private slots:
         QVERIFY(QFileInfo(s.Download_Path).isDir());
         QVERIFY(QFileInfo(s.Cache_Path).isDir());
         QVERIFY(s.firstRun);
-        for (int Settings::*box : kOnByDefault)
-            QCOMPARE(s.*box, 1);
-        for (int Settings::*box : kOffByDefault)
-            QCOMPARE(s.*box, 0);
         QVERIFY(f.prompts.messages.isEmpty());
         QVERIFY(!f.file->LoadWindowPlacement().top.has_value());
         // Nothing is written while loading a clean file.

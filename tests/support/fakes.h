@@ -9,6 +9,7 @@
 #include <QList>
 #include <QStringList>
 
+#include <algorithm>
 #include <deque>
 
 // A clock that moves only when told to.
@@ -60,11 +61,7 @@ public:
     void hideWindow(AppWindow) override { }
     [[nodiscard]] bool wasOpened(AppWindow window) const
     {
-        for (const Opened& o : opened) {
-            if (o.window == window)
-                return true;
-        }
-        return false;
+        return std::any_of(opened.cbegin(), opened.cend(), [&](const Opened& o) { return o.window == window; });
     }
 
     QStringList messages;

@@ -7,17 +7,13 @@
 #include "app/program_folder.h"
 #include "app/settings.h"
 #include "support/fakes.h"
-
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
+#include "support/temp_folder.h"
 
 #include <algorithm>
 
 // A program folder in a fresh temporary directory with the state every part of the program
 // shares, so a test builds only the parts it exercises on top of it.
-struct Ground {
-    QTemporaryDir dir;
+struct Ground : TempFolder {
     ProgramFolder folder = ProgramFolder::at(dir.path());
     FakeClock clock;
     ScriptedPrompts prompts;
@@ -29,19 +25,6 @@ struct Ground {
     Cues cues{settings, desktop, folder};
     EventYield yield{clock};
 
-    [[nodiscard]] QString path(const QString& name) const { return dir.filePath(name); }
-    void writeFile(const QString& name, const QByteArray& content) const
-    {
-        QDir().mkpath(QFileInfo(path(name)).path());
-        QFile f(path(name));
-        if (f.open(QIODevice::WriteOnly))
-            f.write(content);
-    }
-    [[nodiscard]] QByteArray readFile(const QString& name) const
-    {
-        QFile f(path(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
     // Log list entries, newest first; each starts with the time.
     [[nodiscard]] QStringList logLines() { return log.entries().stringList(); }
     [[nodiscard]] bool logged(const QString& text)

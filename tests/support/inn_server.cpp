@@ -42,10 +42,9 @@ InnServer::~InnServer()
 
 bool InnServer::run(const QStringList& args, QByteArray* output) const
 {
-    QStringList full = args;
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral("bash"), QStringList{m_script} + full);
+    p.start(QStringLiteral("bash"), QStringList{m_script} + args);
     const bool finished = p.waitForFinished(kScriptTimeoutMs);
     if (output)
         *output = p.readAll();
@@ -61,15 +60,5 @@ bool InnServer::postGenerated(const QStringList& args) const
                                            + QStringList{QStringLiteral("--out"), file});
     if (!p.waitForFinished(kScriptTimeoutMs) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
         return false;
-    return run({QStringLiteral("post"), m_dir.path(), file});
-}
-
-bool InnServer::post(const QByteArray& articles) const
-{
-    const QString file = m_dir.filePath(QStringLiteral("post.txt"));
-    QFile f(file);
-    if (!f.open(QIODevice::WriteOnly) || f.write(articles) != articles.size())
-        return false;
-    f.close();
     return run({QStringLiteral("post"), m_dir.path(), file});
 }

@@ -16,8 +16,6 @@ public:
     [[nodiscard]] quint16 port() const { return m_port; }
     // Runs "tools/inn ARGS DIR ..."; true on success.
     bool run(const QStringList& args, QByteArray* output = nullptr) const;
-    // Posts complete articles (each ended by a "." line) through the fast feed.
-    bool post(const QByteArray& articles) const;
     // Posts what tools/make_articles.py writes for ARGS (without --out); true on success.
     bool postGenerated(const QStringList& args) const;
 

@@ -2,19 +2,15 @@
 
 #include "program/app_context.h"
 #include "support/fakes.h"
-
-#include <QTemporaryDir>
+#include "support/temp_folder.h"
 
 #include <memory>
 
 // A program folder in a fresh temporary directory and a context wired to fakes.
-class TestContext {
+class TestContext : public TempFolder {
 public:
     TestContext();
 
-    [[nodiscard]] QString path(const QString& name) const { return dir.filePath(name); }
-    void writeFile(const QString& name, const QByteArray& content) const;
-    [[nodiscard]] QByteArray readFile(const QString& name) const;
     // Whether a log list entry ends with the text (entries start with the time).
     [[nodiscard]] bool logged(const QString& text) const;
     // How many log list entries contain the text.
@@ -22,7 +18,6 @@ public:
     // Builds a fresh context on the same folder, as a restart of the program would.
     AppContext& restart();
 
-    QTemporaryDir dir;
     FakeClock clock;
     ScriptedPrompts prompts;
     FakeDesktop desktop;

@@ -14,7 +14,7 @@
 class FolderChooserTest : public QObject {
     Q_OBJECT
 private slots:
-    void okWritesTheSelectionWithATrailingSlash()
+    void okWritesTheSelectionWithATrailingSlashAndNewFoldersArePlain()
     {
         TestContext t;
         QDir(t.dir.path()).mkpath(QStringLiteral("incoming/tv"));
@@ -47,11 +47,8 @@ private slots:
         control<QPushButton>(cancelled, "cmdCancel")->click();
         QCOMPARE(cancelled.result(), int(QDialog::Rejected));
         QCOMPARE(t.ctx->settings.Download_Path, incoming + u'/');
-    }
 
-    void newFolderCreatesOnlyPlainNames()
-    {
-        TestContext t;
+        // New Folder makes only plain names.
         FolderChooser chooser(*t.ctx, FolderChooser::Target::Download);
         const QString base = t.dir.path() + u'/';
         chooser.setSelection(base);
@@ -61,7 +58,7 @@ private slots:
             = { QStringLiteral("   "), QString(), QStringLiteral("a/b"), QStringLiteral(".."), QStringLiteral(".") };
         for (int i = 0; i < 5; ++i)
             newFolder->click();
-        QCOMPARE(QDir(base).entryList(QDir::AllDirs | QDir::NoDotAndDotDot), QStringList {});
+        QCOMPARE(QDir(base).entryList(QDir::AllDirs | QDir::NoDotAndDotDot), QStringList { "incoming" });
         QCOMPARE(t.prompts.messages.size(), 3);
         QCOMPARE(chooser.selection(), base);
 

@@ -60,14 +60,10 @@ private slots:
         control<QPushButton>(page, "cmdUp")->click();
         QCOMPARE(names(t.ctx->groups), (QStringList{"g1", "g3", "g4", "g2"}));
         QCOMPARE(selected(list), (QList<int>{1, 2}));
-        control<QPushButton>(page, "cmdTop")->click();
-        QCOMPARE(names(t.ctx->groups), (QStringList{"g3", "g4", "g1", "g2"}));
-        QCOMPARE(selected(list), (QList<int>{0, 1}));
 
         control<QPushButton>(page, "cmdToggle")->click();
-        QVERIFY(t.ctx->groups.rowGreyed(0) && t.ctx->groups.rowGreyed(1));
-        QVERIFY(list->model()->data(list->model()->index(0, 0), Qt::ForegroundRole).isValid());
-        QVERIFY(!list->model()->data(list->model()->index(2, 0), Qt::ForegroundRole).isValid());
+        for (int row = 0; row < 4; ++row) // the moved rows, greyed
+            QCOMPARE(list->model()->index(row, 0).data(Qt::ForegroundRole).isValid(), row == 1 || row == 2);
 
         selectRows(list, {});
         control<QPushButton>(page, "cmdDelete")->click();
