@@ -45,8 +45,8 @@ void ScanConnection::StartScan()
         s.News_Port = QStringLiteral("119");
     if (s.News_Host.trimmed().isEmpty()) {
         if (m.prompts.askYesNo(QStringLiteral("You have not entered a news server name!\r\n"
-                                                  "  Would you like to run the setup assistant?"),
-                                   PromptIcon::Exclamation)) {
+                                              "  Would you like to run the setup assistant?"),
+                               PromptIcon::Exclamation)) {
             m.prompts.hideWindow(AppWindow::Login);
             m.prompts.openWindow(AppWindow::SetupAssistant, false);
         }
@@ -55,9 +55,9 @@ void ScanConnection::StartScan()
     if (m.groups.groupCount() == 0) {
         m.prompts.hideWindow(AppWindow::Login);
         m.prompts.message(QStringLiteral("Before scanning, you need to specify some newsgroups.  \r\rUsually you do "
-                                             "this from the Options menu / Newsgroups tab / Add button, but this "
-                                             "time I'll pop it up for you.\n To get started fast, use the newsgroup "
-                                             "search engines or type in a group name."));
+                                         "this from the Options menu / Newsgroups tab / Add button, but this "
+                                         "time I'll pop it up for you.\n To get started fast, use the newsgroup "
+                                         "search engines or type in a group name."));
         m.prompts.openWindow(AppWindow::OptionsNewsgroups, false);
         m.prompts.openWindow(AppWindow::AddNewsgroup, true);
         return;
@@ -238,8 +238,8 @@ void ScanConnection::receiving(qsizetype pendingBytes)
 {
     if (m_replyMode == ReplyMode::Burst)
         m.log.WriteLog(QStringLiteral("Downloading header burst: ") + displayText(m_name) + QStringLiteral(", ")
-                               + QString::number(pendingBytes) + QStringLiteral(" bytes"),
-                           false);
+                           + QString::number(pendingBytes) + QStringLiteral(" bytes"),
+                       false);
 }
 
 void ScanConnection::requestAhead()
@@ -275,8 +275,8 @@ void ScanConnection::burstArrived(const Reply& r)
     else
         requestAhead();
     m.log.WriteLog(QStringLiteral("Header burst downloaded: ") + displayText(m_name) + QStringLiteral(", ")
-                           + QString::number(body.size()) + QStringLiteral(" bytes"),
-                       true);
+                       + QString::number(body.size()) + QStringLiteral(" bytes"),
+                   true);
     Cruncher::Burst burst{m_key, m_last, m_burstEnd, m_scanStart};
     m_crunching = true;
     const bool saved = m.cruncher.parse_xoverdata(body, burst);
@@ -339,8 +339,8 @@ void ScanConnection::completeScan()
         m.log.WriteLog(QStringLiteral("Scan Complete. No new headers read in %1 seconds.").arg(elapsed), true);
     const QDateTime now = m.clock.now();
     m.window.setText(Label::LastScan, QStringLiteral("Last Scan: ") + fmt::shortDate(now.date()) + u' '
-                                              + QLocale::system().toString(now.time(), QLocale::ShortFormat)
-                                              + QStringLiteral(" (complete)"));
+                                          + QLocale::system().toString(now.time(), QLocale::ShortFormat)
+                                          + QStringLiteral(" (complete)"));
     m.cues.PlayCue(QStringLiteral("twv003.wav"));
     emit lifeChanged();
     // A failure is reported; the marks written below then stop where the file does.
@@ -378,8 +378,8 @@ void ScanConnection::markIncomplete()
 {
     const QDateTime now = m.clock.now();
     m.window.setText(Label::LastScan, QStringLiteral("Last Scan: ") + fmt::shortDate(now.date()) + u' '
-                                              + QLocale::system().toString(now.time(), QLocale::ShortFormat)
-                                              + QStringLiteral(" (incomplete)"));
+                                          + QLocale::system().toString(now.time(), QLocale::ShortFormat)
+                                          + QStringLiteral(" (incomplete)"));
 }
 
 void ScanConnection::closedByPeer()
@@ -432,9 +432,9 @@ void ScanConnection::watchdogTick()
     const qint64 elapsed = (m.clock.monotonicMs() - c.lastActivityMs(Conn::Scan)) / 1000;
     if (elapsed > m.settings.sldTimeout) {
         m.log.WriteLog(QStringLiteral("WARNING: Server not responding -- %1 second timeout triggered, closing "
-                                          "connection")
-                               .arg(m.settings.sldTimeout),
-                           true);
+                                      "connection")
+                           .arg(m.settings.sldTimeout),
+                       true);
         EmergencyRestart();
     }
 }
