@@ -205,7 +205,7 @@ bool Newsgroups::loadLine(const QByteArray& line)
     const bool keyUsable = key >= 1 && key <= kMaxKey && !findRecord(static_cast<quint8>(key));
     if (keyText && !keyUsable)
         m.log.WriteLog(QStringLiteral("favs.txt: group %1 had key %2 twice or out of range; given a new key")
-                           .arg(displayText(name), displayText(*keyText)),
+                           .arg(shownName, displayText(*keyText)),
                        true);
     rec.key = keyUsable ? static_cast<quint8>(key) : ngFindFreeKey();
     appendRow(name, rec);
