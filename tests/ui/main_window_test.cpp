@@ -122,9 +122,15 @@ private slots:
         QVERIFY(t.prompts.opened[0].window == AppWindow::SetupAssistant
             && t.prompts.opened[1].window == AppWindow::DownloadFolderChooser);
         QCOMPARE(login.size(), 0);
+        // With a folder, unsaved deletions in the viewed group are offered for saving first.
+        t.ctx->groups.ngAddGroup("alt.test");
+        t.ctx->view.viewedKey = t.ctx->groups.ngFindKeyByGroupName("alt.test");
+        t.ctx->view.table.appendRecord({});
+        t.ctx->view.table.changed = true;
         t.ctx->settings.Download_Path = t.path(QStringLiteral("download/"));
         scan->click();
         QCOMPARE(login.size(), 1);
+        QCOMPARE(t.prompts.questions.last(), QStringLiteral("Save changes to alt.test?"));
 
         // Filter toggles flip their setting and ask for the list to be rebuilt.
         QSignalSpy changed(&w, &MainWindow::viewFilterChanged);
