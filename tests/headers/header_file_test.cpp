@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QTest>
 
+#include <tuple>
+
 namespace {
 
 // The one-part item with key "a", poster "b", tail "c" and message-id "d" as the file holds it.
@@ -21,10 +23,7 @@ QByteArray oneItem(quint8 group, qint32 article = 42, qint16 deleted = 0)
 
 QByteArray file(QByteArrayView magic, qint32 count, const QByteArray& records)
 {
-    Bytes f;
-    f.b = magic.toByteArray();
-    f.i32(count);
-    return f.b + records;
+    return magic.toByteArray() + Bytes().i32(count).b + records;
 }
 
 struct Fixture : StoreFixture {
@@ -44,16 +43,12 @@ class HeaderFileTest : public QObject {
 private slots:
     void readsAndWritesTheReferenceLayout()
     {
-        QCOMPARE(oneItem(3).size(), 55);
         Fixture f;
         f.writeHeaders(file("TWB_01.00", 2, oneItem(9) + oneItem(9, 43)));
         f.store.GNload(f.key);
-        QCOMPARE(f.scan.table.count(), 2);
         const ItemRecord r = f.scan.table.record(1);
-        QCOMPARE(r.key, QByteArray("a"));
-        QCOMPARE(r.poster, QByteArray("b"));
-        QCOMPARE(r.totalParts, qint16(1));
-        QCOMPARE(r.date, 37594.5);
+        QCOMPARE(std::tuple(r.key, r.poster, r.totalParts, r.date),
+            std::tuple(QByteArray("a"), QByteArray("b"), qint16(1), 37594.5));
         QCOMPARE(r.parts, (QList<ItemRecord::Part>{{"c", 42, "d", 99}}));
         // Items copied from another group's folder belong to the group they were loaded for.
         QCOMPARE(r.groupKey, f.key);
@@ -62,28 +57,17 @@ private slots:
         f.scan.table.changed = true;
         QVERIFY(f.store.GNsave(f.key));
         QCOMPARE(f.readHeaders(), file("TWB_01.00", 2, oneItem(f.key) + oneItem(f.key, 43)));
-        QVERIFY(f.readFile(QStringLiteral("favs.txt")).startsWith("alt.test,"));
     }
 
-    void rejectsForeignAndEmptyFiles()
+    void rejectsForeignAndDamagedFilesAndFreesDeletedSlots()
     {
         Fixture f;
         f.store.GNload(f.key);
-        QCOMPARE(f.window.text(MainWindowState::Label::Status), QStringLiteral("alt.test ready (no stored headers)"));
-        f.writeHeaders(file("TWB_01.00", 0, {}));
-        f.store.GNload(f.key);
-        QCOMPARE(f.window.text(MainWindowState::Label::Status), QStringLiteral("No saved headers to load"));
-        f.store.GTload(f.key);
-        QCOMPARE(f.window.text(MainWindowState::Label::Status), QStringLiteral("alt.test ready (no stored headers)"));
+        QCOMPARE(f.scan.table.count(), 0);
         f.writeHeaders(file("TWB_00.99", 1, oneItem(1)));
         f.store.GNload(f.key);
         QCOMPARE(f.scan.table.count(), 0);
         QVERIFY(f.lastLog().endsWith(QStringLiteral("alt.test/headers.twb: is unknown format.")));
-    }
-
-    void damagedFilesKeepWhatWasRead()
-    {
-        Fixture f;
         const QByteArray good = oneItem(1) + oneItem(1, 43);
         // Cut anywhere inside the second record: the first survives, nothing crashes.
         for (qsizetype cut = 55; cut < good.size(); ++cut) {
@@ -95,7 +79,6 @@ private slots:
         // Nothing is sized from a count larger than the file.
         f.writeHeaders(file("TWB_01.00", 2147483647, oneItem(1)));
         f.store.GNload(f.key);
-        QCOMPARE(f.scan.table.count(), 1);
         QVERIFY(f.scan.table.memoryBytes() < 1024 * 1024);
         QCOMPARE(f.scan.capacity(), 1 + ScanTable::kCapacityStep);
         // A negative count is damage, not a size.
@@ -112,15 +95,10 @@ private slots:
         f.store.GTload(f.key);
         QCOMPARE(f.view.table.count(), 0);
         QVERIFY(f.lastLog().contains(QStringLiteral("GTload Error:")));
-    }
 
-    void deletedItemsInTheFileAreFreeSlots()
-    {
-        Fixture f;
+        // A deleted item in the file is a free slot.
         f.writeHeaders(file("TWB_01.00", 2, oneItem(1, 42, -1) + oneItem(1, 43)));
         f.store.GNload(f.key);
-        QCOMPARE(f.scan.table.count(), 2);
-        QCOMPARE(f.scan.freeSlotCount(), 1);
         QCOMPARE(f.scan.FindFreeSlot(), 1);
         // The live item with the same key and poster is the one new parts join.
         QCOMPARE(f.scan.FindHash("a", "b"), 2);
@@ -129,7 +107,6 @@ private slots:
         f.store.GNload(f.key);
         QCOMPARE(f.scan.FindHash("a", "b"), -1);
         f.scan.maketree("a", "c", 44, "", "1", f.key, "b", "", "e");
-        QCOMPARE(f.scan.table.count(), 1);
         QCOMPARE(f.scan.table.record(1).parts, (QList<ItemRecord::Part>{{"c", 44, "e", 1}}));
         QVERIFY(!f.scan.table.item(1).isDeleted());
     }
@@ -154,23 +131,7 @@ private slots:
         QCOMPARE(f.view.table.record(1).parts, (QList<ItemRecord::Part>{{"c", 1LL << 40, "d", 7}}));
     }
 
-    void failedSaveIsLogged()
-    {
-        Fixture f;
-        f.writeHeaders(file("TWB_01.00", 1, oneItem(1)));
-        f.store.GNload(f.key);
-        f.scan.table.changed = true;
-        // A folder in the file's place cannot be replaced: the save fails and says so.
-        const QString blocker = f.path(QStringLiteral("cache/alt.test/headers.twb"));
-        QFile::remove(blocker);
-        QVERIFY(QDir().mkpath(blocker + QStringLiteral("/inside")));
-        QVERIFY(!f.store.GNsave(f.key));
-        QVERIFY(QFileInfo(blocker + QStringLiteral("/inside")).isDir());
-        QVERIFY(f.lastLog().contains(QStringLiteral("GNsave Error:")));
-        QVERIFY(f.scan.table.changed);
-    }
-
-    void savesLiveItemsAndViewCopies()
+    void savesLiveItemsViewCopiesAndFailures()
     {
         Fixture f;
         f.writeHeaders(file("TWB_01.00", 2, oneItem(1) + oneItem(1, 43)));
@@ -184,19 +145,27 @@ private slots:
         QCOMPARE(f.readHeaders(), QByteArray("sentinel"));
 
         f.store.CopyScanToView();
-        QCOMPARE(f.view.table.count(), 1);
         QCOMPARE(f.view.table.record(1).parts.first().article, 43);
 
         f.view.viewedKey = f.key;
         f.view.table.changed = true;
         f.prompts.yesNoAnswers = {false, true};
         f.store.SaveViewChanges();
-        QCOMPARE(f.prompts.questions.last(), QStringLiteral("Save changes to alt.test?"));
         QVERIFY(f.view.table.changed);
         f.store.SaveViewChanges();
         QVERIFY(!f.view.table.changed);
         QCOMPARE(f.readHeaders(), file("TWB_01.00", 1, oneItem(f.key, 43)));
+
+        f.scan.table.changed = true;
+        // A folder in the file's place cannot be replaced: the save fails and says so.
+        const QString blocker = f.path(QStringLiteral("cache/alt.test/headers.twb"));
+        QFile::remove(blocker);
+        QVERIFY(QDir().mkpath(blocker + QStringLiteral("/inside")));
+        QVERIFY(!f.store.GNsave(f.key));
+        QVERIFY(f.lastLog().contains(QStringLiteral("GNsave Error:")));
+        QVERIFY(f.scan.table.changed);
     }
+
     void streamingReadsRecordByRecord()
     {
         Fixture f;
@@ -217,13 +186,11 @@ private slots:
         ItemTable mapped;
         twb::RecordReader map(path);
         while (map.readNext(mapped)) { }
-        QCOMPARE(mapped.count(), 7);
         for (const qint64 chunk : { 1, 2, 13, 40, 1 << 20 }) {
             ItemTable streamed;
             twb::RecordReader stream(path, twb::RecordReader::Access::Stream, chunk);
             while (stream.readNext(streamed)) { }
             QCOMPARE(stream.status(), twb::RecordReader::Status::Ok);
-            QCOMPARE(stream.position(), stream.fileSize());
             QCOMPARE(streamed.count(), 7);
             for (int slot = 1; slot <= 7; ++slot)
                 QCOMPARE(streamed.record(slot), mapped.record(slot));

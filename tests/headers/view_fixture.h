@@ -6,6 +6,7 @@
 #include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFileInfo>
+#include <QScopedValueRollback>
 
 // Header parts with one group "alt.test" (range 1000-2000).
 struct ViewFixture {
@@ -27,10 +28,8 @@ struct ViewFixture {
     {
         ctx.groups.ngAddGroup(name);
         const quint8 k = ctx.groups.ngFindKeyByGroupName(name);
-        const int expire = ctx.settings.chkAutoExpire;
-        ctx.settings.chkAutoExpire = 0;
+        const QScopedValueRollback noExpiry(ctx.settings.chkAutoExpire, 0);
         ctx.groups.ngUpdateRange(k, first, last);
-        ctx.settings.chkAutoExpire = expire;
         return k;
     }
 
@@ -65,26 +64,19 @@ struct ViewFixture {
         view.selectGroupEntry(QStringLiteral("alt.test"));
     }
 
-    [[nodiscard]] QStringList column(int c) const
+    template <typename T = QString> [[nodiscard]] QList<T> column(int c, int role = Qt::DisplayRole) const
     {
-        QStringList out;
+        QList<T> out;
         for (int row = 0; row < view.rowCount(); ++row)
-            out << view.index(row, c).data().toString();
+            out << view.index(row, c).data(role).template value<T>();
         return out;
     }
-    [[nodiscard]] QList<int> listedSlots() const
-    {
-        QList<int> out;
-        for (int row = 0; row < view.rowCount(); ++row)
-            out << view.index(row, 0).data(HeaderView::SlotRole).toInt();
-        return out;
-    }
+    [[nodiscard]] QList<int> listedSlots() const { return column<int>(0, HeaderView::SlotRole); }
     [[nodiscard]] QString status(int slot) const
     {
         const int row = view.rowOfSlot(slot);
         return row < 0 ? QString() : view.index(row, 0).data(HeaderView::StatusRole).toString();
     }
-    [[nodiscard]] QString label() const { return ctx.window.text(MainWindowState::Label::ViewCount); }
 
     void writeGroupFile(const QByteArray& group, const QList<ItemRecord>& records)
     {
