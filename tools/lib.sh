@@ -4,7 +4,8 @@ set -euo pipefail
 TW_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Packages the build, the tests and the program need (see README).
-TW_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-multimedia-dev libbenchmark-dev)
+TW_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-multimedia-dev libbenchmark-dev
+  libdeflate-dev libuu-dev)
 
 tw_install() {
   local missing=()
