@@ -8,6 +8,7 @@
 #include <libdeflate.h>
 
 #include <charconv>
+#include <cstring>
 #include <limits>
 
 namespace yenc {
@@ -132,14 +133,19 @@ Line lineAfter(QByteArrayView article, qsizetype keywordAt, qsizetype keywordSiz
 // The first `keyword` at a line start at or after `from`, or -1.
 qsizetype findAtLineStart(QByteArrayView text, QByteArrayView keyword, qsizetype from)
 {
-    if (from == 0 && text.startsWith(keyword))
-        return 0;
-    // The LF before the keyword ties it to a line start without a second look.
-    QByteArray needle;
-    needle.reserve(keyword.size() + 1);
-    needle.append('\n').append(keyword);
-    const qsizetype at = text.indexOf(needle, std::max<qsizetype>(from - 1, 0));
-    return at < 0 ? -1 : at + 1;
+    if ((from == 0 || text[from - 1] == '\n') && text.sliced(from).startsWith(keyword))
+        return from;
+    // Only line starts are candidates: memchr leaps from one LF to the next.
+    const char* const first = text.data();
+    const char* const end = first + text.size();
+    for (const char* p = first + from; p < end; ++p) {
+        p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+        if (!p)
+            break;
+        if (end - (p + 1) >= keyword.size() && std::memcmp(p + 1, keyword.data(), size_t(keyword.size())) == 0)
+            return p + 1 - first;
+    }
+    return -1;
 }
 
 qsizetype findBeginLine(QByteArrayView article)
