@@ -121,8 +121,8 @@ private slots:
             qint64 size, begin, end;
         } cases[] = {
             // The decoy Subject's name=, size=, part=, begin= and "=ybegin " are not read.
-            { yenctest::kDecoyHeaders + "=ybegin line=128 size=3 name=  my file size=9.bin \r\n*+,\r\n=yend size=3\r\n",
-                {}, "my file size=9.bin", 3, 1, 0 },
+            { yenctest::kDecoyHeaders + "=ybegin line=128 name=  my file size=9.bin \r\n*+,\r\n=yend size=3\r\n", {},
+                "my file size=9.bin", -1, 1, 0 },
             { "=ybegin part=2 size=12\r\n=ypart begin=5 end=8\r\n*+,-\r\n=yend\r\n", {}, "", 12, 5, 8 },
             { "=ybegin part=2 size=12 name=x\r\n=ypart begin=13 end=13\r\n*\r\n=yend\r\n",
                 "yEnc decoder Error: begin= 13 beyond the file's size 12 in part 2", "x", 12, 13, 13 },
@@ -170,6 +170,12 @@ private slots:
                     QCOMPARE(w.error, QString());
                     QCOMPARE(w.offset, (i - 1) * 7000);
                 }
+                // pcrc32= is the part's CRC, crc32= the whole file's.
+                const yenc::Part p = yenc::parse(f.part(i)).part;
+                QCOMPARE(p.pcrc32,
+                    std::optional<quint32>(
+                        yenc::crc32(0, f.file.data() + (i - 1) * 7000, size_t(p.end - p.begin + 1))));
+                QCOMPARE(p.crc32, std::optional<quint32>(yenc::crc32(0, f.file.data(), size_t(f.file.size()))));
             }
             QCOMPARE(buffer.data(), f.file);
             file.seek(0);
