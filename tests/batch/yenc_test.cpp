@@ -72,18 +72,21 @@ private slots:
         const struct {
             QByteArray in, out;
         } cases[] = {
+            // Codes 42, 64 after "=" and 61 after "=" give 0, 214 and 211.
             { "*", QByteArray(1, '\0') },
             { "=@", "\xd6" },
-            { "==", "\xd3" }, // 42 -> 0, 64 -> 214, 61 -> 211
+            { "==", "\xd3" },
+            // An escaped line break is a byte, a bare one never is.
             { "=\r", "\xa3" },
-            { "=\n", "\xa0" }, // an escaped line break is a byte
+            { "=\n", "\xa0" },
+            { "=\r\n", "\xa3" },
             { "a\r\nb\rc\nd", "\x37\x38\x39\x3a" },
-            { "\r\n\r\n", "" }, // a bare one never is
+            { "\r\n\r\n", "" },
+            // A last "=" is dropped.
             { "abc=", "\x37\x38\x39" },
             { "=", "" },
             { "===", "\xd3" },
             { "====", "\xd3\xd3" },
-            { "=\r\n", "\xa3" },
         };
         for (const auto& c : cases) {
             for (Path p : kPaths)
