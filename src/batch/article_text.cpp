@@ -6,19 +6,21 @@
 
 QByteArray CleanArticle(QByteArrayView reply)
 {
-    QByteArrayView text = reply;
-    if (const qsizetype end = text.indexOf("\r\n.\r\n"); end >= 0)
-        text = text.first(end + 2);
-    else if (text.startsWith(".\r\n"))
-        text = {};
-    for (const char* status : { "220 ", "222 " }) {
-        if (text.startsWith(status)) {
-            const qsizetype eol = text.indexOf("\r\n");
-            if (eol >= 0)
-                text = text.sliced(eol + 2);
-        }
+    // The same framing as the connection's reply reader, so a stored article never depends on
+    // how the bytes arrived.
+    qsizetype from = 0;
+    if (reply.startsWith("220 ") || reply.startsWith("222 ")) {
+        const qsizetype eol = reply.indexOf('\n');
+        if (eol >= 0)
+            from = eol + 1;
     }
-    return DotUnstuff(text);
+    QByteArrayView body = reply.sliced(from);
+    if (body.startsWith(".\r\n"))
+        return {};
+    const qsizetype end = reply.indexOf("\n.\r\n", std::max<qsizetype>(from - 1, 0));
+    if (end >= from - 1 && end >= 0)
+        body = reply.sliced(from, end + 1 - from);
+    return DotUnstuff(body);
 }
 
 QByteArrayView articleHead(QByteArrayView article)

@@ -69,6 +69,7 @@ void BatchDownload::DownloadBatch()
     m_running = true;
     m_userAbort = false;
     m.window.setEnabled(Control::Scan, false);
+    m.window.setEnabled(Control::BatchDownloadStop, true);
     m.window.setIndicatorBusy(true);
     m_sessionStartMs = m.clock.monotonicMs();
     m_sessionBytes = 0;
@@ -286,6 +287,7 @@ void BatchDownload::Stop()
     m.connections.CloseSocket(Conn::Download);
     m.log.WriteLog(QStringLiteral("User Abort!"), true);
     m.window.setIndicatorBusy(false);
+    m.window.setEnabled(Control::BatchDownloadStop, false);
     m.window.setProgress(Bar::ThisPart, 0);
     m.window.setProgress(Bar::ThisFile, 0);
     hideEtas();
@@ -298,6 +300,7 @@ void BatchDownload::settle()
     m_watchdog.stop();
     m.window.setIndicatorBusy(false);
     m.window.setEnabled(Control::Scan, true);
+    m.window.setEnabled(Control::BatchDownloadStop, false);
     m.window.setProgress(Bar::ThisPart, 0);
     m.window.setProgress(Bar::ThisFile, 0);
     hideEtas();
@@ -311,6 +314,7 @@ void BatchDownload::finishBatch()
     m_watchdog.stop();
     m.window.setIndicatorBusy(false);
     m.window.setEnabled(Control::Scan, true);
+    m.window.setEnabled(Control::BatchDownloadStop, false);
     m.log.WriteLog(QStringLiteral("Done!"), false);
     m.cues.PlayCue(QStringLiteral("twv015.wav"));
     for (Bar b : { Bar::ThisPart, Bar::ThisFile, Bar::EntireScan, Bar::ThisGroup })

@@ -62,6 +62,7 @@ void AppContext::stopDownload()
         download.Stop();
     else
         scanConnection.CancelCountdown();
+    window.setEnabled(MainWindowState::Control::BatchDownloadStop, false);
 }
 
 void AppContext::releaseTables()
