@@ -277,7 +277,7 @@ void ScanConnection::burstArrived(const Reply& r)
     m.log.WriteLog(QStringLiteral("Header burst downloaded: ") + displayText(m_name) + QStringLiteral(", ")
                        + QString::number(body.size()) + QStringLiteral(" bytes"),
                    true);
-    Cruncher::Burst burst{m_key, m_last, m_burstEnd, m_scanStart};
+    Cruncher::Burst burst{m_key, m_last, m_burstEnd, m_scanStart, m_previousBurstStart + 1};
     m_crunching = true;
     const bool saved = m.cruncher.parse_xoverdata(body, burst);
     m_crunching = false;
