@@ -113,8 +113,10 @@ DecodedAttachment DecodeAttachment(QByteArrayView article, const QString& folder
     const yenc::Written written = yenc::YDecodeFile(article, out);
     if (!written.error.isEmpty())
         return { {}, decodeError(written.error) };
-    out.seek(0);
-    return { out.readAll(), {} };
+    // Only this article's bytes: a later part's begin= would put them far into a sparse file.
+    if (!out.seek(written.offset))
+        return { {}, decodeError(out.errorString()) };
+    return { out.read(written.bytes), {} };
 }
 
 QByteArray UnixToDos(QByteArrayView text)

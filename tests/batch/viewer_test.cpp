@@ -81,6 +81,14 @@ private slots:
         };
         QCOMPARE(DecodeAttachment(yenc(big), work.path()).bytes, big);
         QCOMPARE(DecodeAttachment(yenc(small), work.path()).bytes, small);
+        // A later part is shown alone, never as the zeros before its place in a huge file.
+        const QByteArray n = QByteArray::number(small.size());
+        QByteArray farBody = articles::yencBody(small, "f.txt", 2, 2, 1, small.size());
+        farBody.replace("size=" + n + " name", "size=2000000000000 name")
+            .replace("begin=1 end=" + n, "begin=1000000000001 end=" + QByteArray::number(1000000000000 + small.size()));
+        farBody.truncate(farBody.indexOf(" crc32="));
+        const QByteArray far = articles::article("t", "<f@x>", farBody + "\r\n");
+        QCOMPARE(DecodeAttachment(far, work.path()).bytes, small);
         const QByteArray uu = articles::article("u", "<u@x>", articles::uuBody(small, "f.nfo", true, true));
         QCOMPARE(DecodeAttachment(uu, work.path()).bytes, small);
 
