@@ -19,10 +19,6 @@ namespace {
 
 constexpr qint32 kMinPartBytes = 10;
 
-const QString kNoServer = QStringLiteral("Enter News Server name by pressing SCAN on main screen, and then try again.")
-    + QStringLiteral("\r\r  This is usually 'news.(hostname).net' or something similar.  Contact your system "
-                     "admin if you are unsure.");
-
 // The name the preview is stored under: one plain component starting with "TW", so shutdown finds it.
 QString previewName(const QByteArray& decodedName)
 {
@@ -91,16 +87,17 @@ void Mp3Preview::PreviewItem(const ItemRecord& item)
     m_done = false;
     setLabel({});
     emit windowRequested(viewerCaption(m_request.subject));
-    if (m.settings.News_Host.trimmed().isEmpty()) {
+    switch (openArticleConnection(Conn::Preview, m.settings, m.connections, m.prompts)) {
+    case Opened::NoServer:
         m_done = true;
-        m.prompts.message(kNoServer);
-        return;
-    }
-    m.connections.setModeReaderPending(Conn::Preview, m.settings.chkModeReader != 0);
-    if (!m.connections.OpenConnection(Conn::Preview))
+        break;
+    case Opened::Failed:
         fail(QStringLiteral("Connection Error..."));
-    else
+        break;
+    case Opened::Connecting:
         setLabel(QStringLiteral("Connecting..."));
+        break;
+    }
 }
 
 void Mp3Preview::close()

@@ -190,6 +190,16 @@ RenderedArticle RenderArticle(QByteArrayView article, const DecodedAttachment& d
     return r;
 }
 
+Opened openArticleConnection(Conn n, const Settings& settings, Connections& connections, Prompts& prompts)
+{
+    if (settings.News_Host.trimmed().isEmpty()) {
+        prompts.message(kNoServer);
+        return Opened::NoServer;
+    }
+    connections.setModeReaderPending(n, settings.chkModeReader != 0);
+    return connections.OpenConnection(n) ? Opened::Connecting : Opened::Failed;
+}
+
 QString viewerCaption(QByteArrayView subject)
 {
     QByteArrayView caption = subject.trimmed();
@@ -258,17 +268,17 @@ void ArticleViewer::open(const ArticleRequest& request)
     m_done = false;
     setText({});
     emit windowRequested(viewerCaption(request.subject));
-    if (m.settings.News_Host.trimmed().isEmpty()) {
+    switch (openArticleConnection(Conn::Viewer, m.settings, m.connections, m.prompts)) {
+    case Opened::NoServer:
         m_done = true;
-        m.prompts.message(kNoServer);
-        return;
-    }
-    m.connections.setModeReaderPending(Conn::Viewer, m.settings.chkModeReader != 0);
-    if (!m.connections.OpenConnection(Conn::Viewer)) {
+        break;
+    case Opened::Failed:
         fail(QStringLiteral("Connection Error..."));
-        return;
+        break;
+    case Opened::Connecting:
+        status(QStringLiteral("Connecting..."));
+        break;
     }
-    status(QStringLiteral("Connecting..."));
 }
 
 void ArticleViewer::close()

@@ -67,6 +67,11 @@ struct RenderedArticle {
 // The window caption for a subject: its multipart suffix dropped.
 [[nodiscard]] QString viewerCaption(QByteArrayView subject);
 
+enum class Opened { NoServer, Failed, Connecting };
+// Connects an article connection to the login window's server, asking for a server name first
+// when there is none.
+Opened openArticleConnection(Conn n, const Settings& settings, Connections& connections, Prompts& prompts);
+
 // What a double click on a header-view row opens, by its status icon key and its item key.
 enum class OpenAction { ViewText, Preview, Parts };
 [[nodiscard]] OpenAction OpenItem(QByteArrayView statusKey, QByteArrayView itemKey);

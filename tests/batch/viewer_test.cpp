@@ -168,6 +168,11 @@ private slots:
         QCOMPARE(f.t.prompts.messages,
             QStringList { QStringLiteral("This article is too large for internal text viewer.") });
         QCOMPARE(f.server.connectionCount(), 0);
+        f.t.settings.News_Host = QStringLiteral(" ");
+        f.viewer.ViewArticle(f.item("small", { "" }, viewer::kMaxPartBytes));
+        QVERIFY(f.t.prompts.messages.last().startsWith(QStringLiteral("Enter News Server name")));
+        QCOMPARE(f.server.connectionCount(), 0);
+        f.t.settings.News_Host = QStringLiteral("127.0.0.1");
 
         const QByteArray article = articles::article("part (1/2)", "<p101@x>", "data\r\n");
         f.serve(1, article);
