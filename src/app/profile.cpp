@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr qsizetype kMaxValueBytes = 255;
-
 bool sameName(QByteArrayView a, QByteArrayView b) { return a.trimmed().compare(b, Qt::CaseInsensitive) == 0; }
 
 // The name of a "[Section]" line, or a null view when the line is something else.
@@ -97,7 +95,8 @@ QByteArray Profile::value(QByteArrayView section, QByteArrayView key) const
     if (k < 0)
         return {};
     const QByteArray& line = m_lines[k];
-    return line.sliced(line.indexOf('=') + 1).trimmed().left(kMaxValueBytes);
+    // The cut may end on a blank, which a reader drops as well.
+    return line.sliced(line.indexOf('=') + 1).trimmed().left(Profile::kMaxValueBytes).trimmed();
 }
 
 void Profile::setValue(QByteArrayView section, QByteArrayView key, QByteArrayView value)

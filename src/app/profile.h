@@ -14,6 +14,8 @@ class QIODevice;
 // save replaces the file atomically.
 class Profile {
 public:
+    static constexpr qsizetype kMaxValueBytes = 255;
+
     // Writes the whole file content to the device; tests swap it for one that fails half way.
     using Writer = std::function<bool(QIODevice& device, const QByteArray& content)>;
 

@@ -28,6 +28,23 @@ QString withSlash(QString folder)
 
 QByteArray number(int value) { return QByteArray::number(value); }
 
+// A value cut at its 255 bytes may end inside a UTF-8 character; without that piece it still reads
+// as UTF-8 rather than as Latin-1 throughout.
+QString valueText(const QByteArray& value)
+{
+    if (value.size() == Profile::kMaxValueBytes) {
+        qsizetype lead = value.size() - 1;
+        while (lead > value.size() - 4 && (static_cast<uchar>(value[lead]) & 0xC0) == 0x80)
+            --lead;
+        const uchar c = static_cast<uchar>(value[lead]);
+        const qsizetype length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        const QByteArray whole = value.first(lead).trimmed();
+        if (lead + length > value.size() && QString::fromUtf8(whole).toUtf8() == whole)
+            return QString::fromUtf8(whole);
+    }
+    return displayText(value);
+}
+
 struct CheckKey {
     const char* key;
     int Settings::*field;
@@ -79,7 +96,10 @@ SettingsFile::SettingsFile(const Parts& parts)
 
 QByteArray SettingsFile::read(const char* section, const char* key) const { return m.profile.value(section, key); }
 
-QString SettingsFile::readText(const char* key) const { return displayText(read(kOptions, key)); }
+QString SettingsFile::readText(const char* key) const
+{
+    return valueText(read(kOptions, key));
+}
 
 void SettingsFile::iniError(const QString& description, const char* key, const QByteArray& value)
 {

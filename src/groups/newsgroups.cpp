@@ -10,6 +10,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <bitset>
 #include <optional>
 
 namespace {
@@ -84,8 +85,12 @@ int Newsgroups::rowOfKey(quint8 key) const
 
 quint8 Newsgroups::ngFindFreeKey()
 {
+    // One pass over the table: a list loaded with its keys used up asks for every line after.
+    std::bitset<kMaxKey + 1> used;
+    for (const GroupRecord& r : std::as_const(m_records))
+        used.set(r.key);
     for (int k = 1; k <= kMaxKey; ++k) {
-        if (!findRecord(static_cast<quint8>(k)))
+        if (!used.test(k))
             return static_cast<quint8>(k);
     }
     m.log.WriteLog(QStringLiteral("error finding unused key! (ngFindFreeKey)"), true);

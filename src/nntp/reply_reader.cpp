@@ -110,17 +110,19 @@ std::optional<Reply> ReplyReader::next(const MultiLineRule& isMultiLine)
 
     const qsizetype eol = m_buffer.indexOf('\n', m_pos);
     if (eol < 0) {
-        if (m_buffer.size() - m_pos > kMaxStatusLine)
+        // A CR at the end may be the line's own, waiting for its LF.
+        const qsizetype held = m_buffer.size() - m_pos - (m_buffer.endsWith('\r') ? 1 : 0);
+        if (held > m_limits.statusLine)
             m_error = Error::StatusLineTooLong;
-        return std::nullopt;
-    }
-    if (eol - m_pos > kMaxStatusLine) {
-        m_error = Error::StatusLineTooLong;
         return std::nullopt;
     }
     qsizetype end = eol;
     if (end > m_pos && m_buffer[end - 1] == '\r')
         --end;
+    if (end - m_pos > m_limits.statusLine) {
+        m_error = Error::StatusLineTooLong;
+        return std::nullopt;
+    }
     Reply reply;
     reply.statusLine = m_buffer.sliced(m_pos, end - m_pos);
     reply.code = parseCode(reply.statusLine);
@@ -142,13 +144,15 @@ std::optional<Reply> ReplyReader::takeBody()
     const qsizetype start = std::max(m_searchFrom, m_pos - 1);
     const qsizetype hit = m_buffer.indexOf("\n.\r\n", start);
     if (hit < 0) {
-        if (m_buffer.size() - m_pos > kMaxBody)
+        // The last line's LF may already be followed by the "." and CR of the terminator.
+        const qsizetype partEnd = m_buffer.endsWith("\n.") ? 1 : m_buffer.endsWith("\n.\r") ? 2 : 0;
+        if (m_buffer.size() - m_pos - partEnd > m_limits.body)
             m_error = Error::BodyTooLarge;
         else
             m_searchFrom = std::max(start, m_buffer.size() - 4);
         return std::nullopt;
     }
-    if (hit + 1 - m_pos > kMaxBody) {
+    if (hit + 1 - m_pos > m_limits.body) {
         m_error = Error::BodyTooLarge;
         return std::nullopt;
     }

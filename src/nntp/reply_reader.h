@@ -25,6 +25,17 @@ public:
     static constexpr qsizetype kMaxStatusLine = 4 * 1024;
     static constexpr qsizetype kMaxBody = 64 * 1024 * 1024;
 
+    // Tests shrink the bounds to reach them cheaply.
+    struct Limits {
+        qsizetype statusLine; // without its CR LF
+        qsizetype body; // as received, up to the LF before the "." line
+    };
+    ReplyReader() = default;
+    explicit ReplyReader(Limits limits)
+        : m_limits(limits)
+    {
+    }
+
     enum class Error { None, StatusLineTooLong, BodyTooLarge };
 
     // Whether a status code starts a multi-line reply (it depends on the command sent).
@@ -44,6 +55,7 @@ private:
     [[nodiscard]] std::optional<Reply> takeBody();
     void compact();
 
+    Limits m_limits { kMaxStatusLine, kMaxBody };
     QByteArray m_buffer;
     qsizetype m_pos = 0;         // start of unread bytes
     qsizetype m_searchFrom = -1; // where the body terminator search resumes, -1 outside a body

@@ -11,8 +11,10 @@ private slots:
     {
         Ground g;
         const QString path = g.path(QStringLiteral("t.ini"));
-        g.writeFile(QStringLiteral("t.ini"), "; settings\r\n[Options]\r\n  Download_Path =  /data/dl/  \r\nsldXOVER=5000\n"
-                       "[sizing]\r\nHeight=400\r\n[Other]\r\nkey=" + QByteArray(300, 'x') + "\r\n");
+        g.writeFile(QStringLiteral("t.ini"),
+            "; settings\r\n[Options]\r\n  Download_Path =  /data/dl/  \r\nsldXOVER=5000\n"
+            "[sizing]\r\nHeight=400\r\n[Other]\r\nkey="
+                + QByteArray(300, 'x') + "\r\ncut=" + QByteArray(254, 'x') + "  after\r\n");
         const Profile p(path);
         QCOMPARE(p.value("options", "DOWNLOAD_PATH"), QByteArray("/data/dl/"));
         QCOMPARE(p.value("Options", "sldXOVER"), QByteArray("5000"));
@@ -21,6 +23,7 @@ private slots:
         QCOMPARE(p.value("Options", "Height"), QByteArray());
         QCOMPARE(p.value("Missing", "x"), QByteArray());
         QCOMPARE(p.value("Other", "key").size(), 255);
+        QCOMPARE(p.value("Other", "cut"), QByteArray(254, 'x'));
         QCOMPARE(Profile(g.path(QStringLiteral("none.ini"))).value("Options", "x"), QByteArray());
     }
 

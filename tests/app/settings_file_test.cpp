@@ -155,6 +155,12 @@ private slots:
         s.chkSavePassword = 0;
         f.file->SaveOptions();
         QCOMPARE(Profile(f.path(QStringLiteral("TWHELK.INI"))).value("Options", "User_PWX"), QByteArray());
+
+        // A text longer than a value holds comes back cut before the character the cut splits.
+        s.User_Name = QString(130, QChar(0xE9));
+        f.file->SaveOptions();
+        f.restart().LoadOptions();
+        QCOMPARE(f.settings.User_Name, QString(127, QChar(0xE9)));
     }
 
     void failedSaveKeepsTheOldFileAndIsLogged()

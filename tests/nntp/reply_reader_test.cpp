@@ -94,6 +94,31 @@ private slots:
         // After an error nothing more is buffered.
         body.append(block);
         QVERIFY(body.pending().size() <= ReplyReader::kMaxBody + 2 * block.size());
+
+        // A reply at its bound passes and one byte more fails, however the bytes arrive.
+        using enum ReplyReader::Error;
+        const struct {
+            QByteArray stream;
+            ReplyReader::Error error;
+        } cases[] = {
+            { "200 abcd\r\n", None },
+            { "200 abcde\r\n", StatusLineTooLong },
+            { "224 x\r\n" + QByteArray(14, 'b') + "\r\n.\r\n", None },
+            { "224 x\r\n" + QByteArray(15, 'b') + "\r\n.\r\n", BodyTooLarge },
+        };
+        for (const auto& c : cases) {
+            for (qsizetype piece : { c.stream.size(), qsizetype(1) }) {
+                ReplyReader small({ 8, 16 });
+                int replies = 0;
+                for (qsizetype at = 0; at < c.stream.size(); at += piece) {
+                    small.append(QByteArrayView(c.stream).sliced(at, std::min(piece, c.stream.size() - at)));
+                    while (small.next(isMultiLineCode))
+                        ++replies;
+                }
+                QCOMPARE(small.error(), c.error);
+                QCOMPARE(replies, c.error == None ? 1 : 0);
+            }
+        }
     }
 
     void theCommandDecidesWhetherABodyFollows()
