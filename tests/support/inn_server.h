@@ -16,8 +16,9 @@ public:
     [[nodiscard]] quint16 port() const { return m_port; }
     // Runs "tools/inn ARGS DIR ..."; true on success.
     bool run(const QStringList& args, QByteArray* output = nullptr) const;
-    // Posts what tools/make_articles.py writes for ARGS (without --out); true on success.
-    bool postGenerated(const QStringList& args) const;
+    // Posts what tools/make_articles.py writes for ARGS (without --out); true on success. Its
+    // summary lines (GROUP, FILE) go to `summary`.
+    bool postGenerated(const QStringList& args, QByteArray* summary = nullptr) const;
 
 private:
     QString m_script;
