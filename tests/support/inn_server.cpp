@@ -64,3 +64,8 @@ bool InnServer::postGenerated(const QStringList& args, QByteArray* summary) cons
         *summary = p.readAllStandardOutput();
     return run({QStringLiteral("post"), m_dir.path(), file});
 }
+
+bool InnServer::cancel(const QByteArray& messageId) const
+{
+    return run({QStringLiteral("cancel"), m_dir.path(), QString::fromLatin1(messageId)});
+}
