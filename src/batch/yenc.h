@@ -17,8 +17,8 @@ enum class Path { Scalar, Ssse3, Avx2 };
 
 // Decodes a data region: CR and LF are skipped; "=" escapes the next byte whatever it is (CR, LF
 // and "=" included) and yields (d - 64 - 42) mod 256; any other byte c yields (c - 42) mod 256.
-// A "=" as the very last input byte is dropped, never read past. `out` has room for n bytes and
-// must not overlap `in`. Returns the bytes written.
+// A "=" as the very last input byte is dropped, never read past. `out` has room for n bytes; it
+// may be `in` itself (decoding in place) but must not overlap it otherwise. Returns the bytes written.
 size_t decode(const char* in, size_t n, char* out);
 // A path this CPU cannot run falls back to the scalar one.
 size_t decodeWith(Path p, const char* in, size_t n, char* out);

@@ -16,8 +16,9 @@ int parseCode(QByteArrayView line)
     return code;
 }
 
-// Removes the extra leading dot of dot-stuffed lines.
-QByteArray unstuff(QByteArrayView body)
+} // namespace
+
+QByteArray DotUnstuff(QByteArrayView body)
 {
     QByteArray out;
     qsizetype from = 0;
@@ -39,8 +40,6 @@ QByteArray unstuff(QByteArrayView body)
     out.append(body.sliced(from));
     return out;
 }
-
-} // namespace
 
 bool isMultiLineCode(int code)
 {
@@ -156,7 +155,7 @@ std::optional<Reply> ReplyReader::takeBody()
     Reply reply = std::move(m_current);
     m_current = {};
     // Body: from the unread start to the LF that ends its last line.
-    reply.body = hit + 1 > m_pos ? unstuff(QByteArrayView(m_buffer).sliced(m_pos, hit + 1 - m_pos)) : QByteArray();
+    reply.body = hit + 1 > m_pos ? DotUnstuff(QByteArrayView(m_buffer).sliced(m_pos, hit + 1 - m_pos)) : QByteArray();
     m_pos = hit + 4;
     m_searchFrom = -1;
     compact();

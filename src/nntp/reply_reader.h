@@ -51,5 +51,8 @@ private:
     Error m_error = Error::None;
 };
 
+// Removes the extra leading dot of each dot-stuffed line of a body (one pass, its first line included).
+[[nodiscard]] QByteArray DotUnstuff(QByteArrayView body);
+
 // Standard NNTP codes followed by a body; 211 only answers LISTGROUP with one.
 [[nodiscard]] bool isMultiLineCode(int code);

@@ -467,6 +467,26 @@ void ScanConnection::EmergencyRestart()
     m.window.setEnabled(Control::SaveHeaders, true);
     for (Bar b : {Bar::EntireScan, Bar::ThisGroup, Bar::ThisFile, Bar::ThisPart})
         m.window.setProgress(b, 0);
+    // The countdown now ends in a scan, whatever an earlier download failure asked for.
+    m_downloadRestartPending = false;
+    armCountdown();
+}
+
+void ScanConnection::EmergencyRestartDownload()
+{
+    if (scanning())
+        return;
+    m_downloadRestartPending = true;
+    if (!m.settings.chkAllowRestart)
+        return;
+    m.window.setIndicatorBusy(false);
+    for (Bar b : {Bar::EntireScan, Bar::ThisGroup, Bar::ThisFile, Bar::ThisPart})
+        m.window.setProgress(b, 0);
+    armCountdown();
+}
+
+void ScanConnection::armCountdown()
+{
     m_countdownArmed = true;
     m_countdown = m.settings.Rescan_Time;
     m.window.setCountdown(m_countdown);
@@ -474,11 +494,22 @@ void ScanConnection::EmergencyRestart()
     m.log.WriteLog(QStringLiteral("Emergency Reconnect in %1 seconds.").arg(m_countdown), true);
 }
 
+void ScanConnection::CancelCountdown()
+{
+    m_countdownArmed = false;
+    m_countdown = m.settings.Rescan_Time;
+    m_countdownTimer.stop();
+    m.window.setCountdown(0);
+}
+
 void ScanConnection::countdownTick()
 {
+    const bool download = m_downloadRestartPending;
     if (!m_countdownArmed) {
         m_countdownTimer.stop();
-        m.log.WriteLog(QStringLiteral("Re-scan countdown cancelled by user."), true);
+        m.log.WriteLog(download ? QStringLiteral("Download restart coundown cancelled by user.")
+                                : QStringLiteral("Re-scan countdown cancelled by user."),
+                       true);
         return;
     }
     if (m_countdown <= 0)
@@ -486,11 +517,19 @@ void ScanConnection::countdownTick()
     --m_countdown;
     m.window.setCountdown(m_countdown);
     if (m_countdown > 0)
-        m.log.WriteLog(QStringLiteral("Rescan in %1 seconds (hit stop to abort)").arg(m_countdown), false);
+        m.log.WriteLog((download ? QStringLiteral("Download Restart in %1 seconds (hit stop to abort)")
+                                 : QStringLiteral("Rescan in %1 seconds (hit stop to abort)"))
+                           .arg(m_countdown),
+                       false);
     if (m_countdown == 0) {
-        m.log.WriteLog(QStringLiteral("Rescan initiated"), false);
         m_countdownTimer.stop();
         m_countdownArmed = false;
+        if (download) {
+            m.log.WriteLog(QStringLiteral("Download Restart Initiated"), false);
+            emit downloadRestartDue();
+            return;
+        }
+        m.log.WriteLog(QStringLiteral("Rescan initiated"), false);
         StartScan();
         return;
     }

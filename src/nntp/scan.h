@@ -61,6 +61,13 @@ public:
     void RequestXoverBurst();
     void AbortScan(bool byUser);
     void EmergencyRestart();
+    // The download connection failed: the same countdown, ending in a new download.
+    void EmergencyRestartDownload();
+    // The download's Stop with no download running: a pending restart countdown is called off.
+    void CancelCountdown();
+    // The batch download ran out of entries: a countdown no longer ends in a download.
+    void downloadRestartDone() { m_downloadRestartPending = false; }
+    [[nodiscard]] bool downloadRestartPending() const { return m_downloadRestartPending; }
 
     // Timer ticks, public so tests drive them with an injected clock.
     void watchdogTick();
@@ -87,6 +94,8 @@ signals:
     void lifeChanged();
     // The scan completed and the options ask for the batch to be downloaded now.
     void autoDownloadDue();
+    // The restart countdown after a failed download ran out.
+    void downloadRestartDue();
 
 private:
     void groupReply(const Reply& reply);
@@ -95,6 +104,7 @@ private:
     void burstArrived(const Reply& reply);
     void criticalError(const Reply& reply);
     void completeScan();
+    void armCountdown();
     // False when the group's headers could not be written; the user is told once per scan.
     [[nodiscard]] bool saveCurrentGroup();
     void reportFailedSave();
@@ -121,6 +131,7 @@ private:
     QDateTime m_scanStart;
     int m_countdown = 0;
     bool m_countdownArmed = false;
+    bool m_downloadRestartPending = false;
     bool m_crunching = false;
     bool m_saveFailed = false;
     // XOVERs sent whose replies are still to come, oldest first: the read mark each was based on

@@ -17,9 +17,11 @@ AppContext::AppContext(const ProgramFolder& programFolder, const AppServices& se
     , scan(log)
     , headers({log, settings, groups, window, prompts, [this] { yield.yieldToEvents(); }, activity}, scan, view)
     , cruncher({log, settings, groups, window, clock, headers, scan, view, yield})
-    , scanConnection({settings, log, window, prompts, cues, clock, groups, scan, headers, cruncher, connections,
-                      activity})
     , batch({log, window, prompts, groups, view, scan, folder.file(QLatin1String(Batch::kFileName))})
+    , decoder({log, settings, cues, window, groups, batch, yield})
+    , download({settings, log, window, prompts, cues, clock, groups, batch, decoder, connections, activity})
+    , scanConnection({settings, log, window, prompts, cues, clock, groups, scan, headers, cruncher, connections,
+                      activity, &download})
     , expiry({log, settings, groups, scan})
     , headerView({log, settings, window, prompts, yield, groups, headers, view, scan, activity, batch})
     , headerSearch({log, prompts, cues, yield, groups, headers, view, headerView, activity})
@@ -44,10 +46,24 @@ void AppContext::wire()
     QObject::connect(&batch, &Batch::viewStale, &headerView, &HeaderView::ShowCats);
     QObject::connect(&batch, &Batch::downloadRequested, &batch, [this] { startDownload(); });
     QObject::connect(&headerSearch, &HeaderSearch::searchingChanged, &headerView, &HeaderView::setSearchRunning);
+    // A long decode is no silent server either.
+    QObject::connect(&decoder, &EntryDecoder::stillDecoding, &connections,
+                     [this] { connections.markActivity(Conn::Download); });
+    QObject::connect(&download, &BatchDownload::restartNeeded, &scanConnection, &ScanConnection::EmergencyRestartDownload);
+    QObject::connect(&download, &BatchDownload::finished, &scanConnection, &ScanConnection::downloadRestartDone);
+    QObject::connect(&scanConnection, &ScanConnection::downloadRestartDue, &download, &BatchDownload::DownloadBatch);
 }
 
-// The download connection does not exist yet: a download request finds nothing to start.
-void AppContext::startDownload() {}
+void AppContext::startDownload() { download.DownloadBatch(); }
+
+void AppContext::stopDownload()
+{
+    if (download.running())
+        download.Stop();
+    else
+        scanConnection.CancelCountdown();
+    window.setEnabled(MainWindowState::Control::BatchDownloadStop, false);
+}
 
 void AppContext::releaseTables()
 {

@@ -11,6 +11,8 @@
 #include "app/settings_file.h"
 #include "app/view_layout.h"
 #include "batch/batch.h"
+#include "batch/decode.h"
+#include "batch/download.h"
 #include "groups/newsgroups.h"
 #include "headers/crunch.h"
 #include "headers/expiry.h"
@@ -63,8 +65,10 @@ public:
     ScanActivity activity;
     HeaderStore headers;
     Cruncher cruncher;
-    ScanConnection scanConnection;
     Batch batch;
+    EntryDecoder decoder;
+    BatchDownload download;
+    ScanConnection scanConnection;
     AutoExpiry expiry;
     HeaderView headerView;
     HeaderSearch headerSearch;
@@ -76,6 +80,8 @@ public:
     [[nodiscard]] bool scanInProgress() const { return activity.running; }
     // "/DOWNLOAD", the Download command and the automatic download after a scan start here.
     void startDownload();
+    // The download's Stop: ends a running download, else calls off a pending restart countdown.
+    void stopDownload();
     // Empties the item tables at the end of the run.
     void releaseTables();
 

@@ -377,11 +377,13 @@ void MainWindow::runCommand(Command command)
     case Command::ClearAll:
         batch.processed().clearAll();
         break;
-    // The viewer, preview, watch list and download commands arrive with the parts that do the work.
+    case Command::BatchDownloadStop:
+        m_ctx.stopDownload();
+        break;
+    // The viewer, preview and watch list commands arrive with the parts that do the work.
     case Command::ViewText:
     case Command::Preview:
     case Command::KillFilterPoster:
-    case Command::BatchDownloadStop:
         break;
     }
 }

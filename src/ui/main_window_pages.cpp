@@ -1,5 +1,7 @@
 #include "ui/main_window.h"
 
+#include "batch/placement.h"
+
 #include "program/app_context.h"
 #include "app/desktop.h"
 #include "ui/header_windows.h"
@@ -379,9 +381,7 @@ QWidget* MainWindow::buildProcessedPage()
     QTreeView* processed = makeView(ColumnLayouts::ProcessedView);
     // A double click opens the decoded file.
     connect(processed, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
-        const QString file = m_ctx.batch.processed().row(index.row()).filePath;
-        if (!file.isEmpty())
-            m_ctx.desktop.openTarget(file, QFileInfo(file).path());
+        LaunchDecodedFile(m_ctx.batch.processed().row(index.row()).filePath, m_ctx.prompts, m_ctx.cues);
     });
     layout->addWidget(processed, 1);
     auto* buttons = new QHBoxLayout;

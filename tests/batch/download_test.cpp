@@ -1,0 +1,221 @@
+#include "batch/download_fixture.h"
+#include "support/test_registry.h"
+
+#include <QFile>
+#include <QSignalSpy>
+
+namespace {
+
+using articles::randomBytes;
+using articles::yencBodies;
+
+} // namespace
+
+class DownloadTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Two posts of one group, however the replies are split: one GROUP, every part fetched once,
+    // the files decoded byte for byte, the cache emptied and the batch done.
+    void downloadsAndDecodesTheBatch()
+    {
+        for (const Delivery& d : { Delivery::whole(), Delivery::chunks(997) }) {
+            DownloadParts f(d);
+            const QByteArray one = randomBytes(40000, 1);
+            const QByteArray two = randomBytes(5000, 2);
+            const auto a = f.post("one.bin", yencBodies(one, "one.bin", 3));
+            const auto b = f.post("two.bin", articles::uuBodies(two, "two.bin", 2));
+            f.queue(a);
+            f.queue(b);
+            f.runToEnd();
+
+            QCOMPARE(f.server.commands().filter(QStringLiteral("GROUP")).size(), 1);
+            QCOMPARE(f.articleCommands().size(), 5);
+            QCOMPARE(f.t.readFile(QStringLiteral("download/one.bin")), one);
+            QCOMPARE(f.t.readFile(QStringLiteral("download/two.bin")), two);
+            QVERIFY(!f.batch.hasWork());
+            QCOMPARE(f.batch.processed().rowCount(), 2);
+            QCOMPARE(f.batch.processed().row(0).status, QStringLiteral("Decode successful"));
+            QCOMPARE(f.batch.processed().row(1).filePath, f.downloaded(QStringLiteral("two.bin")));
+            QVERIFY(!QFile::exists(f.cached(a.numbers[0])));
+            QVERIFY(!f.t.window.indicatorBusy());
+            QVERIFY(f.t.window.isEnabled(MainWindowState::Control::Scan));
+        }
+    }
+
+    void articleSplitAtEveryByte()
+    {
+        DownloadParts f(Delivery::chunks(1));
+        const QByteArray data = randomBytes(300, 8);
+        f.queue(f.post("tiny.bin", yencBodies(data, "tiny.bin", 1)));
+        f.runToEnd();
+        QCOMPARE(f.t.readFile(QStringLiteral("download/tiny.bin")), data);
+    }
+
+    // A part already in the cache is never fetched again: an entry with all its parts cached is
+    // decoded without a connection, and one deleted cache file is all that is fetched.
+    void resumesFromTheCache()
+    {
+        DownloadParts f;
+        f.t.settings.chkSaveDecodes2 = 1; // keep the cache
+        const QByteArray data = randomBytes(30000, 3);
+        const auto p = f.post("keep.bin", yencBodies(data, "keep.bin", 4));
+        f.queue(p);
+        f.runToEnd();
+        QCOMPARE(f.articleCommands().size(), 4);
+        QCOMPARE(
+            f.t.readFile(QStringLiteral("cache/alt.test/") + QString::number(p.numbers[1]) + ".UUE"), p.articles[1]);
+
+        f.batch.AddBatchRow(1);
+        f.runToEnd();
+        QCOMPARE(f.server.connectionCount(), 1);
+        QCOMPARE(f.t.readFile(QStringLiteral("download/keep.2.bin")), data);
+
+        QVERIFY(QFile::remove(f.cached(p.numbers[2])));
+        f.batch.AddBatchRow(1);
+        f.runToEnd();
+        QCOMPARE(f.articleCommands(), QStringList { QStringLiteral("ARTICLE ") + p.ids[2] });
+        QCOMPARE(f.t.readFile(QStringLiteral("download/keep.3.bin")), data);
+    }
+
+    // The answers that give up a part: 430 asks again by number once, then the entry is skipped;
+    // 423 and an unknown group skip it at once; the batch goes on with the next entry.
+    void missingArticlesSkipTheEntry()
+    {
+        DownloadParts f;
+        const QByteArray data = randomBytes(9000, 4);
+        const auto gone = f.post("gone.bin", yencBodies(data, "gone.bin", 3), 2);
+        const auto byNumber = f.post("late.bin", yencBodies(data, "late.bin", 2), 1);
+        const auto expired = f.post("expired.bin", yencBodies(data, "expired.bin", 2), 2);
+        const auto fine = f.post("fine.bin", yencBodies(data, "fine.bin", 1));
+        f.server.on(QStringLiteral("ARTICLE ") + gone.ids[1]).reply("430 no such article\r\n");
+        f.server.on(QStringLiteral("ARTICLE %1").arg(gone.numbers[1])).reply("430 no such article\r\n");
+        f.server.on(QStringLiteral("ARTICLE ") + byNumber.ids[0]).reply("430 no such article\r\n");
+        f.server.on(QStringLiteral("ARTICLE %1").arg(byNumber.numbers[0]))
+            .reply(articles::articleReply(byNumber.articles[0]));
+        f.server.on(QStringLiteral("ARTICLE ") + expired.ids[1]).reply("423 no such article number\r\n");
+        for (const auto& p : { gone, byNumber, expired, fine })
+            f.queue(p);
+        f.runToEnd();
+
+        const QStringList statuses = [&] {
+            QStringList s;
+            for (int r = 0; r < f.batch.processed().rowCount(); ++r)
+                s << f.batch.processed().row(r).status;
+            return s;
+        }();
+        const QString gave = QStringLiteral("Item no longer available on server");
+        QCOMPARE(statuses,
+            (QStringList { gave, QStringLiteral("Decode successful"), gave, QStringLiteral("Decode successful") }));
+        QVERIFY(f.t.logged(QStringLiteral("Article expired!  Skipping gone.bin [xx/0000003].")));
+        QCOMPARE(f.t.readFile(QStringLiteral("download/late.bin")), data);
+        QCOMPARE(f.t.readFile(QStringLiteral("download/fine.bin")), data);
+        QVERIFY(!QFile::exists(f.downloaded(QStringLiteral("gone.bin"))));
+        QVERIFY(!f.batch.hasWork());
+    }
+
+    // Server failures end the download: a critical error with or without the restart, a silent
+    // server, the server closing mid-article, an article that is not the one asked for.
+    void failuresStopOrRestart()
+    {
+        const QByteArray data = randomBytes(4000, 5);
+        {
+            DownloadParts f;
+            const auto p = f.post("x.bin", yencBodies(data, "x.bin", 1), 1);
+            f.server.on(QStringLiteral("ARTICLE ") + p.ids[0]).reply("503 program fault\r\n");
+            f.queue(p);
+            f.runToEnd();
+            QCOMPARE(f.t.prompts.messages.value(0), QStringLiteral("Error: 503 program fault"));
+            QVERIFY(f.batch.hasWork());
+            QVERIFY(f.t.window.isEnabled(MainWindowState::Control::Scan));
+
+            f.t.settings.chkRestart500 = 1;
+            QSignalSpy restarts(&f.download, &BatchDownload::restartNeeded);
+            f.runToEnd();
+            QCOMPARE(restarts.size(), 1);
+            QVERIFY(f.t.logged(QStringLiteral("critical server error detected.  Emergency restart pending...")));
+        }
+        {
+            DownloadParts f;
+            const auto p = f.post("x.bin", yencBodies(data, "x.bin", 1), 1);
+            f.server.on(QStringLiteral("ARTICLE ") + p.ids[0]).stall();
+            f.queue(p);
+            QSignalSpy restarts(&f.download, &BatchDownload::restartNeeded);
+            f.download.DownloadBatch();
+            QTRY_COMPARE(f.articleCommands().size(), 1);
+            f.t.settings.sldTimeout = 60;
+            f.t.clock.advance(60'000);
+            f.download.watchdogTick();
+            QCOMPARE(restarts.size(), 0);
+            f.t.clock.advance(1'000);
+            f.download.watchdogTick();
+            QCOMPARE(restarts.size(), 1);
+            QVERIFY(f.t.logged(
+                QStringLiteral("WARNING: Server not responding -- 60 second timeout triggered, closing connection")));
+            QVERIFY(!f.download.running());
+        }
+        {
+            // The wrong article three times in a row: the part is given up, nothing is cached.
+            DownloadParts f;
+            const auto p = f.post("x.bin", yencBodies(data, "x.bin", 1), 1);
+            const QByteArray other = articles::article("other", "<other@x>", "body\r\n");
+            f.server.on(QStringLiteral("ARTICLE ") + p.ids[0]).reply(articles::articleReply(other));
+            f.queue(p);
+            QSignalSpy restarts(&f.download, &BatchDownload::restartNeeded);
+            for (int i = 0; i < BatchDownload::kCorruptTries && f.batch.hasWork(); ++i)
+                f.runToEnd();
+            QCOMPARE(restarts.size(), BatchDownload::kCorruptTries - 1);
+            QVERIFY(!f.batch.hasWork());
+            QVERIFY(!QFile::exists(f.cached(p.numbers[0])));
+            QCOMPARE(f.batch.processed().rowCount(), 1);
+        }
+    }
+
+    // A cache file that cannot be written stops the download, leaves no file and counts as missing.
+    void failedCacheWriteStops()
+    {
+        DownloadParts f;
+        const QByteArray data = randomBytes(4000, 6);
+        const auto p = f.post("x.bin", yencBodies(data, "x.bin", 2));
+        f.queue(p);
+        // A folder where the part's file should go: the rename onto it fails.
+        QVERIFY(QDir().mkpath(f.cached(p.numbers[0])));
+        f.runToEnd();
+        QVERIFY(f.t.logCount(QStringLiteral("ArticleReceived Error: ")) == 1);
+        QVERIFY(!f.t.logged(QStringLiteral("File saved: ") + f.cached(p.numbers[0])));
+        QCOMPARE(f.t.prompts.messages.size(), 1);
+        QVERIFY(f.batch.hasWork());
+        QCOMPARE(QDir(f.t.path(QStringLiteral("cache/alt.test"))).entryList(QDir::Files), QStringList());
+
+        QVERIFY(QDir(f.cached(p.numbers[0])).removeRecursively());
+        f.runToEnd();
+        QCOMPARE(f.t.readFile(QStringLiteral("download/x.bin")), data);
+    }
+
+    // Stop during a decode that lets events run, then Download: the entry is decoded once and the
+    // batch goes on with the next.
+    void stopAndStartDuringADecode()
+    {
+        DownloadParts f;
+        const QByteArray data = randomBytes(6000, 7);
+        const auto a = f.post("a.bin", yencBodies(data, "a.bin", 2));
+        const auto b = f.post("b.bin", yencBodies(data, "b.bin", 1));
+        f.queue(a);
+        f.queue(b);
+        bool clicked = false;
+        QObject::connect(&f.decoder, &EntryDecoder::stillDecoding, &f.download, [&] {
+            if (clicked)
+                return;
+            clicked = true;
+            f.download.Stop();
+            f.download.DownloadBatch();
+        });
+        f.runToEnd();
+        QCOMPARE(f.batch.processed().rowCount(), 2);
+        QCOMPARE(f.t.readFile(QStringLiteral("download/a.bin")), data);
+        QVERIFY(!QFile::exists(f.downloaded(QStringLiteral("a.2.bin"))));
+        QCOMPARE(f.t.readFile(QStringLiteral("download/b.bin")), data);
+    }
+};
+
+TW_TEST(DownloadTest)
+#include "download_test.moc"
