@@ -60,7 +60,7 @@ class InnDownloadTest : public QObject {
     // The log lines the program wrote to OPSLOG.TXT from byte `from` on.
     QStringList opsLog(const TestContext& t, qsizetype from) const
     {
-        return QString::fromUtf8(t.readFile(QStringLiteral("OPSLOG.TXT")).mid(from)).split(u'\n');
+        return QString::fromUtf8(t.readFile(QStringLiteral("OPSLOG.TXT")).mid(from)).remove(u'\r').split(u'\n');
     }
 
     // Restarts the context on the program folder and queues the group's binaries as a user would.
