@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -61,6 +62,13 @@ class InnDownloadTest : public QObject {
     QStringList opsLog(const TestContext& t, qsizetype from) const
     {
         return QString::fromUtf8(t.readFile(QStringLiteral("OPSLOG.TXT")).mid(from)).remove(u'\r').split(u'\n');
+    }
+
+    // The last lines from byte `from` on, to say where a download stopped.
+    QString logTail(const TestContext& t, qsizetype from) const
+    {
+        const QStringList log = opsLog(t, from);
+        return log.sliced(std::max<qsizetype>(0, log.size() - 12)).join(u'\n');
     }
 
     // Restarts the context on the program folder and queues the group's binaries as a user would.
@@ -150,7 +158,7 @@ private slots:
         const ItemPart& first = view.part(view.item(slot).firstPart);
         QVERIFY(m_inn->cancel(FullMessageId(view.str(first.messageId), view.str(view.part(first.next).messageId))));
         qsizetype logFrom = t.readFile(QStringLiteral("OPSLOG.TXT")).size();
-        QVERIFY(download(t, logFrom, files.size()));
+        QVERIFY2(download(t, logFrom, files.size()), qPrintable(logTail(t, logFrom)));
 
         const QString out = t.path(QStringLiteral("download/") + QLatin1String(kGroup) + u'/');
         QStringList log = opsLog(t, logFrom);
@@ -180,7 +188,7 @@ private slots:
         const QString refetched = cache + QString::number(article) + QStringLiteral(".UUE");
         QVERIFY(QFile::remove(refetched));
         logFrom = t.readFile(QStringLiteral("OPSLOG.TXT")).size();
-        QVERIFY(download(t, logFrom, files.size()));
+        QVERIFY2(download(t, logFrom, files.size()), qPrintable(logTail(t, logFrom)));
         log = opsLog(t, logFrom);
         QCOMPARE(log.filter(QStringLiteral("Article Retrieved: ")).size(), 1);
         const QStringList saved = log.filter(QStringLiteral("File saved: "));
