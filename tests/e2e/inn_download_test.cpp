@@ -50,6 +50,48 @@ QByteArray fileBytes(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
+// The log lines the program wrote to OPSLOG.TXT from byte `from` on.
+QStringList opsLog(const TestContext& t, qsizetype from)
+{
+    return QString::fromUtf8(t.readFile(QStringLiteral("OPSLOG.TXT")).mid(from)).remove(u'\r').split(u'\n');
+}
+
+// The last lines from byte `from` on, to say where a download stopped.
+QString logTail(const TestContext& t, qsizetype from)
+{
+    const QStringList log = opsLog(t, from);
+    return log.sliced(std::max<qsizetype>(0, log.size() - 12)).join(u'\n');
+}
+
+// Restarts the context on the program folder and queues the group's binaries as a user would.
+QList<QByteArray> queueAll(TestContext& t)
+{
+    AppContext& ctx = t.restart();
+    ctx.settingsFile.LoadOptions();
+    ctx.groups.ngLoadFavs();
+    ctx.batch.LoadBatch();
+    return queueBinaries(ctx, QLatin1String(kGroup));
+}
+
+// Runs "/DOWNLOAD" until the batch is empty and every queued item has its outcome logged.
+bool download(const TestContext& t, qsizetype logFrom, qsizetype items)
+{
+    static const QString kOutcomes[] = { QStringLiteral(" Decode successful"), QStringLiteral("Decode error: "),
+        QStringLiteral("Article expired!  Skipping ") };
+    return runProgram(
+        QStringLiteral(TW_EXECUTABLE), t.dir.path(), QStringLiteral("/DOWNLOAD"),
+        [&] {
+            if (batchFileEntries(t.path(QLatin1String(Batch::kFileName))) != 0)
+                return false;
+            const QStringList log = opsLog(t, logFrom);
+            qsizetype outcomes = 0;
+            for (const QString& o : kOutcomes)
+                outcomes += log.filter(o).size();
+            return outcomes >= items;
+        },
+        kRunMs);
+}
+
 } // namespace
 
 // Files posted to a private INN 2 come back byte for byte through the real program's scan and
@@ -57,48 +99,6 @@ QByteArray fileBytes(const QString& path)
 class InnDownloadTest : public QObject {
     Q_OBJECT
     std::optional<InnServer> m_inn;
-
-    // The log lines the program wrote to OPSLOG.TXT from byte `from` on.
-    QStringList opsLog(const TestContext& t, qsizetype from) const
-    {
-        return QString::fromUtf8(t.readFile(QStringLiteral("OPSLOG.TXT")).mid(from)).remove(u'\r').split(u'\n');
-    }
-
-    // The last lines from byte `from` on, to say where a download stopped.
-    QString logTail(const TestContext& t, qsizetype from) const
-    {
-        const QStringList log = opsLog(t, from);
-        return log.sliced(std::max<qsizetype>(0, log.size() - 12)).join(u'\n');
-    }
-
-    // Restarts the context on the program folder and queues the group's binaries as a user would.
-    static QList<QByteArray> queueAll(TestContext& t)
-    {
-        AppContext& ctx = t.restart();
-        ctx.settingsFile.LoadOptions();
-        ctx.groups.ngLoadFavs();
-        ctx.batch.LoadBatch();
-        return queueBinaries(ctx, QLatin1String(kGroup));
-    }
-
-    // Runs "/DOWNLOAD" until the batch is empty and every queued item has its outcome logged.
-    bool download(const TestContext& t, qsizetype logFrom, int items) const
-    {
-        static const QString kOutcomes[] = { QStringLiteral(" Decode successful"), QStringLiteral("Decode error: "),
-            QStringLiteral("Article expired!  Skipping ") };
-        return runProgram(
-            QStringLiteral(TW_EXECUTABLE), t.dir.path(), QStringLiteral("/DOWNLOAD"),
-            [&] {
-                if (batchFileEntries(t.path(QLatin1String(Batch::kFileName))) != 0)
-                    return false;
-                const QStringList log = opsLog(t, logFrom);
-                qsizetype outcomes = 0;
-                for (const QString& o : kOutcomes)
-                    outcomes += log.filter(o).size();
-                return outcomes >= items;
-            },
-            kRunMs);
-    }
 
 private slots:
     void initTestCase()
