@@ -341,6 +341,8 @@ void BatchDownload::emergencyRestart()
     m.window.setProgress(Bar::ThisFile, 0);
     hideEtas();
     m.window.setIndicatorBusy(false);
+    // The line is free: a scan may run while the restart counts down, or instead of it.
+    m.window.setEnabled(Control::Scan, true);
     emit restartNeeded();
 }
 

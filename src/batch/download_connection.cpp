@@ -73,14 +73,9 @@ void BatchDownload::reply(const Reply& reply)
     case 205:
         m.log.WriteLog(QString::fromLatin1(reply.statusLine), true);
         return;
-    case 400:
-    case 500:
-    case 501:
-    case 502:
-    case 503:
-        criticalError(reply);
-        return;
     default:
+        if (isCriticalCode(reply.code))
+            criticalError(reply);
         return;
     }
 }

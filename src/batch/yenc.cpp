@@ -385,3 +385,15 @@ Written YDecodePart(QByteArrayView article, QIODevice& out)
 }
 
 } // namespace yenc
+
+namespace yenc {
+
+Written YDecodeFile(QByteArrayView article, QIODevice& out)
+{
+    Written w = YDecodePart(article, out);
+    if (w.error == QLatin1String("yEnc decoder: no =ybegin"))
+        w.error = QStringLiteral("yEnc decoder Error: no ybegin=!");
+    return w;
+}
+
+} // namespace yenc

@@ -57,5 +57,7 @@ struct Written {
 // the part's offset (begin - 1), never truncating it, and verifies it. A verification failure is
 // reported in `error` after the bytes are written.
 Written YDecodePart(QByteArrayView article, QIODevice& out);
+// The same for a single article opened from the viewer, which words a missing "=ybegin" its own way.
+Written YDecodeFile(QByteArrayView article, QIODevice& out);
 
 } // namespace yenc

@@ -24,6 +24,22 @@ const char* findTab(const char* from, const char* end)
     return static_cast<const char*>(std::memchr(from, '\t', static_cast<size_t>(end - from)));
 }
 
+// An article number as an overview line must start: plain decimal digits, small enough that no
+// sum or comparison with it can overflow.
+std::optional<qint64> articleNumber(QByteArrayView text)
+{
+    constexpr qsizetype kMaxDigits = 18;
+    if (text.isEmpty() || text.size() > kMaxDigits)
+        return std::nullopt;
+    qint64 v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        v = v * 10 + (c - '0');
+    }
+    return v;
+}
+
 } // namespace
 
 Cruncher::Cruncher(const Services& services, QObject* parent)
@@ -46,6 +62,7 @@ bool Cruncher::parse_xoverdata(const QByteArray& body, const Burst& burst)
     m.scan.nowOle = fmt::toOleDate(m.clock.now());
     m.scan.watchEnabled = m.settings.watchEnabled();
     m_highest = 0;
+    m_skipped = 0;
     m_cancelled = false;
     m.yield.setInterval(m.settings.aggressiveCrunch() ? 50 : 10);
 
@@ -75,6 +92,12 @@ bool Cruncher::parse_xoverdata(const QByteArray& body, const Burst& burst)
     }
     if (m_cancelled)
         return true;
+    if (m_skipped > 0)
+        m.log.WriteLog(QStringLiteral("Skipped %1 unusable overview lines (article numbers must lie in %2-%3)")
+                           .arg(m_skipped)
+                           .arg(burst.rangeStart)
+                           .arg(burst.rangeEnd),
+                       true);
 
     if (burst.groupLast > burst.rangeEnd)
         m.groups.set_high_msg(burst.groupKey, burst.rangeEnd, false);
@@ -127,7 +150,13 @@ void Cruncher::xover_proccess(QByteArrayView line)
     const char* tab = findTab(begin, end);
     if (!tab)
         return;
-    const qint64 article = leadingNumber(QByteArrayView(begin, tab));
+    // A number outside the range asked for (a server bug, garbage) must not move the read mark.
+    const std::optional<qint64> number = articleNumber(QByteArrayView(begin, tab));
+    if (!number || *number < m_burst.rangeStart || *number > m_burst.rangeEnd) {
+        ++m_skipped;
+        return;
+    }
+    const qint64 article = *number;
     if (article > m_highest)
         m_highest = article;
 
@@ -146,7 +175,12 @@ void Cruncher::xover_proccess(QByteArrayView line)
     const QByteArrayView subject = fields[0].first(std::min(fields[0].size(), kMaxField));
     const QByteArray poster = parseFrom(fields[1].first(std::min(fields[1].size(), kMaxField)));
     QByteArrayView id = fields[3];
-    id = id.size() >= 2 ? id.sliced(1, std::min(id.size() - 2, kMaxField)) : QByteArrayView();
+    // Without a message-id the article could never be fetched.
+    if (id.size() < 3) {
+        ++m_skipped;
+        return;
+    }
+    id = id.sliced(1, std::min(id.size() - 2, kMaxField));
     if (killTest && killTest(subject, poster)) {
         m.log.WriteLog(QStringLiteral("Kill Filtered: ") + QString::fromLatin1(subject) + QStringLiteral(" : ")
                            + QString::number(article),

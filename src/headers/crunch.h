@@ -43,6 +43,7 @@ public:
         qint64 groupLast = 0; // last article of the GROUP reply
         qint64 rangeEnd = 0;  // last article asked for by this XOVER
         QDateTime scanStart;
+        qint64 rangeStart = 1; // first article asked for by this XOVER
     };
 
     explicit Cruncher(const Services& services, QObject* parent = nullptr);
@@ -75,6 +76,7 @@ private:
     CStopWatch m_watch;
     Burst m_burst;
     qint64 m_highest = 0;
+    qint64 m_skipped = 0; // lines of the burst whose article number was not one asked for
     bool m_cancelled = false;
     // When the running scan last saved its table (or started), on the monotonic clock.
     std::optional<QDateTime> m_quickSaveScan;

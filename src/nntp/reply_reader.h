@@ -54,5 +54,8 @@ private:
 // Removes the extra leading dot of each dot-stuffed line of a body (one pass, its first line included).
 [[nodiscard]] QByteArray DotUnstuff(QByteArrayView body);
 
+// The server answers that end a connection's work: 400 and 500 to 503.
+[[nodiscard]] inline bool isCriticalCode(int code) { return code == 400 || (code >= 500 && code <= 503); }
+
 // Standard NNTP codes followed by a body; 211 only answers LISTGROUP with one.
 [[nodiscard]] bool isMultiLineCode(int code);

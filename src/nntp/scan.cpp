@@ -164,14 +164,9 @@ void ScanConnection::reply(const Reply& r)
     case 224:
         m.log.WriteLog(QString::fromLatin1(r.statusLine), true);
         return;
-    case 400:
-    case 500:
-    case 501:
-    case 502:
-    case 503:
-        criticalError(r);
-        return;
     default:
+        if (isCriticalCode(r.code))
+            criticalError(r);
         return;
     }
 }
@@ -263,7 +258,7 @@ void ScanConnection::burstArrived(const Reply& r)
         m_requested.pop_front();
     }
     // A failing server must not have its range skipped: that is a critical error like any other.
-    if (r.code == 400 || (r.code >= 500 && r.code <= 503)) {
+    if (isCriticalCode(r.code)) {
         m_requested.clear();
         criticalError(r);
         return;
@@ -277,7 +272,7 @@ void ScanConnection::burstArrived(const Reply& r)
     m.log.WriteLog(QStringLiteral("Header burst downloaded: ") + displayText(m_name) + QStringLiteral(", ")
                        + QString::number(body.size()) + QStringLiteral(" bytes"),
                    true);
-    Cruncher::Burst burst{m_key, m_last, m_burstEnd, m_scanStart};
+    Cruncher::Burst burst{m_key, m_last, m_burstEnd, m_scanStart, m_previousBurstStart + 1};
     m_crunching = true;
     const bool saved = m.cruncher.parse_xoverdata(body, burst);
     m_crunching = false;

@@ -24,16 +24,26 @@ private slots:
             const QByteArray two = randomBytes(5000, 2);
             const auto a = f.post("one.bin", yencBodies(one, "one.bin", 3));
             const auto b = f.post("two.bin", articles::uuBodies(two, "two.bin", 2));
+            f.groups.ngAddGroup("alt.other");
+            f.server.on(QStringLiteral("GROUP alt.other")).reply("211 1 1 1 alt.other\r\n");
+            auto c = f.post("three.bin", yencBodies(two, "three.bin", 1));
+            ItemRecord elsewhere = f.view.table.record(c.slot);
+            elsewhere.groupKey = f.groups.ngFindKeyByGroupName("alt.other");
+            f.view.table.setRecord(c.slot, elsewhere);
             f.queue(a);
             f.queue(b);
+            f.queue(c);
             f.runToEnd();
 
-            QCOMPARE(f.server.commands().filter(QStringLiteral("GROUP")).size(), 1);
-            QCOMPARE(f.articleCommands().size(), 5);
+            // GROUP only when the group changes.
+            QCOMPARE(f.server.commands().filter(QStringLiteral("GROUP")),
+                     (QStringList { QStringLiteral("GROUP alt.test"), QStringLiteral("GROUP alt.other") }));
+            QCOMPARE(f.articleCommands().size(), 6);
+            QCOMPARE(f.t.readFile(QStringLiteral("download/three.bin")), two);
             QCOMPARE(f.t.readFile(QStringLiteral("download/one.bin")), one);
             QCOMPARE(f.t.readFile(QStringLiteral("download/two.bin")), two);
             QVERIFY(!f.batch.hasWork());
-            QCOMPARE(f.batch.processed().rowCount(), 2);
+            QCOMPARE(f.batch.processed().rowCount(), 3);
             QCOMPARE(f.batch.processed().row(0).status, QStringLiteral("Decode successful"));
             QCOMPARE(f.batch.processed().row(1).filePath, f.downloaded(QStringLiteral("two.bin")));
             QVERIFY(!QFile::exists(f.cached(a.numbers[0])));
@@ -45,7 +55,7 @@ private slots:
     void articleSplitAtEveryByte()
     {
         DownloadParts f(Delivery::chunks(1));
-        const QByteArray data = randomBytes(300, 8);
+        const QByteArray data = randomBytes(60, 8);
         f.queue(f.post("tiny.bin", yencBodies(data, "tiny.bin", 1)));
         f.runToEnd();
         QCOMPARE(f.t.readFile(QStringLiteral("download/tiny.bin")), data);

@@ -211,6 +211,26 @@ private slots:
         }
     }
 
+    // Lines whose article number was not asked for are skipped and counted; they never move the
+    // read mark, so the next scan still reads every article after it.
+    void badOverviewLinesCannotMoveTheReadMark()
+    {
+        Fixture f;
+        QByteArray hostile = overview(1, 100);
+        hostile.chop(3); // the terminator goes after the bad lines
+        for (const QByteArray& number : { QByteArray("900000"), QByteArray(25, '9'), QByteArray("-5"), QByteArray("0"),
+                                          QByteArray("12\0" "3", 4), QByteArray("\xff" "77"), QByteArray("101") })
+            hostile += number + "\tbad (1/1)\tA <a@b.c>\t04 Dec 2002\t<bad" + number.toHex() + "@x>\t\t100\t1\r\n";
+        hostile += "55\r\n\t\t\r\n77\tshort\r\n.\r\n";
+        f.server.on(QStringLiteral("XOVER 1-100")).reply(hostile).once();
+        f.serveGroup();
+        const quint8 key = f.addGroup("alt.test");
+        f.scanToEnd();
+        QVERIFY(f.t.logged(QStringLiteral("Skipped 9 unusable overview lines (article numbers must lie in 1-100)")));
+        QCOMPARE(f.ctx.groups.ngReadMarkByKey(key), 250);
+        QVERIFY(holdsEachArticleOnce(f.storedArticles(key), 1, 250));
+    }
+
     void errorAnswersEndTheBurstOrTheGroupAtOnce()
     {
         Fixture f;

@@ -1,6 +1,6 @@
 #include "support/articles.h"
 
-#include <QRandomGenerator>
+#include "support/yenc_encode.h"
 
 #include <libdeflate.h>
 
@@ -20,15 +20,6 @@ QByteArray hex(quint32 v)
 
 } // namespace
 
-QByteArray randomBytes(qsizetype size, quint32 seed)
-{
-    QRandomGenerator rng(seed);
-    QByteArray out(size, Qt::Uninitialized);
-    for (char& c : out)
-        c = static_cast<char>(rng.bounded(256));
-    return out;
-}
-
 QByteArray yencBody(const QByteArray& file, const QByteArray& name, int part, int total, qint64 begin, qint64 end)
 {
     const QByteArray slice = file.mid(begin - 1, end - begin + 1);
@@ -36,24 +27,8 @@ QByteArray yencBody(const QByteArray& file, const QByteArray& name, int part, in
         + " line=128 size=" + QByteArray::number(file.size()) + " name=" + name + "\r\n";
     if (total > 1)
         out += "=ypart begin=" + QByteArray::number(begin) + " end=" + QByteArray::number(end) + "\r\n";
-    QByteArray line;
-    for (char byte : slice) {
-        const auto c = static_cast<unsigned char>(static_cast<unsigned char>(byte) + 42);
-        const bool edge = line.isEmpty() || line.size() == 127;
-        if (c == 0 || c == '\n' || c == '\r' || c == '=' || (edge && (c == ' ' || c == '\t' || c == '.'))) {
-            line += '=';
-            line += static_cast<char>(c + 64);
-        } else {
-            line += static_cast<char>(c);
-        }
-        if (line.size() >= 128) {
-            out += line + "\r\n";
-            line.clear();
-        }
-    }
-    if (!line.isEmpty())
-        out += line + "\r\n";
-    out += "=yend size=" + QByteArray::number(slice.size()) + " part=" + QByteArray::number(part);
+    out += yenctest::encode(slice) + "\r\n=yend size=" + QByteArray::number(slice.size()) + " part="
+        + QByteArray::number(part);
     if (total > 1)
         out += " pcrc32=" + hex(crcOf(slice));
     if (part == total)

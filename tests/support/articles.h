@@ -3,14 +3,15 @@
 #include <QByteArray>
 #include <QList>
 
+#include "support/yenc_encode.h"
+
 #include <cstdint>
 
 // Articles as posters make them: yEnc and uuencoded parts with their headers, and the server's
 // ARTICLE reply around them.
 namespace articles {
 
-// Seeded bytes of every value, so escapes and critical characters all occur.
-QByteArray randomBytes(qsizetype size, quint32 seed);
+using yenctest::randomBytes;
 
 // One yEnc part of `file`: bytes [begin, end] (1-based), 128-column lines, "=ypart" when total > 1,
 // "=yend" with the part's CRC and, on the last part, the whole file's.
