@@ -39,9 +39,10 @@ ALWAYS_ESCAPED = [(b"=", b"=}"), (b"\x00", b"=@"), (b"\n", b"=J"), (b"\r", b"=M"
 EDGE_ESCAPES = {9: b"=I", 32: b"=`", 46: b"=n"}
 
 
-def yenc_lines(data, width=128):
+def yenc_lines(data, width=128, escape_dots=True):
     """yEnc lines as encoders write them: NUL, LF, CR and "=" always escaped, TAB and space at
-    either end of a line and "." at its start too; an escape pair is never split."""
+    either end of a line and "." at its start too (unless escape_dots is false: some encoders
+    leave that to the NNTP dot-stuffing); an escape pair is never split."""
     enc = data.translate(SHIFT)
     for raw, escaped in ALWAYS_ESCAPED:
         enc = enc.replace(raw, escaped)
@@ -53,7 +54,7 @@ def yenc_lines(data, width=128):
             end += 1
         line = enc[at:end]
         at = end
-        if line[0] in EDGE_ESCAPES:
+        if line[0] in EDGE_ESCAPES and (escape_dots or line[0] != 46):
             line = EDGE_ESCAPES[line[0]] + line[1:]
         if line[-1] in (9, 32):
             line = line[:-1] + EDGE_ESCAPES[line[-1]]
@@ -61,7 +62,7 @@ def yenc_lines(data, width=128):
     return lines
 
 
-def yenc_body(data, name, part, total, begin, size, file_crc=None):
+def yenc_body(data, name, part, total, begin, size, file_crc=None, escape_dots=True):
     """One yEnc part: =ybegin/=ypart, 128-column lines, =yend with the part's CRC (and the whole
     file's on the last part)."""
     end = begin + len(data) - 1
@@ -71,7 +72,7 @@ def yenc_body(data, name, part, total, begin, size, file_crc=None):
     tail = f"=yend size={len(data)} part={part} pcrc32={crc:08x}"
     if file_crc is not None:
         tail += f" crc32={file_crc:08x}"
-    lines = yenc_lines(data)
+    lines = yenc_lines(data, escape_dots=escape_dots)
     lines.append(b"")
     return head.encode() + b"\r\n".join(lines) + tail.encode() + b"\r\n"
 
@@ -127,7 +128,7 @@ def binaries(args, rng, group, tag, counter, files):
                 counter_text = f"({k}/{total})" if style == 0 else f"[{k:02d}/{total:02d}]"
                 subject = f"\"{name}\" yEnc {counter_text}"
                 body = yenc_body(chunk, name, k, total, (k - 1) * step + 1, len(data),
-                                 file_crc if k == total else None)
+                                 file_crc if k == total else None, not args.unescaped_dots)
             if (n + 1, k) in args.leave_out:
                 continue
             counter[0] += 1
@@ -189,6 +190,8 @@ def main():
     p.add_argument("--keep", metavar="DIR", help="write each binary's original file into DIR")
     p.add_argument("--leave-out", metavar="BINARY:PART", type=part_ref, action="append", default=[],
                    help="do not post that part (both counted from 1; repeat for several)")
+    p.add_argument("--unescaped-dots", action="store_true",
+                   help='leave a "." at a yEnc line start to the dot-stuffing, as some encoders do')
     p.add_argument("--shuffle", action="store_true", help="post the articles of a group in a mixed-up order")
     p.add_argument("--nzb", metavar="FILE", help="write an NZB listing the posted parts of the binaries")
     p.add_argument("--out", required=True)

@@ -114,12 +114,13 @@ private slots:
         TestContext t;
         const QString originals = t.path(QStringLiteral("originals"));
         // Seven binaries of four parts in turn yEnc "(k/m)", uuencode "[k/m]", yEnc "[k/m]", posted
-        // shuffled with a text post; the fourth misses its second part. Then one single part of each.
+        // shuffled with a text post; the fourth misses its second part. Their yEnc lines may start
+        // with a dot, so the server's dot-stuffing has to be undone. Then one single part of each.
         QByteArray multi;
         QByteArray single;
         QVERIFY(m_inn->postGenerated(
             { "--group", kGroup, "--binaries", "7", "--parts", "4", "--part-size", "60000", "--text", "1", "--shuffle",
-                "--leave-out", "4:2", "--keep", originals, "--seed", "31" },
+                "--unescaped-dots", "--leave-out", "4:2", "--keep", originals, "--seed", "31" },
             &multi));
         QVERIFY(m_inn->postGenerated({ "--group", kGroup, "--binaries", "2", "--parts", "1", "--part-size", "30000",
                                          "--keep", originals, "--seed", "32" },
