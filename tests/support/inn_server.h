@@ -19,6 +19,8 @@ public:
     // Posts what tools/make_articles.py writes for ARGS (without --out); true on success. Its
     // summary lines (GROUP, FILE) go to `summary`.
     bool postGenerated(const QStringList& args, QByteArray* summary = nullptr) const;
+    // Posts a file of dot-stuffed articles, each ended by a "." line.
+    bool postFile(const QString& file) const { return run({QStringLiteral("post"), m_dir.path(), file}); }
     // Takes an article off the server; "<id>" with its brackets.
     bool cancel(const QByteArray& messageId) const;
 
