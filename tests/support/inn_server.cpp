@@ -51,7 +51,7 @@ bool InnServer::run(const QStringList& args, QByteArray* output) const
     return finished && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
-bool InnServer::postGenerated(const QStringList& args) const
+bool InnServer::postGenerated(const QStringList& args, QByteArray* summary) const
 {
     const QString file = m_dir.filePath(QStringLiteral("generated.txt"));
     QProcess p;
@@ -60,5 +60,12 @@ bool InnServer::postGenerated(const QStringList& args) const
                                            + QStringList{QStringLiteral("--out"), file});
     if (!p.waitForFinished(kScriptTimeoutMs) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
         return false;
+    if (summary)
+        *summary = p.readAllStandardOutput();
     return run({QStringLiteral("post"), m_dir.path(), file});
+}
+
+bool InnServer::cancel(const QByteArray& messageId) const
+{
+    return run({QStringLiteral("cancel"), m_dir.path(), QString::fromLatin1(messageId)});
 }

@@ -16,10 +16,13 @@ public:
     [[nodiscard]] quint16 port() const { return m_port; }
     // Runs "tools/inn ARGS DIR ..."; true on success.
     bool run(const QStringList& args, QByteArray* output = nullptr) const;
-    // Posts what tools/make_articles.py writes for ARGS (without --out); true on success.
-    bool postGenerated(const QStringList& args) const;
+    // Posts what tools/make_articles.py writes for ARGS (without --out); true on success. Its
+    // summary lines (GROUP, FILE) go to `summary`.
+    bool postGenerated(const QStringList& args, QByteArray* summary = nullptr) const;
     // Posts a file of dot-stuffed articles, each ended by a "." line.
     bool postFile(const QString& file) const { return run({QStringLiteral("post"), m_dir.path(), file}); }
+    // Takes an article off the server; "<id>" with its brackets.
+    bool cancel(const QByteArray& messageId) const;
 
 private:
     QString m_script;

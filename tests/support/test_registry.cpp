@@ -8,16 +8,22 @@
 namespace twtest {
 
 namespace {
-std::vector<std::pair<const char*, Factory>>& registry()
+struct Registered {
+    const char* name;
+    Factory factory;
+    bool onRequest;
+};
+
+std::vector<Registered>& registry()
 {
-    static std::vector<std::pair<const char*, Factory>> tests;
+    static std::vector<Registered> tests;
     return tests;
 }
 } // namespace
 
-int registerTest(const char* name, Factory factory)
+int registerTest(const char* name, Factory factory, bool onRequest)
 {
-    registry().emplace_back(name, std::move(factory));
+    registry().push_back({name, std::move(factory), onRequest});
     return 0;
 }
 
@@ -31,8 +37,8 @@ int runAll(int argc, char** argv)
     static char noCrashHandler[] = "-nocrashhandler";
     args.insert(args.begin() + 1, noCrashHandler);
     int failures = 0;
-    for (auto& [name, factory] : registry()) {
-        if (only && std::strcmp(only, name) != 0)
+    for (auto& [name, factory, onRequest] : registry()) {
+        if (only ? std::strcmp(only, name) != 0 : onRequest)
             continue;
         std::unique_ptr<QObject> test = factory();
         failures += QTest::qExec(test.get(), static_cast<int>(args.size()), args.data());

@@ -11,7 +11,8 @@
 namespace twtest {
 
 using Factory = std::function<std::unique_ptr<QObject>()>;
-int registerTest(const char* name, Factory factory);
+// A class registered on request runs only when named: a helper that scripts drive, not a test.
+int registerTest(const char* name, Factory factory, bool onRequest = false);
 int runAll(int argc, char** argv);
 
 } // namespace twtest
@@ -19,3 +20,6 @@ int runAll(int argc, char** argv);
 #define TW_TEST(Class)                                                                                   \
     static const int tw_registered_##Class =                                                             \
         twtest::registerTest(#Class, [] { return std::unique_ptr<QObject>(new Class); });
+#define TW_TOOL(Class)                                                                                   \
+    static const int tw_registered_##Class =                                                             \
+        twtest::registerTest(#Class, [] { return std::unique_ptr<QObject>(new Class); }, true);

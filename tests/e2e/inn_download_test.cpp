@@ -1,0 +1,203 @@
+#include "support/inn_server.h"
+#include "support/program_run.h"
+#include "support/test_context.h"
+#include "support/test_registry.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+constexpr const char* kGroup = "alt.binaries.test";
+constexpr int kRunMs = 120'000;
+
+struct Posted {
+    QString name;
+    bool complete = false;
+};
+
+// The FILE lines of tools/make_articles.py: "FILE name bytes posted/total".
+QList<Posted> postedFiles(const QByteArray& summary)
+{
+    QList<Posted> files;
+    for (const QByteArray& line : summary.split('\n')) {
+        const QList<QByteArray> f = line.split(' ');
+        if (f.size() == 4 && f[0] == "FILE") {
+            const QList<QByteArray> parts = f[3].split('/');
+            files.append({ QString::fromLatin1(f[1]), parts.size() == 2 && parts[0] == parts[1] });
+        }
+    }
+    return files;
+}
+
+// The view table's slot of the multipart item holding the file; 0 for none.
+int slotOf(const ItemTable& view, const QString& name)
+{
+    for (int slot = 1; slot <= view.count(); ++slot) {
+        if (view.str(view.item(slot).key).contains(name.toLatin1()) && view.item(slot).partCount > 1)
+            return slot;
+    }
+    return 0;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// The log lines the program wrote to OPSLOG.TXT from byte `from` on.
+QStringList opsLog(const TestContext& t, qsizetype from)
+{
+    return QString::fromUtf8(t.readFile(QStringLiteral("OPSLOG.TXT")).mid(from)).remove(u'\r').split(u'\n');
+}
+
+// The last lines from byte `from` on, to say where a download stopped.
+QString logTail(const TestContext& t, qsizetype from)
+{
+    const QStringList log = opsLog(t, from);
+    return log.sliced(std::max<qsizetype>(0, log.size() - 12)).join(u'\n');
+}
+
+// Restarts the context on the program folder and queues the group's binaries as a user would.
+QList<QByteArray> queueAll(TestContext& t)
+{
+    AppContext& ctx = t.restart();
+    ctx.settingsFile.LoadOptions();
+    ctx.groups.ngLoadFavs();
+    ctx.batch.LoadBatch();
+    return queueBinaries(ctx, QLatin1String(kGroup));
+}
+
+// Runs "/DOWNLOAD" until the batch is empty and every queued item has its outcome logged.
+bool download(const TestContext& t, qsizetype logFrom, qsizetype items)
+{
+    static const QString kOutcomes[] = { QStringLiteral(" Decode successful"), QStringLiteral("Decode error: "),
+        QStringLiteral("Article expired!  Skipping ") };
+    return runProgram(
+        QStringLiteral(TW_EXECUTABLE), t.dir.path(), QStringLiteral("/DOWNLOAD"),
+        [&] {
+            if (batchFileEntries(t.path(QLatin1String(Batch::kFileName))) != 0)
+                return false;
+            const QStringList log = opsLog(t, logFrom);
+            qsizetype outcomes = 0;
+            for (const QString& o : kOutcomes)
+                outcomes += log.filter(o).size();
+            return outcomes >= items;
+        },
+        kRunMs);
+}
+
+} // namespace
+
+// Files posted to a private INN 2 come back byte for byte through the real program's scan and
+// download switches; a file with a part missing on the server is never reported as good.
+class InnDownloadTest : public QObject {
+    Q_OBJECT
+    std::optional<InnServer> m_inn;
+
+private slots:
+    void initTestCase()
+    {
+        m_inn.emplace();
+        if (!m_inn->unavailable().isEmpty())
+            QSKIP(qPrintable(m_inn->unavailable()));
+    }
+    void cleanupTestCase() { m_inn.reset(); }
+
+    void downloadsPostedFilesAndFetchesOnlyMissingCacheFilesAgain()
+    {
+        TestContext t;
+        const QString originals = t.path(QStringLiteral("originals"));
+        // Seven binaries of four parts in turn yEnc "(k/m)", uuencode "[k/m]", yEnc "[k/m]", posted
+        // shuffled with a text post; the fourth misses its second part. Their yEnc lines may start
+        // with a dot, so the server's dot-stuffing has to be undone. Then one single part of each.
+        QByteArray multi;
+        QByteArray single;
+        QVERIFY(m_inn->postGenerated(
+            { "--group", kGroup, "--binaries", "7", "--parts", "4", "--part-size", "60000", "--text", "1", "--shuffle",
+                "--unescaped-dots", "--leave-out", "4:2", "--keep", originals, "--seed", "31" },
+            &multi));
+        QVERIFY(m_inn->postGenerated({ "--group", kGroup, "--binaries", "2", "--parts", "1", "--part-size", "30000",
+                                         "--keep", originals, "--seed", "32" },
+            &single));
+        const QList<Posted> files = postedFiles(multi + single);
+        QCOMPARE(files.size(), 9);
+
+        Settings& s = t.ctx->settings;
+        s.News_Host = QStringLiteral("127.0.0.1");
+        s.News_Port = QString::number(m_inn->port());
+        s.chkModeReader = 1;
+        s.chkEnableLogging = 1;
+        s.chkLogFile = 1;
+        s.chkSaveDecodes2 = 1;
+        s.Download_Path = t.path(QStringLiteral("download/"));
+        s.Cache_Path = t.path(QStringLiteral("cache/"));
+        t.ctx->settingsFile.SaveOptions();
+        t.ctx->groups.ngAddGroup(kGroup);
+        QVERIFY(t.ctx->groups.ngSaveFavs());
+        QVERIFY(runProgram(
+            QStringLiteral(TW_EXECUTABLE), t.dir.path(), QStringLiteral("/SCAN"),
+            [&] {
+                const QStringList log = opsLog(t, 0);
+                return !log.filter(QStringLiteral("Scan Complete.")).isEmpty()
+                    && !log.filter(QStringLiteral("Connection Closed")).isEmpty();
+            },
+            kRunMs));
+
+        // Every binary is queued, the text post is not. Then a part of the seventh is taken off
+        // the server: it is asked for by message-id and by number, and its file is given up.
+        QCOMPARE(queueAll(t).size(), files.size());
+        const Posted& cancelled = files[6];
+        const ItemTable& view = t.ctx->view.table;
+        const int slot = slotOf(view, cancelled.name);
+        QVERIFY(slot != 0);
+        const ItemPart& first = view.part(view.item(slot).firstPart);
+        QVERIFY(m_inn->cancel(FullMessageId(view.str(first.messageId), view.str(view.part(first.next).messageId))));
+        qsizetype logFrom = t.readFile(QStringLiteral("OPSLOG.TXT")).size();
+        QVERIFY2(download(t, logFrom, files.size()), qPrintable(logTail(t, logFrom)));
+
+        const QString out = t.path(QStringLiteral("download/") + QLatin1String(kGroup) + u'/');
+        QStringList log = opsLog(t, logFrom);
+        static const QRegularExpression failure(QStringLiteral("Decode error: |Article expired!  Skipping "));
+        for (const Posted& f : files) {
+            const QStringList lines = log.filter(f.name);
+            const bool good = f.complete && &f != &cancelled;
+            QCOMPARE(lines.filter(QStringLiteral(" Decode successful")).size(), good ? 1 : 0);
+            if (good)
+                QVERIFY2(fileBytes(out + f.name) == fileBytes(originals + u'/' + f.name), qPrintable(f.name));
+            else
+                QVERIFY2(!lines.filter(failure).isEmpty(), qPrintable(f.name));
+        }
+        QVERIFY(!log.filter(QStringLiteral("Article expired!  Skipping ")).filter(cancelled.name).isEmpty());
+
+        // The caches are kept; with one part file gone, the next download fetches just that article.
+        const QString cache = t.path(QStringLiteral("cache/") + QLatin1String(kGroup) + u'/');
+        // Of the seventh file only the part before the missing one was fetched.
+        QCOMPARE(QDir(cache).entryList({ QStringLiteral("*.UUE") }, QDir::Files).size(), 7 * 4 - 1 + 2 - 3);
+        QVERIFY(QDir(out).removeRecursively());
+        const QList<QByteArray> keys = queueAll(t);
+        QCOMPARE(keys.size(), files.size());
+        const ItemTable& again = t.ctx->view.table;
+        const int refetch = slotOf(again, files[0].name);
+        QVERIFY(refetch != 0);
+        const qint64 article = again.part(again.part(again.item(refetch).firstPart).next).article;
+        const QString refetched = cache + QString::number(article) + QStringLiteral(".UUE");
+        QVERIFY(QFile::remove(refetched));
+        logFrom = t.readFile(QStringLiteral("OPSLOG.TXT")).size();
+        QVERIFY2(download(t, logFrom, files.size()), qPrintable(logTail(t, logFrom)));
+        log = opsLog(t, logFrom);
+        QCOMPARE(log.filter(QStringLiteral("Article Retrieved: ")).size(), 1);
+        const QStringList saved = log.filter(QStringLiteral("File saved: "));
+        QCOMPARE(saved.size(), 1);
+        QVERIFY2(saved[0].endsWith(QStringLiteral("File saved: ") + refetched), qPrintable(saved[0]));
+        QCOMPARE(fileBytes(out + files[0].name), fileBytes(originals + u'/' + files[0].name));
+    }
+};
+
+TW_TEST(InnDownloadTest)
+#include "inn_download_test.moc"
