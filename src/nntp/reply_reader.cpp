@@ -1,5 +1,7 @@
 #include "nntp/reply_reader.h"
 
+#include <cstring>
+
 namespace {
 
 int parseCode(QByteArrayView line)
@@ -16,6 +18,24 @@ int parseCode(QByteArrayView line)
     return code;
 }
 
+// The first LF at or after `from` that `next` follows. A generic substring search costs a
+// third of a download's CPU; LFs are the rare byte here, so memchr leaps from one to the next.
+qsizetype findAfterLf(QByteArrayView text, qsizetype from, QByteArrayView next)
+{
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const char* p = begin + from;
+    while (p < end) {
+        const auto* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+        if (!lf)
+            return -1;
+        if (end - lf - 1 >= next.size() && std::memcmp(lf + 1, next.data(), static_cast<size_t>(next.size())) == 0)
+            return lf - begin;
+        p = lf + 1;
+    }
+    return -1;
+}
+
 } // namespace
 
 QByteArray DotUnstuff(QByteArrayView body)
@@ -27,7 +47,7 @@ QByteArray DotUnstuff(QByteArrayView body)
         from = 1;
     }
     while (true) {
-        const qsizetype hit = body.indexOf("\n..", from == 0 ? 0 : from);
+        const qsizetype hit = findAfterLf(body, from, "..");
         if (hit < 0)
             break;
         if (out.capacity() == 0)
@@ -142,7 +162,7 @@ std::optional<Reply> ReplyReader::takeBody()
 {
     // Only the newly arrived tail is searched; the terminator may straddle the old end.
     const qsizetype start = std::max(m_searchFrom, m_pos - 1);
-    const qsizetype hit = m_buffer.indexOf("\n.\r\n", start);
+    const qsizetype hit = findAfterLf(m_buffer, start, ".\r\n");
     if (hit < 0) {
         // The last line's LF may already be followed by the "." and CR of the terminator.
         const qsizetype partEnd = m_buffer.endsWith("\n.") ? 1 : m_buffer.endsWith("\n.\r") ? 2 : 0;
