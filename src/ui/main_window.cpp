@@ -4,6 +4,7 @@
 #include "app/prompts.h"
 #include "ui/header_windows.h"
 #include "ui/tray_icon.h"
+#include "ui/watch_window.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -380,10 +381,12 @@ void MainWindow::runCommand(Command command)
     case Command::BatchDownloadStop:
         m_ctx.stopDownload();
         break;
-    // The viewer, preview and watch list commands arrive with the parts that do the work.
+    case Command::KillFilterPoster:
+        killFilterPoster();
+        break;
+    // The viewer and preview commands arrive with the parts that do the work.
     case Command::ViewText:
     case Command::Preview:
-    case Command::KillFilterPoster:
         break;
     }
 }
@@ -413,6 +416,19 @@ void MainWindow::showParts(ColumnLayouts::View which)
     } else if (const auto entry = m_ctx.batch.entryRecord(m_ctx.batch.model().entryAt(rows.first()))) {
         m_ctx.headerView.ShowItemParts(*entry);
     }
+}
+
+void MainWindow::killFilterPoster()
+{
+    const QList<int> rows = selectedRows(ColumnLayouts::HeaderView);
+    if (rows.isEmpty())
+        return;
+    const ItemTable& table = m_ctx.view.table;
+    const QByteArray poster = table.str(table.item(m_ctx.headerView.slotAt(rows.last())).poster).toByteArray();
+    auto* dialog = new AddWatchDialog(m_ctx.watch, m_ctx.prompts, { { poster }, WatchField::From, WatchAction::Kill },
+                                      this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
 }
 
 void MainWindow::scan()

@@ -140,6 +140,7 @@ private:
     void selectRows(ColumnLayouts::View view, const QList<int>& rows);
     void addToBatch();
     void showParts(ColumnLayouts::View view);
+    void killFilterPoster();
     [[nodiscard]] bool handleViewKey(ColumnLayouts::View view, const QKeyEvent& key);
     void keepAscendingOnNewColumn(ColumnLayouts::View view, int section);
     void minimizeToTray();
