@@ -98,7 +98,8 @@ BENCHMARK(BM_CrunchReply)->Iterations(3)->Unit(benchmark::kMillisecond);
 // actions, on subject and poster, with and without match case.
 struct WatchedEngine {
     bench::HeaderEngine base;
-    WatchList watch { { base.log, base.settings, base.prompts, base.folder.file(QLatin1String(WatchList::kFileName)) } };
+    WatchList watch { { base.log, base.settings, base.prompts,
+        base.folder.file(QLatin1String(WatchList::kFileName)) } };
     ScanTable scan { base.log, &watch };
     ViewTable view;
     ScanActivity activity;

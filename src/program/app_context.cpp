@@ -43,7 +43,8 @@ void AppContext::wire()
         if (batch.hasWork())
             startDownload();
     });
-    QObject::connect(&watch, &WatchList::addToBatchRequested, &batch, [this](int slot) { batch.AddToBatch(slot, false); });
+    QObject::connect(
+        &watch, &WatchList::addToBatchRequested, &batch, [this](int slot) { batch.AddToBatch(slot, false); });
     QObject::connect(&batch, &Batch::itemChanged, &headerView, &HeaderView::RefreshItemRow);
     QObject::connect(&batch, &Batch::viewStale, &headerView, &HeaderView::ShowCats);
     QObject::connect(&batch, &Batch::downloadRequested, &batch, [this] { startDownload(); });

@@ -179,8 +179,11 @@ void AppWindows::openWindow(AppWindow window, bool modal)
             m_options->newsgroupsPage()->openAddDialog(modal);
         break;
     case AppWindow::WatchList:
-        if (!m_watch)
+        if (!m_watch) {
             m_watch = std::make_unique<WatchWindow>(m_ctx.watch, m_ctx.settings, m_ctx.prompts);
+            if (m_main)
+                m_watch->move(m_main->geometry().center() - m_watch->rect().center());
+        }
         present(m_watch.get());
         break;
     }

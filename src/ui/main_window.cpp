@@ -425,8 +425,8 @@ void MainWindow::killFilterPoster()
         return;
     const ItemTable& table = m_ctx.view.table;
     const QByteArray poster = table.str(table.item(m_ctx.headerView.slotAt(rows.last())).poster).toByteArray();
-    auto* dialog = new AddWatchDialog(m_ctx.watch, m_ctx.prompts, { { poster }, WatchField::From, WatchAction::Kill },
-                                      this);
+    auto* dialog
+        = new AddWatchDialog(m_ctx.watch, m_ctx.prompts, { { poster }, WatchField::From, WatchAction::Kill }, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
 }

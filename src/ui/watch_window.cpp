@@ -65,10 +65,11 @@ AddWatchDialog::AddWatchDialog(WatchList& watch, Prompts& prompts, const Preset&
 
     m_text = new QLineEdit(this);
     m_text->setObjectName(QStringLiteral("txtPhrase"));
+    // Return adds the typed phrase rather than closing the dialog.
+    connect(m_text, &QLineEdit::returnPressed, this, [this] { addTyped(false); });
     auto* must = button("cmdMust", QStringLiteral("+"), this);
     auto* mustNot = button("cmdMustNot", QStringLiteral("[-]"), this);
     for (QPushButton* b : { must, mustNot }) {
-        b->setAutoDefault(false);
         b->setFixedWidth(b->fontMetrics().horizontalAdvance(QStringLiteral("[-]")) + 24);
     }
     connect(must, &QPushButton::clicked, this, [this] { addTyped(false); });
@@ -111,6 +112,8 @@ AddWatchDialog::AddWatchDialog(WatchList& watch, Prompts& prompts, const Preset&
     auto* cancel = button("cmdCancel", QStringLiteral("&Cancel"), this);
     connect(add, &QPushButton::clicked, this, &AddWatchDialog::submit);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    for (QPushButton* b : { must, mustNot, add, cancel })
+        b->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_matchCase);
     buttons->addStretch();

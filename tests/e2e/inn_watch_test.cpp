@@ -17,7 +17,7 @@ private slots:
         InnServer inn;
         if (!inn.unavailable().isEmpty())
             QSKIP(qPrintable(inn.unavailable()));
-        const char* group = "alt.binaries.watch";
+        const char* group = "alt.binaries.test";
         // Binary 1 is "..._001.bin" in yEnc, binary 2 "..._002.rar" uuencoded; then one text post.
         QVERIFY(
             inn.postGenerated({ "--group", group, "--binaries", "2", "--parts", "3", "--text", "1", "--seed", "21" }));
@@ -30,6 +30,8 @@ private slots:
         ctx.settings.chkEnableLogging = 1;
         ctx.settings.chkLogFile = 1;
         ctx.settings.chkEnableWatch = 1;
+        // The queued item stays in the batch to be looked at.
+        ctx.settings.chkAutodownload = 0;
         ctx.settings.Download_Path = t.path(QStringLiteral("download/"));
         ctx.settings.Cache_Path = t.path(QStringLiteral("cache/"));
         ctx.settingsFile.SaveOptions();
