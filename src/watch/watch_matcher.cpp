@@ -14,89 +14,85 @@ void WatchMatcher::build(const QList<WatchEntry>& entries)
 {
     m_kinds = {};
     m_ids.clear();
-    // Phrases by kind and case class, each distinct text once.
-    std::array<std::vector<std::pair<QByteArray, std::uint32_t>>, 8> phrases;
-    std::array<QHash<QByteArray, std::uint32_t>, 8> known;
+    // Each distinct phrase of a kind once: its text as typed, and whether its case counts.
+    std::array<QHash<QPair<QByteArray, bool>, std::uint32_t>, 4> known;
     std::uint32_t ids = 0;
     for (const WatchEntry& e : entries) {
-        const int k = kindIndex(e.action, e.where);
+        Kind& kind = m_kinds[static_cast<size_t>(kindIndex(e.action, e.where))];
+        auto& knownHere = known[static_cast<size_t>(kindIndex(e.action, e.where))];
         Rule rule;
         std::vector<std::uint32_t> must, mustNot;
         for (const QByteArray& p : e.phrases) {
             const bool negative = p.startsWith('-');
-            const QByteArray raw = negative ? p.mid(1) : p;
-            if (raw.isEmpty()) {
+            const QByteArray text = negative ? p.mid(1) : p;
+            if (text.isEmpty()) {
                 // An empty text is in every non-empty one.
                 rule.never = rule.never || negative;
                 continue;
             }
-            QByteArray text = raw;
-            if (!e.matchCase)
-                ascii::upperInto(raw, text);
-            const int set = k * 2 + (e.matchCase ? 0 : 1);
-            auto found = known[set].constFind(text);
-            if (found == known[set].cend()) {
-                found = known[set].insert(text, ids);
-                phrases[set].emplace_back(text, ids++);
+            // Without match case, phrases differing only in case are one phrase.
+            QByteArray upper;
+            ascii::upperInto(text, upper);
+            const QPair<QByteArray, bool> key(e.matchCase ? text : upper, e.matchCase);
+            auto it = knownHere.constFind(key);
+            if (it == knownHere.cend()) {
+                it = knownHere.insert(key, ids);
+                kind.automaton.phrases.push_back({ upper, e.matchCase ? text : QByteArray(), ids++ });
             }
-            (negative ? mustNot : must).push_back(*found);
+            (negative ? mustNot : must).push_back(*it);
         }
         rule.mustBegin = static_cast<std::uint32_t>(m_ids.size());
         m_ids.insert(m_ids.end(), must.begin(), must.end());
         rule.mustEnd = rule.notBegin = static_cast<std::uint32_t>(m_ids.size());
         m_ids.insert(m_ids.end(), mustNot.begin(), mustNot.end());
         rule.notEnd = static_cast<std::uint32_t>(m_ids.size());
-        m_kinds[static_cast<size_t>(k)].rules.push_back(rule);
+        kind.everyRuleNeedsAPhrase = kind.everyRuleNeedsAPhrase && (rule.never || !must.empty());
+        kind.rules.push_back(rule);
     }
-    for (size_t k = 0; k < m_kinds.size(); ++k) {
-        buildAutomaton(m_kinds[k].exact, phrases[k * 2], false);
-        buildAutomaton(m_kinds[k].folded, phrases[k * 2 + 1], true);
-    }
+    for (Kind& kind : m_kinds)
+        buildAutomaton(kind.automaton);
     m_seen.assign(ids, 0);
     m_pass = 0;
 }
 
-void WatchMatcher::buildAutomaton(
-    Automaton& a, const std::vector<std::pair<QByteArray, std::uint32_t>>& phrases, bool fold)
+void WatchMatcher::buildAutomaton(Automaton& a)
 {
-    a = Automaton();
-    if (phrases.empty())
+    if (a.phrases.empty())
         return;
-    // Bytes no phrase holds share class 0; folded letters share their capital's class.
+    // Bytes no phrase holds share class 0; a small letter shares its capital's class.
     a.byteClass.fill(0);
     qsizetype bytes = 0;
-    for (const auto& [text, id] : phrases) {
-        bytes += text.size();
-        for (char c : text) {
+    for (const Phrase& p : a.phrases) {
+        bytes += p.text.size();
+        for (char c : p.text) {
             auto& cls = a.byteClass[static_cast<unsigned char>(c)];
             if (cls == 0)
                 cls = static_cast<std::uint16_t>(a.classes++);
         }
     }
-    if (fold) {
-        for (char c = 'a'; c <= 'z'; ++c)
-            a.byteClass[static_cast<unsigned char>(c)] = a.byteClass[static_cast<unsigned char>(ascii::upper(c))];
-    }
-    const auto classes = static_cast<size_t>(a.classes);
+    for (char c = 'a'; c <= 'z'; ++c)
+        a.byteClass[static_cast<unsigned char>(c)] = a.byteClass[static_cast<unsigned char>(ascii::upper(c))];
+    const size_t classes = a.classes;
     std::vector<std::uint32_t> next((static_cast<size_t>(bytes) + 1) * classes, kNone);
-    std::vector<std::vector<std::uint32_t>> found(1);
+    std::vector<std::vector<std::uint32_t>> ends(1);
     std::uint32_t states = 1;
-    for (const auto& [text, id] : phrases) {
+    for (size_t i = 0; i < a.phrases.size(); ++i) {
         std::uint32_t s = 0;
-        for (char c : text) {
+        for (char c : a.phrases[i].text) {
             std::uint32_t& t = next[s * classes + a.byteClass[static_cast<unsigned char>(c)]];
             if (t == kNone) {
                 t = states++;
-                found.emplace_back();
+                ends.emplace_back();
             }
             s = t;
         }
-        found[s].push_back(id);
+        ends[s].push_back(static_cast<std::uint32_t>(i));
     }
     next.resize(states * classes);
 
     // Breadth first, so a state's fallback is complete before the state itself.
     std::vector<std::uint32_t> fail(states, 0);
+    std::vector<std::uint32_t> order;
     std::deque<std::uint32_t> queue;
     for (size_t c = 0; c < classes; ++c) {
         std::uint32_t& t = next[c];
@@ -108,8 +104,8 @@ void WatchMatcher::buildAutomaton(
     while (!queue.empty()) {
         const std::uint32_t s = queue.front();
         queue.pop_front();
-        const std::vector<std::uint32_t>& inherited = found[fail[s]];
-        found[s].insert(found[s].end(), inherited.begin(), inherited.end());
+        const std::vector<std::uint32_t>& inherited = ends[fail[s]];
+        ends[s].insert(ends[s].end(), inherited.begin(), inherited.end());
         for (size_t c = 0; c < classes; ++c) {
             std::uint32_t& t = next[s * classes + c];
             const std::uint32_t viaFail = next[fail[s] * classes + c];
@@ -121,26 +117,59 @@ void WatchMatcher::buildAutomaton(
             }
         }
     }
-    a.next = std::move(next);
     a.outStart.reserve(states + 1);
     for (std::uint32_t s = 0; s < states; ++s) {
-        a.outStart.push_back(static_cast<std::uint32_t>(a.outIds.size()));
-        a.outIds.insert(a.outIds.end(), found[s].begin(), found[s].end());
+        a.outStart.push_back(static_cast<std::uint32_t>(a.outs.size()));
+        a.outs.insert(a.outs.end(), ends[s].begin(), ends[s].end());
     }
-    a.outStart.push_back(static_cast<std::uint32_t>(a.outIds.size()));
+    a.outStart.push_back(static_cast<std::uint32_t>(a.outs.size()));
+    // Transitions name the row of the next state, so a step is one add and one load.
+    const bool small = next.size() < 0x8000;
+    const std::uint32_t found = small ? 0x8000u : 0x80000000u;
+    for (std::uint32_t& t : next)
+        t = static_cast<std::uint32_t>(t * classes) | (ends[t].empty() ? 0 : found);
+    if (small)
+        a.next16.assign(next.begin(), next.end());
+    else
+        a.next32 = std::move(next);
 }
 
-void WatchMatcher::scan(const Automaton& a, QByteArrayView text, QByteArrayView tail) const
+void WatchMatcher::found(
+    const Automaton& a, std::uint32_t row, qsizetype end, QByteArrayView text, QByteArrayView tail) const
 {
-    const auto classes = static_cast<std::uint32_t>(a.classes);
-    const std::uint32_t* next = a.next.data();
-    const std::uint32_t* outStart = a.outStart.data();
-    std::uint32_t s = 0;
+    const std::uint32_t state = row / a.classes;
+    for (std::uint32_t i = a.outStart[state]; i < a.outStart[state + 1]; ++i) {
+        const Phrase& p = a.phrases[a.outs[i]];
+        if (!p.exact.isEmpty()) {
+            // The bytes ending at `end` spell the phrase when its case is ignored; compare them as typed.
+            const qsizetype start = end - p.exact.size() + 1;
+            bool same = true;
+            for (qsizetype k = 0; same && k < p.exact.size(); ++k) {
+                const qsizetype at = start + k;
+                same = (at < text.size() ? text[at] : tail[at - text.size()]) == p.exact[k];
+            }
+            if (!same)
+                continue;
+        }
+        m_seen[p.id] = m_pass;
+        m_anyFound = true;
+    }
+}
+
+template <class T>
+void WatchMatcher::scan(const Automaton& a, const std::vector<T>& table, QByteArrayView text, QByteArrayView tail) const
+{
+    constexpr T kFound = T(1) << (sizeof(T) * 8 - 1);
+    const T* next = table.data();
+    const std::uint16_t* byteClass = a.byteClass.data();
+    T s = 0;
+    qsizetype at = 0;
     for (QByteArrayView part : { text, tail }) {
         for (char c : part) {
-            s = next[s * classes + a.byteClass[static_cast<unsigned char>(c)]];
-            for (std::uint32_t i = outStart[s]; i < outStart[s + 1]; ++i)
-                m_seen[a.outIds[i]] = m_pass;
+            s = next[(s & ~kFound) + byteClass[static_cast<unsigned char>(c)]];
+            if (s & kFound) [[unlikely]]
+                found(a, s & ~kFound, at, text, tail);
+            ++at;
         }
     }
 }
@@ -154,10 +183,14 @@ bool WatchMatcher::matches(WatchAction action, WatchField field, QByteArrayView 
         std::fill(m_seen.begin(), m_seen.end(), 0);
         m_pass = 1;
     }
-    if (!kind.exact.empty())
-        scan(kind.exact, text, tail);
-    if (!kind.folded.empty())
-        scan(kind.folded, text, tail);
+    m_anyFound = false;
+    const Automaton& a = kind.automaton;
+    if (!a.next16.empty())
+        scan(a, a.next16, text, tail);
+    else if (!a.next32.empty())
+        scan(a, a.next32, text, tail);
+    if (!m_anyFound && kind.everyRuleNeedsAPhrase)
+        return false;
     for (const Rule& r : kind.rules) {
         if (r.never)
             continue;

@@ -10,9 +10,9 @@
 #include <vector>
 
 // The watch list's entries prepared for matching many headers. Each kind of test (action and
-// field) holds an automaton over all phrases of its entries, one for exact and one for folded
-// letters, so a text is read once whatever the number of phrases; the entries are then judged
-// by which phrases were found. Matching allocates nothing.
+// field) holds one automaton over all phrases of its entries, so a text is read once whatever
+// the number of phrases; the entries are then judged by which phrases were found. Matching
+// allocates nothing.
 class WatchMatcher {
 public:
     void build(const QList<WatchEntry>& entries);
@@ -24,14 +24,24 @@ public:
         WatchAction action, WatchField field, QByteArrayView text, QByteArrayView tail = {}) const;
 
 private:
-    // Aho-Corasick automaton as a full transition table over byte classes.
+    // Phrases are found without regard to case; a found match-case phrase is then compared as
+    // it was typed.
+    struct Phrase {
+        QByteArray text; // in capitals
+        QByteArray exact; // as typed, for a match-case phrase; else empty
+        std::uint32_t id = 0;
+    };
+    // Aho-Corasick automaton as a full transition table over byte classes. A transition holds
+    // the next state's row offset, with its top bit set when phrases end there; small tables
+    // take 16 bits a transition, so more of them stay in the cache.
     struct Automaton {
         std::array<std::uint16_t, 256> byteClass {};
-        int classes = 1;
-        std::vector<std::uint32_t> next; // state * classes + class
-        std::vector<std::uint32_t> outStart; // per state, into outIds; one more than states
-        std::vector<std::uint32_t> outIds; // phrase ids found on reaching a state
-        [[nodiscard]] bool empty() const { return outIds.empty(); }
+        std::uint32_t classes = 1;
+        std::vector<std::uint16_t> next16;
+        std::vector<std::uint32_t> next32;
+        std::vector<std::uint32_t> outStart; // per state, into outs; one more than states
+        std::vector<std::uint32_t> outs; // indexes into phrases of those that end at a state
+        std::vector<Phrase> phrases;
     };
     struct Rule {
         std::uint32_t mustBegin = 0, mustEnd = 0; // into m_ids
@@ -39,14 +49,15 @@ private:
         bool never = false; // holds a must-not phrase "-": every non-empty text contains it
     };
     struct Kind {
-        Automaton exact, folded;
+        Automaton automaton;
         std::vector<Rule> rules;
+        bool everyRuleNeedsAPhrase = true; // so a text without any phrase matches nothing
     };
 
-    // phrases: (text, phrase id); folded texts are in capitals.
-    static void buildAutomaton(
-        Automaton& a, const std::vector<std::pair<QByteArray, std::uint32_t>>& phrases, bool fold);
-    void scan(const Automaton& a, QByteArrayView text, QByteArrayView tail) const;
+    static void buildAutomaton(Automaton& a);
+    template <class T>
+    void scan(const Automaton& a, const std::vector<T>& next, QByteArrayView text, QByteArrayView tail) const;
+    void found(const Automaton& a, std::uint32_t state, qsizetype end, QByteArrayView text, QByteArrayView tail) const;
     [[nodiscard]] static int kindIndex(WatchAction action, WatchField field)
     {
         return static_cast<int>(action) * 2 + static_cast<int>(field);
@@ -57,4 +68,5 @@ private:
     // Per phrase id, the pass in which it was last found; a new pass needs no clearing.
     mutable std::vector<std::uint32_t> m_seen;
     mutable std::uint32_t m_pass = 0;
+    mutable bool m_anyFound = false;
 };
