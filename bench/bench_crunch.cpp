@@ -5,6 +5,7 @@
 #include "overview_lines.h"
 
 #include "bench_main.h"
+#include "watch/watch_list.h"
 
 #include <benchmark/benchmark.h>
 
@@ -92,6 +93,74 @@ void BM_CrunchReply(benchmark::State& state)
     state.counters["items"] = static_cast<double>(items);
 }
 BENCHMARK(BM_CrunchReply)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// The watch list's kill and add rules on every line: 100 entries of 5 phrases each, of both
+// actions, on subject and poster, with and without match case.
+struct WatchedEngine {
+    bench::HeaderEngine base;
+    WatchList watch { { base.log, base.settings, base.prompts,
+        base.folder.file(QLatin1String(WatchList::kFileName)) } };
+    ScanTable scan { base.log, &watch };
+    ViewTable view;
+    ScanActivity activity;
+    HeaderStore store { { base.log, base.settings, base.groups, base.window, base.prompts,
+                            [this] { base.yield.yieldToEvents(); }, activity },
+        scan, view };
+    Cruncher cruncher { { base.log, base.settings, base.groups, base.window, base.clock, store, scan, view, base.yield,
+        &watch } };
+    qint64 queued = 0;
+
+    WatchedEngine()
+    {
+        base.settings.chkEnableWatch = 1;
+        store.GNload(base.key);
+        bench::Rng rng(42);
+        // Words the generated subjects and posters hold, so phrases are found and entries judged.
+        static constexpr std::array<const char*, 12> kCommon = { "yEnc", "rar", "holiday", "720p", "backup", "Album",
+            "part01", "jpg", "Poster1", "Greta", "example.com", "zip" };
+        auto rare = [&rng] {
+            QByteArray w;
+            for (int i = 0; i < 6; ++i)
+                w += static_cast<char>('a' + rng.below(26));
+            return w;
+        };
+        for (int e = 0; e < 100; ++e) {
+            QList<QByteArray> phrases;
+            for (int p = 0; p < 5; ++p) {
+                QByteArray phrase = p < 2 ? QByteArray(kCommon[static_cast<size_t>(rng.below(12))]) : rare();
+                phrases << (p == 4 && e % 2 == 0 ? '-' + phrase : phrase);
+            }
+            watch.WatchList_Add(phrases, e % 4 < 2 ? WatchField::Subject : WatchField::From, e % 3 == 0,
+                e % 2 == 0 ? WatchAction::Kill : WatchAction::AddToBatch);
+        }
+        QObject::connect(&watch, &WatchList::addToBatchRequested, [this](int) { ++queued; });
+    }
+};
+
+void BM_CrunchReplyWatchList(benchmark::State& state)
+{
+    const Reply& r = reply();
+    qint64 items = 0;
+    qint64 queued = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto engine = std::make_unique<WatchedEngine>();
+        state.ResumeTiming();
+        engine->cruncher.parse_xoverdata(r.body, engine->base.burst(r.lastArticle));
+        state.PauseTiming();
+        items = engine->scan.table.count();
+        queued = engine->queued;
+        engine.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * r.lines);
+    state.SetBytesProcessed(state.iterations() * r.body.size());
+    state.counters["lines"] = static_cast<double>(r.lines);
+    state.counters["items"] = static_cast<double>(items);
+    state.counters["watch_entries"] = 100;
+    state.counters["queued_by_watch"] = static_cast<double>(queued);
+}
+BENCHMARK(BM_CrunchReplyWatchList)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 // Splits a reply into its lines once, so the timed loop only files them.
 std::vector<QByteArrayView> splitLines(const QByteArray& body)

@@ -24,13 +24,16 @@ void setUp(fuzz::Program& p)
     ScanTable& scan = p.ctx.scan;
     p.ctx.settings.sldXOVER = 1000;
     p.ctx.settings.chkEnableWatch = 1;
-    scan.watchAdd = [&scan](int slot) {
+    // Every complete item is wanted (its key and a blank hold a blank); the batch is left out.
+    p.ctx.watch.WatchList_Add({ " " }, WatchField::Subject, true, WatchAction::AddToBatch);
+    p.ctx.watch.WatchList_Add({ "KILL" }, WatchField::Subject, true, WatchAction::Kill);
+    QObject::disconnect(&p.ctx.watch, &WatchList::addToBatchRequested, &p.ctx.batch, nullptr);
+    QObject::connect(&p.ctx.watch, &WatchList::addToBatchRequested, [&scan](int slot) {
         require(slot >= 1 && slot <= scan.table.count(), "the watch list is offered a real slot");
         const Item& it = scan.table.item(slot);
         require(!it.isDeleted() && it.partCount == static_cast<quint32>(it.totalParts),
             "the watch list is offered a complete live item");
-    };
-    p.ctx.cruncher.killTest = [](QByteArrayView subject, QByteArrayView) { return subject.startsWith("KILL"); };
+    });
 }
 
 // What the crunch built survives saving and loading; then the next inputs start on an empty table.

@@ -9,6 +9,7 @@
 #include "headers/header_store.h"
 #include "headers/scan_table.h"
 #include "headers/subject.h"
+#include "headers/watch_rules.h"
 
 #include <cstring>
 
@@ -181,7 +182,7 @@ void Cruncher::xover_proccess(QByteArrayView line)
         return;
     }
     id = id.sliced(1, std::min(id.size() - 2, kMaxField));
-    if (killTest && killTest(subject, poster)) {
+    if (m.watch && m.watch->WatchList_Check_KILL(subject, poster)) {
         m.log.WriteLog(QStringLiteral("Kill Filtered: ") + QString::fromLatin1(subject) + QStringLiteral(" : ")
                            + QString::number(article),
                        true);

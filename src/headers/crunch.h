@@ -6,7 +6,6 @@
 #include <QDateTime>
 #include <QObject>
 
-#include <functional>
 #include <optional>
 
 class Clock;
@@ -16,6 +15,7 @@ class MainWindowState;
 class Newsgroups;
 class OpsLog;
 class ScanTable;
+class WatchRules;
 struct Settings;
 struct ViewTable;
 
@@ -36,6 +36,7 @@ public:
         ScanTable& scan;
         const ViewTable& view;
         EventYield& yield;
+        WatchRules* watch = nullptr; // the kill rules; none when null
     };
     // What the scan knows about the burst.
     struct Burst {
@@ -59,9 +60,6 @@ public:
     void CrunchProgress();
     // Stops the crunch running now at its next yield (the scan was aborted).
     void cancel() { m_cancelled = true; }
-
-    // Answers true when a header must be dropped (the watch list's kill rules).
-    std::function<bool(QByteArrayView subject, QByteArrayView poster)> killTest;
 
     [[nodiscard]] qint64 burstHighest() const { return m_highest; }
 

@@ -2,6 +2,7 @@
 
 #include "app/ops_log.h"
 #include "headers/item_key.h"
+#include "headers/watch_rules.h"
 
 #include <QHashFunctions>
 
@@ -35,8 +36,9 @@ qint64 leadingNumber(QByteArrayView text)
     return v;
 }
 
-ScanTable::ScanTable(OpsLog& log)
+ScanTable::ScanTable(OpsLog& log, WatchRules* watch)
     : m_log(log)
+    , m_watch(watch)
 {
 }
 
@@ -229,6 +231,7 @@ void ScanTable::maketree(QByteArrayView rawKey, QByteArrayView fullSubject, qint
         ++newItemCount;
     }
     const Item& it = table.item(slot);
-    if (watchEnabled && watchAdd && it.totalParts > 0 && it.partCount == static_cast<quint32>(it.totalParts))
-        watchAdd(slot);
+    if (watchEnabled && m_watch && it.totalParts > 0 && it.partCount == static_cast<quint32>(it.totalParts)
+        && m_watch->WatchList_Check_ADD(table, slot))
+        m_watch->watchedItemComplete(slot);
 }

@@ -4,10 +4,10 @@
 #include "headers/subject.h"
 
 #include <array>
-#include <functional>
 #include <set>
 
 class OpsLog;
+class WatchRules;
 
 // The items of the group being scanned, with the lookup by (key, poster) that files each new
 // article into its item, the reuse of deleted slots and the scan's header counters.
@@ -16,7 +16,8 @@ public:
     static constexpr int kCapacityStep = 1000;
     static constexpr int kQuickSaveMinimum = 900;
 
-    explicit ScanTable(OpsLog& log);
+    // watch: the add rules offered every item that reaches its announced part count; none when null.
+    explicit ScanTable(OpsLog& log, WatchRules* watch = nullptr);
 
     ItemTable table;
 
@@ -27,8 +28,7 @@ public:
     quint8 groupKey = 0;
     // "now" for articles whose date does not parse, refreshed by the crunch once per burst.
     double nowOle = 0;
-    // Offered every item that reaches its announced part count while the watch list is on.
-    std::function<void(int slot)> watchAdd;
+    // Whether the add rules are asked, set by the crunch from the settings.
     bool watchEnabled = false;
 
     void add_articleheader(QByteArrayView poster, QByteArrayView subject, qint64 article, QByteArrayView bytesText,
@@ -67,6 +67,7 @@ private:
     int newItemSlot();
 
     OpsLog& m_log;
+    WatchRules* m_watch;
     std::vector<Entry> m_index;
     qsizetype m_indexed = 0;
     // The lines of a burst mostly continue the few posts in progress. Remembering their recent

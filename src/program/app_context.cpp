@@ -14,9 +14,10 @@ AppContext::AppContext(const ProgramFolder& programFolder, const AppServices& se
     , groups({log, prompts, window, folder.file(QStringLiteral("favs.txt"))})
     , connections({settings, log, clock, prompts, window})
     , yield(clock)
-    , scan(log)
+    , watch({log, settings, prompts, folder.file(QLatin1String(WatchList::kFileName))})
+    , scan(log, &watch)
     , headers({log, settings, groups, window, prompts, [this] { yield.yieldToEvents(); }, activity}, scan, view)
-    , cruncher({log, settings, groups, window, clock, headers, scan, view, yield})
+    , cruncher({log, settings, groups, window, clock, headers, scan, view, yield, &watch})
     , batch({log, window, prompts, groups, view, scan, folder.file(QLatin1String(Batch::kFileName))})
     , decoder({log, settings, cues, window, groups, batch, yield})
     , download({settings, log, window, prompts, cues, clock, groups, batch, decoder, connections, activity})
@@ -44,6 +45,8 @@ void AppContext::wire()
         if (batch.hasWork())
             startDownload();
     });
+    QObject::connect(
+        &watch, &WatchList::addToBatchRequested, &batch, [this](int slot) { batch.AddToBatch(slot, false); });
     QObject::connect(&batch, &Batch::itemChanged, &headerView, &HeaderView::RefreshItemRow);
     QObject::connect(&batch, &Batch::viewStale, &headerView, &HeaderView::ShowCats);
     QObject::connect(&batch, &Batch::downloadRequested, &batch, [this] { startDownload(); });

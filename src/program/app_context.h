@@ -25,6 +25,7 @@
 #include "headers/search.h"
 #include "nntp/connections.h"
 #include "nntp/scan.h"
+#include "watch/watch_list.h"
 
 class Clock;
 class Desktop;
@@ -62,6 +63,7 @@ public:
     Newsgroups groups;
     Connections connections;
     EventYield yield;
+    WatchList watch;
     ScanTable scan;
     ViewTable view;
     ScanActivity activity;

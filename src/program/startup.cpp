@@ -39,6 +39,8 @@ void Main(AppContext& ctx, StartupWindows& ui, const QString& commandLine)
     ui.splashSetValue(2);
     step("Loading INI settings");
     ctx.settingsFile.LoadOptions();
+    ctx.watch.WatchList_Get();
+    ctx.watch.WatchList_Fill();
     ui.splashSetValue(3);
     step("Loading Graphics");
     ui.applySkinIcons(LoadSkinIcons(ctx.folder));
@@ -111,6 +113,7 @@ void SaveAllAndExit(AppContext& ctx, StartupWindows& ui)
     ctx.settingsFile.SaveWindowPlacement(ctx.placement);
     ctx.columns = ui.currentColumnWidths();
     ctx.settingsFile.SaveColumnWidths(ctx.columns);
+    (void)ctx.watch.WatchList_Save();
     // A running scan owns the header files; saving the viewed group now could clash with it.
     if (!ctx.scanInProgress())
         ctx.headers.SaveViewChanges();

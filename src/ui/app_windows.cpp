@@ -10,6 +10,7 @@
 #include "ui/options_window.h"
 #include "ui/qt_prompts.h"
 #include "ui/splash_window.h"
+#include "ui/watch_window.h"
 
 #include <QApplication>
 
@@ -178,6 +179,12 @@ void AppWindows::openWindow(AppWindow window, bool modal)
             m_options->newsgroupsPage()->openAddDialog(modal);
         break;
     case AppWindow::WatchList:
+        if (!m_watch) {
+            m_watch = std::make_unique<WatchWindow>(m_ctx.watch, m_ctx.settings, m_ctx.prompts);
+            if (m_main)
+                m_watch->move(m_main->geometry().center() - m_watch->rect().center());
+        }
+        present(m_watch.get());
         break;
     }
 }

@@ -5,6 +5,7 @@
 #include "ui/header_windows.h"
 #include "ui/tray_icon.h"
 #include "ui/viewer_windows.h"
+#include "ui/watch_window.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -392,8 +393,8 @@ void MainWindow::runCommand(Command command)
     case Command::OpenItem:
         openSelected(command);
         break;
-    // The watch list command arrives with the part that does the work.
     case Command::KillFilterPoster:
+        killFilterPoster();
         break;
     }
 }
@@ -449,6 +450,19 @@ void MainWindow::openSelected(Command command)
         m_ctx.viewer.ViewArticle(item);
     else
         m_ctx.preview.PreviewItem(item);
+}
+
+void MainWindow::killFilterPoster()
+{
+    const QList<int> rows = selectedRows(ColumnLayouts::HeaderView);
+    if (rows.isEmpty())
+        return;
+    const ItemTable& table = m_ctx.view.table;
+    const QByteArray poster = table.str(table.item(m_ctx.headerView.slotAt(rows.last())).poster).toByteArray();
+    auto* dialog
+        = new AddWatchDialog(m_ctx.watch, m_ctx.prompts, { { poster }, WatchField::From, WatchAction::Kill }, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
 }
 
 void MainWindow::scan()

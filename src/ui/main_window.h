@@ -145,6 +145,7 @@ private:
     void showParts(ColumnLayouts::View view);
     // "view text/nfo", "Preview" and the double click act on the first selected header row.
     void openSelected(Command command);
+    void killFilterPoster();
     [[nodiscard]] bool handleViewKey(ColumnLayouts::View view, const QKeyEvent& key);
     void keepAscendingOnNewColumn(ColumnLayouts::View view, int section);
     void minimizeToTray();

@@ -2,6 +2,7 @@
 #include "headers/crunch.h"
 #include "headers/header_file.h"
 #include "store_fixture.h"
+#include "support/fake_watch_rules.h"
 #include "support/test_registry.h"
 
 #include <QTest>
@@ -9,7 +10,8 @@
 namespace {
 
 struct Fixture : StoreFixture {
-    Cruncher cruncher{{log, settings, groups, window, clock, store, scan, view, yield}};
+    FakeWatchRules rules;
+    Cruncher cruncher{{log, settings, groups, window, clock, store, scan, view, yield, &rules}};
 
     Fixture()
         : StoreFixture("alt.binaries.test")
@@ -68,7 +70,7 @@ private slots:
     void killFilterAndOverlongFields()
     {
         Fixture f;
-        f.cruncher.killTest = [](QByteArrayView subject, QByteArrayView poster) {
+        f.rules.kill = [](QByteArrayView subject, QByteArrayView poster) {
             return subject.contains("spam") && poster == "Poster";
         };
         f.cruncher.parse_xoverdata(line(10, "good (1/1)") + line(11, "buy spam now"), f.burst(11));
@@ -92,7 +94,7 @@ private slots:
         Fixture f;
         // The kill test is the one place that runs per line: let it move the clock.
         qint64 perLine = 50000;
-        f.cruncher.killTest = [&](QByteArrayView, QByteArrayView) {
+        f.rules.kill = [&](QByteArrayView, QByteArrayView) {
             f.clock.advance(perLine);
             return false;
         };

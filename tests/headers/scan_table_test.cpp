@@ -1,4 +1,5 @@
 #include "headers/scan_table.h"
+#include "support/fake_watch_rules.h"
 #include "support/ground.h"
 #include "support/test_registry.h"
 
@@ -7,7 +8,8 @@
 namespace {
 
 struct Fixture : Ground {
-    ScanTable scan { log };
+    FakeWatchRules rules;
+    ScanTable scan { log, &rules };
 
     // Files one article the way the crunch does after analysing its subject.
     void file(const char* key, const char* subject, qint64 article, const char* poster = "Alpha Beta",
@@ -102,19 +104,21 @@ private slots:
         f.file("item 11", "s", 4011);
         QCOMPARE(f.articles(11), (QList<qint64> { 11, 4011 }));
 
-        // The watch hook fires once, when an item completes.
-        QList<int> offered;
-        f.scan.watchAdd = [&](int slot) { offered << slot; };
+        // The watch hook fires once, when an item completes, and queues it when the rules say so.
+        f.rules.add = [](const ItemTable& table, int slot) { return table.str(table.item(slot).key).startsWith('w'); };
         f.scan.watchEnabled = true;
         f.file("w [xx/0000002]", "w (1/2)", 1, "p", "a@h", "2");
-        QVERIFY(offered.isEmpty());
+        QVERIFY(f.rules.offered.isEmpty());
         f.file("w [xx/0000002]", "w (2/2)", 2, "p", "b@h", "2");
         const int watched = f.scan.FindHash("w [xx/0000002]", "p");
         f.file("w [xx/0000002]", "w (2/2) repost", 3, "p", "c@h", "2");
         f.file("single", "single", 4, "p", "d@h", "");
+        f.file("u [xx/0000001]", "u (1/1)", 5, "p", "e@h", "1");
+        const int unwanted = f.scan.FindHash("u [xx/0000001]", "p");
         f.scan.watchEnabled = false;
-        f.file("v [xx/0000001]", "v (1/1)", 5, "p", "e@h", "1");
-        QCOMPARE(offered, QList<int> { watched });
+        f.file("v [xx/0000001]", "v (1/1)", 6, "p", "f@h", "1");
+        QCOMPARE(f.rules.offered, (QList<int> { watched, unwanted }));
+        QCOMPARE(f.rules.queued, QList<int> { watched });
     }
 };
 
