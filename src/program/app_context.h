@@ -13,6 +13,7 @@
 #include "batch/batch.h"
 #include "batch/decode.h"
 #include "batch/download.h"
+#include "groups/host_groups.h"
 #include "groups/newsgroups.h"
 #include "headers/crunch.h"
 #include "headers/expiry.h"
@@ -72,6 +73,7 @@ public:
     AutoExpiry expiry;
     HeaderView headerView;
     HeaderSearch headerSearch;
+    HostGroups hostGroups;
 
     // Applied to the main window at start-up, refreshed from it at shutdown.
     WindowPlacement placement;
