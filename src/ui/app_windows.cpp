@@ -3,6 +3,7 @@
 #include "program/app_context.h"
 #include "app/prompts.h"
 #include "ui/folder_chooser.h"
+#include "ui/host_groups_window.h"
 #include "ui/log_window.h"
 #include "ui/login_window.h"
 #include "ui/main_window.h"
@@ -73,6 +74,8 @@ void AppWindows::loadOptionsWindow()
                      [this] { openFolderChooser(false, false); });
     QObject::connect(m_options.get(), &OptionsWindow::watchListRequested,
                      [this] { openWindow(AppWindow::WatchList, false); });
+    QObject::connect(m_options->newsgroupsPage(), &NewsgroupsPage::hostGroupsRequested,
+                     [this] { openWindow(AppWindow::HostGroups, false); });
     // Centred over the main window.
     if (m_main) {
         const QRect main = m_main->geometry();
@@ -178,6 +181,11 @@ void AppWindows::openWindow(AppWindow window, bool modal)
             m_options->newsgroupsPage()->openAddDialog(modal);
         break;
     case AppWindow::WatchList:
+        break;
+    case AppWindow::HostGroups:
+        if (!m_hostGroups)
+            m_hostGroups = std::make_unique<HostGroupsWindow>(m_ctx.hostGroups);
+        present(m_hostGroups.get());
         break;
     }
 }
