@@ -11,18 +11,24 @@ bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-// Article numbers as written: digits only, at most 32 of them, and the value must fit.
-bool parseNumber(const char* p, qsizetype length, qint64& value)
+// An article number as written, digits only, at most 32 of them, starting at p: its value when
+// it fits and a blank or the line's end follows. p is left after the digits.
+bool parseNumber(const char* d, qsizetype& p, qsizetype to, qint64& value)
 {
-    if (length < 1 || length > 32)
-        return false;
+    constexpr qint64 kTenth = std::numeric_limits<qint64>::max() / 10;
+    const qsizetype start = p;
     qint64 v = 0;
-    for (qsizetype i = 0; i < length; ++i) {
-        const int digit = p[i] - '0';
-        if (digit < 0 || digit > 9 || v > (std::numeric_limits<qint64>::max() - digit) / 10)
+    for (; p < to; ++p) {
+        const auto digit = static_cast<unsigned>(d[p] - '0');
+        if (digit > 9)
+            break;
+        if (v >= kTenth && (v > kTenth || digit > 7))
             return false;
         v = v * 10 + digit;
     }
+    const qsizetype length = p - start;
+    if (length < 1 || length > 32 || (p < to && !isBlank(d[p])))
+        return false;
     value = v;
     return true;
 }
@@ -51,15 +57,26 @@ void HostGroupList::clear()
 
 void HostGroupList::setText(QByteArray text)
 {
+    m_text = std::move(text);
+    index(true);
+}
+
+void HostGroupList::setReplyBody(QByteArray body)
+{
+    m_text = std::move(body);
+    index(false);
+}
+
+void HostGroupList::index(bool asStored)
+{
     m_groups.clear();
     m_skipped = 0;
-    m_text = std::move(text);
     const char* d = m_text.constData();
     const qsizetype n = m_text.size();
     // Group lines run to some 30-60 bytes.
     m_groups.reserve(static_cast<size_t>(n / 32));
     qsizetype pos = 0;
-    bool first = true;
+    bool first = asStored;
     while (pos < n) {
         const void* lf = std::memchr(d + pos, '\n', static_cast<size_t>(n - pos));
         const qsizetype end = lf ? static_cast<const char*>(lf) - d : n;
@@ -67,16 +84,16 @@ void HostGroupList::setText(QByteArray text)
         if (lineEnd > pos && d[lineEnd - 1] == '\r')
             --lineEnd;
         const QByteArrayView line(d + pos, lineEnd - pos);
-        if (line == ".")
+        if (asStored && line == ".")
             break;
         if (!(first && isStatusLine(line)))
-            parseLine(pos, lineEnd);
+            parseLine(pos, lineEnd, asStored);
         first = false;
         pos = end + 1;
     }
 }
 
-void HostGroupList::parseLine(qsizetype from, qsizetype to)
+void HostGroupList::parseLine(qsizetype from, qsizetype to, bool stuffed)
 {
     const char* d = m_text.constData();
     if (to - from > kMaxLine) {
@@ -84,42 +101,42 @@ void HostGroupList::parseLine(qsizetype from, qsizetype to)
         return;
     }
     // Undo the dot-stuffing of the wire, then trim.
-    if (to - from >= 2 && d[from] == '.' && d[from + 1] == '.')
+    if (stuffed && to - from >= 2 && d[from] == '.' && d[from + 1] == '.')
         ++from;
     while (from < to && isBlank(d[from]))
         ++from;
     if (from == to)
         return;
 
+    // The name ends at the first blank; any other byte below it, or DEL, spoils the line.
     qsizetype p = from;
-    while (p < to && !isBlank(d[p])) {
+    while (p < to) {
         const auto c = static_cast<unsigned char>(d[p]);
-        if (c < 0x20 || c == 0x7f) {
-            ++m_skipped;
-            return;
-        }
+        if (c <= 0x20 || c == 0x7f)
+            break;
         ++p;
+    }
+    if (p < to && !isBlank(d[p])) {
+        ++m_skipped;
+        return;
     }
     HostGroup g;
     g.name = from;
     g.nameLength = static_cast<qint32>(p - from);
-    // The next field: its start and length, blanks before it skipped.
-    auto field = [&](qsizetype& start) {
+    auto skipBlanks = [&] {
         while (p < to && isBlank(d[p]))
             ++p;
-        start = p;
-        while (p < to && !isBlank(d[p]))
-            ++p;
-        return p - start;
+        return p;
     };
-    qsizetype highStart = 0;
-    qsizetype lowStart = 0;
-    const qsizetype highLength = field(highStart);
-    const qsizetype lowLength = field(lowStart);
-    if (!parseNumber(d + highStart, highLength, g.high) || !parseNumber(d + lowStart, lowLength, g.low)) {
+    const qsizetype highStart = skipBlanks();
+    const bool high = parseNumber(d, p, to, g.high);
+    const qsizetype highLength = p - highStart;
+    const qsizetype lowStart = skipBlanks();
+    if (!high || !parseNumber(d, p, to, g.low)) {
         ++m_skipped;
         return;
     }
+    const qsizetype lowLength = p - lowStart;
     g.highFrom = static_cast<qint32>(highStart - from);
     g.highLength = static_cast<qint16>(highLength);
     g.lowFrom = static_cast<qint32>(lowStart - from);
@@ -211,23 +228,41 @@ std::vector<quint32> HostGroupList::contains(QByteArrayView query, const KeepGoi
     return hits;
 }
 
+bool writeListReply(QByteArrayView statusLine, QByteArrayView body, const std::function<bool(QByteArrayView)>& write)
+{
+    if (!write(statusLine) || !write("\r\n"))
+        return false;
+    // Lines that begin with a dot were sent with one more.
+    const char* d = body.data();
+    const qsizetype n = body.size();
+    qsizetype from = 0;
+    if (n > 0 && d[0] == '.' && !write("."))
+        return false;
+    for (qsizetype pos = 0; pos < n;) {
+        const void* lf = std::memchr(d + pos, '\n', static_cast<size_t>(n - pos));
+        if (!lf)
+            break;
+        pos = static_cast<const char*>(lf) - d + 1;
+        if (pos < n && d[pos] == '.') {
+            if (!write(body.sliced(from, pos - from)) || !write("."))
+                return false;
+            from = pos;
+        }
+    }
+    if (!write(body.sliced(from)))
+        return false;
+    if (n > 0 && d[n - 1] != '\n' && !write("\r\n"))
+        return false;
+    return write(".\r\n");
+}
+
 QByteArray listReplyBytes(QByteArrayView statusLine, QByteArrayView body)
 {
     QByteArray out;
-    out.reserve(statusLine.size() + body.size() + body.size() / 256 + 8);
-    out.append(statusLine);
-    out.append("\r\n");
-    // Lines that begin with a dot were sent with one more.
-    if (body.startsWith('.'))
-        out.append('.');
-    qsizetype from = 0;
-    for (qsizetype hit; (hit = body.indexOf("\n.", from)) >= 0; from = hit + 1) {
-        out.append(body.sliced(from, hit + 1 - from));
-        out.append('.');
-    }
-    out.append(body.sliced(from));
-    if (!out.endsWith('\n'))
-        out.append("\r\n");
-    out.append(".\r\n");
+    out.reserve(statusLine.size() + body.size() + 8);
+    writeListReply(statusLine, body, [&out](QByteArrayView piece) {
+        out.append(piece);
+        return true;
+    });
     return out;
 }

@@ -29,8 +29,11 @@ public:
     // Longer lines are no group lines; the bound keeps field offsets small.
     static constexpr qsizetype kMaxLine = 64 * 1024;
 
-    // Indexes the text; lines that are no "name high low [flag]" line are skipped and counted.
+    // Indexes the text of the file; lines that are no "name high low [flag]" line are skipped and
+    // counted.
     void setText(QByteArray text);
+    // Indexes the body of a LIST reply as framed: un-stuffed, without status line or terminator.
+    void setReplyBody(QByteArray body);
     void clear();
 
     [[nodiscard]] const QByteArray& text() const { return m_text; }
@@ -56,7 +59,8 @@ public:
 private:
     // The name and the blank after it, when there is one.
     [[nodiscard]] QByteArrayView matchedPart(const HostGroup& g) const;
-    void parseLine(qsizetype from, qsizetype to);
+    void index(bool asStored);
+    void parseLine(qsizetype from, qsizetype to, bool stuffed);
     [[nodiscard]] std::vector<quint32> startsWith(QByteArrayView query, const KeepGoing& keepGoing) const;
     [[nodiscard]] std::vector<quint32> contains(QByteArrayView query, const KeepGoing& keepGoing) const;
 
@@ -65,6 +69,8 @@ private:
     qsizetype m_skipped = 0;
 };
 
-// The LIST reply as the server sent it: the status line, the body dot-stuffed again and the
-// closing "." line.
+// Hands out the LIST reply as the server sent it, piece by piece: the status line, the body
+// dot-stuffed again and the closing "." line. Stops when write answers false; false then.
+bool writeListReply(QByteArrayView statusLine, QByteArrayView body, const std::function<bool(QByteArrayView)>& write);
+// The same in one array.
 [[nodiscard]] QByteArray listReplyBytes(QByteArrayView statusLine, QByteArrayView body);

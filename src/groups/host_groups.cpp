@@ -185,25 +185,33 @@ void HostGroups::finishDownload()
         emit assistantButtonsEnabled(true);
 }
 
-bool HostGroups::FlushHostGroups(const QByteArray& replyBytes)
+qint64 HostGroups::FlushHostGroups(const Reply& reply)
 {
     QSaveFile file(m.filePath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(replyBytes) != replyBytes.size() || !file.commit()) {
+    qint64 written = 0;
+    const bool ok = file.open(QIODevice::WriteOnly)
+        && writeListReply(reply.statusLine, reply.body,
+            [&](QByteArrayView piece) {
+                written += piece.size();
+                return file.write(piece.data(), piece.size()) == piece.size();
+            })
+        && file.commit();
+    if (!ok) {
         m.log.WriteLog(QStringLiteral("FlushHostGroups Error: ") + file.errorString(), true);
-        return false;
+        return -1;
     }
-    return true;
+    return written;
 }
 
 void HostGroups::SaveHostGroups(const Reply& reply)
 {
-    QByteArray bytes = listReplyBytes(reply.statusLine, reply.body);
-    m_bytesReceived = bytes.size();
-    if (!FlushHostGroups(bytes)) {
+    const qint64 written = FlushHostGroups(reply);
+    if (written < 0) {
         SetGroupStatus(QStringLiteral("Error: HOSTGRPS.TXT could not be written."), 0);
         finishDownload();
         return;
     }
+    m_bytesReceived = written;
     const QString kb = fmt::Format(static_cast<double>(m_bytesReceived) / 1024.0, u"###,###");
     SetGroupStatus(
         QStringLiteral("Download complete!  HOSTGRPS.TXT (") + kb + QStringLiteral(" Kb) Saved and ready."), 0);
@@ -212,7 +220,7 @@ void HostGroups::SaveHostGroups(const Reply& reply)
         true);
     // What was saved is what a reload would read: it can be searched at once.
     m_model.clear();
-    m_list.setText(std::move(bytes));
+    m_list.setReplyBody(reply.body);
     m_downloaded = true;
     finishDownload();
     emit listDownloaded();

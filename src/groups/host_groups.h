@@ -58,7 +58,8 @@ public:
     // Adds the groups of these result rows to the newsgroup list.
     void AddSelections(const QList<int>& rows);
     // Writes the LIST reply as received over the old file, which stays when the write fails.
-    [[nodiscard]] bool FlushHostGroups(const QByteArray& replyBytes);
+    // Answers the bytes written, or -1.
+    [[nodiscard]] qint64 FlushHostGroups(const Reply& reply);
     void SaveHostGroups(const Reply& reply);
     void SetGroupStatus(const QString& text, int panel);
 
