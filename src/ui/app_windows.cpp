@@ -183,8 +183,14 @@ void AppWindows::openWindow(AppWindow window, bool modal)
     case AppWindow::WatchList:
         break;
     case AppWindow::HostGroups:
-        if (!m_hostGroups)
+        if (!m_hostGroups) {
             m_hostGroups = std::make_unique<HostGroupsWindow>(m_ctx.hostGroups);
+            if (m_main) {
+                const QRect main = m_main->geometry();
+                m_hostGroups->move(main.left() + (main.width() - m_hostGroups->width()) / 2,
+                                   main.top() + (main.height() - m_hostGroups->height()) / 2);
+            }
+        }
         present(m_hostGroups.get());
         break;
     }

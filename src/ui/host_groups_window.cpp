@@ -74,7 +74,7 @@ HostGroupsWindow::HostGroupsWindow(HostGroups& hostGroups, QWidget* parent)
     , m_contains(named(new QRadioButton(QStringLiteral("Contains:"), this), "optSearchType1"))
     , m_search(named(new QPushButton(QStringLiteral("Search"), this), "cmdQR"))
     , m_filter(named(new QCheckBox(QStringLiteral("Show only groups with more than"), this), "chkShowGroupsNumRazor"))
-    , m_moreThan(named(new QLineEdit(QStringLiteral("100"), this), "txtShowGroupsNumRazor"))
+    , m_moreThan(named(new QLineEdit(QStringLiteral("0"), this), "txtShowGroupsNumRazor"))
     , m_list(named(new QTreeView(this), "ListView1"))
     , m_add(named(new QPushButton(QStringLiteral("&Add Selections"), this), "cmdAdd"))
     , m_progress(named(new QProgressBar(this), "ProgressBar1"))
@@ -87,6 +87,8 @@ HostGroupsWindow::HostGroupsWindow(HostGroups& hostGroups, QWidget* parent)
     m_startsWith->setChecked(true);
     m_moreThan->setValidator(new QIntValidator(0, 2147483647, m_moreThan));
     m_moreThan->setMaximumWidth(80);
+    m_progress->setTextVisible(false);
+    m_progress->setValue(0);
     m_search->setMinimumWidth(m_search->fontMetrics().horizontalAdvance(QStringLiteral("Stop Search")) + 24);
 
     m_list->setModel(new AddedIcons(m_list));
