@@ -152,6 +152,8 @@ void HostGroups::closedByPeer()
         failDownload(QStringLiteral("Error: The server closed the connection."));
 }
 
+void HostGroups::socketClosed() { closedByPeer(); }
+
 void HostGroups::socketError(int code, const QString& description)
 {
     (void)code;

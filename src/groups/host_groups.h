@@ -81,6 +81,7 @@ public:
     void startWork() override;
     void reply(const Reply& reply) override;
     void closedByPeer() override;
+    void socketClosed() override;
     void socketError(int code, const QString& description) override;
     void giveUp(bool changeReplyMode) override;
     void receiving(qsizetype pendingBytes) override;

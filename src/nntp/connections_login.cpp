@@ -80,9 +80,9 @@ bool Connections::loginStep(Conn n, const Reply& reply)
             CloseSocket(n);
         } else {
             link(n).socket->close();
-            // Our own close is never reported, yet the server ended the connection.
+            // Our own close is not the server's, so only this tells the owner the connection ended.
             if (link(n).handler)
-                link(n).handler->closedByPeer();
+                link(n).handler->socketClosed();
         }
         return true;
     default:
