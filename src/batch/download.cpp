@@ -51,11 +51,7 @@ BatchDownload::~BatchDownload()
 QString BatchDownload::CachePartPath(quint8 groupKey, qint64 article) const
 {
     const GroupRecord* group = m.groups.recordByKey(groupKey);
-    QString folder = m.settings.Cache_Path;
-    if (!folder.isEmpty() && !folder.endsWith(u'/'))
-        folder += u'/';
-    const QString name = group ? safeFileName(group->name) : QStringLiteral("unnamed");
-    return folder + name + u'/' + QString::number(article) + QStringLiteral(".UUE");
+    return ::CachePartPath(m.settings.Cache_Path, group ? QByteArrayView(group->name) : QByteArrayView(), article);
 }
 
 void BatchDownload::DownloadBatch()
@@ -341,6 +337,8 @@ void BatchDownload::emergencyRestart()
     m.window.setProgress(Bar::ThisFile, 0);
     hideEtas();
     m.window.setIndicatorBusy(false);
+    // The line is free: a scan may run while the restart counts down, or instead of it.
+    m.window.setEnabled(Control::Scan, true);
     emit restartNeeded();
 }
 

@@ -81,6 +81,13 @@ bool EnsureFolder(const QString& path)
     return QDir().mkpath(path) && QFileInfo(path).isDir();
 }
 
+QString CachePartPath(QString cacheFolder, QByteArrayView groupName, qint64 article)
+{
+    if (!cacheFolder.isEmpty() && !cacheFolder.endsWith(u'/'))
+        cacheFolder += u'/';
+    return cacheFolder + safeFileName(groupName) + u'/' + QString::number(article) + QStringLiteral(".UUE");
+}
+
 void LaunchDecodedFile(const QString& path, Prompts& prompts, Cues& cues)
 {
     const QString file = path.trimmed();

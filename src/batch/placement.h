@@ -24,6 +24,9 @@
 // Creates the folder (and its parents) when it is missing; false when it still is not there.
 bool EnsureFolder(const QString& path);
 
+// A part's cache file: the cache folder, the group's name made safe, the article number and ".UUE".
+[[nodiscard]] QString CachePartPath(QString cacheFolder, QByteArrayView groupName, qint64 article);
+
 class Cues;
 class Prompts;
 

@@ -21,6 +21,7 @@ void ItemPartsModel::ShowItemParts(const ItemRecord& item)
     emit captionChanged(m_caption);
     beginResetModel();
     m_rows.clear();
+    m_item = item;
     endResetModel();
     emit showRequested();
 

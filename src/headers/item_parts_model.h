@@ -31,6 +31,8 @@ public:
 
     void ShowItemParts(const ItemRecord& item);
     [[nodiscard]] QString caption() const { return m_caption; }
+    // The item shown; row i is its part i.
+    [[nodiscard]] const ItemRecord& item() const { return m_item; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -51,5 +53,6 @@ private:
 
     Services m;
     QString m_caption;
+    ItemRecord m_item;
     QList<Row> m_rows;
 };

@@ -20,6 +20,8 @@ AppContext::AppContext(const ProgramFolder& programFolder, const AppServices& se
     , batch({log, window, prompts, groups, view, scan, folder.file(QLatin1String(Batch::kFileName))})
     , decoder({log, settings, cues, window, groups, batch, yield})
     , download({settings, log, window, prompts, cues, clock, groups, batch, decoder, connections, activity})
+    , viewer({settings, log, cues, prompts, groups, connections})
+    , preview({settings, log, cues, prompts, groups, connections})
     , scanConnection({settings, log, window, prompts, cues, clock, groups, scan, headers, cruncher, connections,
                       activity, &download})
     , expiry({log, settings, groups, scan})

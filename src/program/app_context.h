@@ -13,6 +13,8 @@
 #include "batch/batch.h"
 #include "batch/decode.h"
 #include "batch/download.h"
+#include "batch/preview.h"
+#include "batch/viewer.h"
 #include "groups/host_groups.h"
 #include "groups/newsgroups.h"
 #include "headers/crunch.h"
@@ -69,6 +71,8 @@ public:
     Batch batch;
     EntryDecoder decoder;
     BatchDownload download;
+    ArticleViewer viewer;
+    Mp3Preview preview;
     ScanConnection scanConnection;
     AutoExpiry expiry;
     HeaderView headerView;

@@ -46,6 +46,7 @@ PartsWindow::PartsWindow(ItemPartsModel& parts, const IconProxy::IconFor& iconFo
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list->setModel(new IconProxy(&parts, ItemPartsModel::IconRole, {}, iconFor, list));
     list->header()->resizeSection(ItemPartsModel::SubjectColumn, 360);
+    connect(list, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) { emit partActivated(index.row()); });
     auto* close = new QPushButton(QStringLiteral("Close"));
     connect(close, &QPushButton::clicked, this, &QWidget::hide);
     auto* layout = new QVBoxLayout(this);

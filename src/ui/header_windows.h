@@ -36,6 +36,10 @@ class PartsWindow : public QWidget {
     Q_OBJECT
 public:
     PartsWindow(ItemPartsModel& parts, const IconProxy::IconFor& iconFor, QWidget* parent = nullptr);
+
+signals:
+    // A part was double-clicked: the row of the item's part.
+    void partActivated(int row);
 };
 
 // "Find": the header search over every switched-on group.

@@ -4,6 +4,7 @@
 #include "app/prompts.h"
 #include "ui/header_windows.h"
 #include "ui/tray_icon.h"
+#include "ui/viewer_windows.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -69,6 +70,10 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     auto icon = [this](const QString& key) { return m_icons.value(key); };
     m_parts = new PartsWindow(m_ctx.headerView.itemParts(), icon, this);
     m_find = new FindDialog(m_ctx.headerSearch, this);
+    m_viewer = new ViewerWindow(m_ctx.viewer, this);
+    m_preview = new PreviewWindow(m_ctx.preview, this);
+    connect(m_parts, &PartsWindow::partActivated, this,
+        [this](int row) { m_ctx.viewer.SaveArticle(m_ctx.headerView.itemParts().item(), row); });
     m_tray = new TrayIcon(windowIcon(), this);
     connect(m_tray, &TrayIcon::restoreRequested, this, &MainWindow::restoreFromTray);
     connect(m_tray, &TrayIcon::shutdownRequested, this, &MainWindow::shutdownRequested);
@@ -95,6 +100,8 @@ MainWindow::~MainWindow()
     }
     delete m_parts;
     delete m_find;
+    delete m_viewer;
+    delete m_preview;
     delete takeCentralWidget();
 }
 
@@ -380,9 +387,12 @@ void MainWindow::runCommand(Command command)
     case Command::BatchDownloadStop:
         m_ctx.stopDownload();
         break;
-    // The viewer, preview and watch list commands arrive with the parts that do the work.
     case Command::ViewText:
     case Command::Preview:
+    case Command::OpenItem:
+        openSelected(command);
+        break;
+    // The watch list command arrives with the part that does the work.
     case Command::KillFilterPoster:
         break;
     }
@@ -413,6 +423,32 @@ void MainWindow::showParts(ColumnLayouts::View which)
     } else if (const auto entry = m_ctx.batch.entryRecord(m_ctx.batch.model().entryAt(rows.first()))) {
         m_ctx.headerView.ShowItemParts(*entry);
     }
+}
+
+void MainWindow::openSelected(Command command)
+{
+    const QList<int> rows = selectedRows(ColumnLayouts::HeaderView);
+    if (rows.isEmpty())
+        return;
+    const int slot = m_ctx.headerView.slotAt(rows.first());
+    const ItemRecord item = m_ctx.view.table.record(slot);
+    if (command == Command::OpenItem) {
+        switch (OpenItem(m_ctx.headerView.ItemStatus(slot), item.key)) {
+        case OpenAction::ViewText:
+            command = Command::ViewText;
+            break;
+        case OpenAction::Preview:
+            command = Command::Preview;
+            break;
+        case OpenAction::Parts:
+            showParts(ColumnLayouts::HeaderView);
+            return;
+        }
+    }
+    if (command == Command::ViewText)
+        m_ctx.viewer.ViewArticle(item);
+    else
+        m_ctx.preview.PreviewItem(item);
 }
 
 void MainWindow::scan()

@@ -14,6 +14,7 @@
 class AppContext;
 class FindDialog;
 class PartsWindow;
+class PreviewWindow;
 class QAbstractItemModel;
 class QAction;
 class QKeyEvent;
@@ -27,6 +28,7 @@ class QToolBar;
 class QToolButton;
 class QTreeView;
 class TrayIcon;
+class ViewerWindow;
 
 // The main window: header, batch and processed pages, the controls that stay on every page and
 // the status line. It shows MainWindowState and routes commands; the work happens in the core.
@@ -86,6 +88,7 @@ private:
         AddToBatch,
         ViewParts,
         Preview,
+        OpenItem,
         SelectAllHeaders,
         KillFilterPoster,
         BatchDownload,
@@ -140,6 +143,8 @@ private:
     void selectRows(ColumnLayouts::View view, const QList<int>& rows);
     void addToBatch();
     void showParts(ColumnLayouts::View view);
+    // "view text/nfo", "Preview" and the double click act on the first selected header row.
+    void openSelected(Command command);
     [[nodiscard]] bool handleViewKey(ColumnLayouts::View view, const QKeyEvent& key);
     void keepAscendingOnNewColumn(ColumnLayouts::View view, int section);
     void minimizeToTray();
@@ -166,4 +171,6 @@ private:
     TrayIcon* m_tray = nullptr;
     PartsWindow* m_parts = nullptr;
     FindDialog* m_find = nullptr;
+    ViewerWindow* m_viewer = nullptr;
+    PreviewWindow* m_preview = nullptr;
 };

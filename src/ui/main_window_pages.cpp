@@ -278,7 +278,7 @@ QWidget* MainWindow::buildHeaderPage()
     layout->addLayout(filter);
 
     QTreeView* view = makeView(ColumnLayouts::HeaderView);
-    connect(view, &QTreeView::doubleClicked, this, [this] { runCommand(Command::ViewParts); });
+    connect(view, &QTreeView::doubleClicked, this, [this] { runCommand(Command::OpenItem); });
     connect(&m_ctx.headerView, &HeaderView::currentRowRequested, view,
         [view](int row) { view->setCurrentIndex(view->model()->index(row, 0)); });
     layout->addWidget(view, 1);

@@ -48,6 +48,7 @@ private slots:
         ctx.startDownload();
         QTRY_VERIFY(t.logged(QStringLiteral("Emergency Reconnect in 2 seconds.")));
         QVERIFY(!ctx.download.running());
+        QVERIFY(ctx.window.isEnabled(MainWindowState::Control::Scan));
         ctx.stopDownload();
         ctx.scanConnection.countdownTick();
         QVERIFY(t.logged(QStringLiteral("Download restart coundown cancelled by user.")));

@@ -18,6 +18,8 @@ public:
     bool run(const QStringList& args, QByteArray* output = nullptr) const;
     // Posts what tools/make_articles.py writes for ARGS (without --out); true on success.
     bool postGenerated(const QStringList& args) const;
+    // Posts a file of dot-stuffed articles, each ended by a "." line.
+    bool postFile(const QString& file) const { return run({QStringLiteral("post"), m_dir.path(), file}); }
 
 private:
     QString m_script;
