@@ -17,6 +17,7 @@ enum class AppWindow {
     CacheFolderChooser,
     AddNewsgroup,
     WatchList,
+    HostGroups,
 };
 
 // Modal questions and window requests. The window library shows real dialogs; tests script the answers.

@@ -76,10 +76,14 @@ bool Connections::loginStep(Conn n, const Reply& reply)
         return true;
     case 205:
         m.log.WriteLog(QString::fromLatin1(reply.statusLine) + QStringLiteral("  (disconnected)"), true);
-        if (n == Conn::Scan || n == Conn::Download)
+        if (n == Conn::Scan || n == Conn::Download) {
             CloseSocket(n);
-        else
+        } else {
             link(n).socket->close();
+            // Our own close is not the server's, so only this tells the owner the connection ended.
+            if (link(n).handler)
+                link(n).handler->socketClosed();
+        }
         return true;
     default:
         return false;

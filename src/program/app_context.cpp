@@ -28,6 +28,8 @@ AppContext::AppContext(const ProgramFolder& programFolder, const AppServices& se
     , expiry({log, settings, groups, scan})
     , headerView({log, settings, window, prompts, yield, groups, headers, view, scan, activity, batch})
     , headerSearch({log, prompts, cues, yield, groups, headers, view, headerView, activity})
+    , hostGroups({settings, log, prompts, clock, connections, groups, [this] { yield.yieldToEvents(); },
+                  folder.file(QLatin1String(HostGroups::kFileName))})
 {
     wire();
 }

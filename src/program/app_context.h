@@ -15,6 +15,7 @@
 #include "batch/download.h"
 #include "batch/preview.h"
 #include "batch/viewer.h"
+#include "groups/host_groups.h"
 #include "groups/newsgroups.h"
 #include "headers/crunch.h"
 #include "headers/expiry.h"
@@ -78,6 +79,7 @@ public:
     AutoExpiry expiry;
     HeaderView headerView;
     HeaderSearch headerSearch;
+    HostGroups hostGroups;
 
     // Applied to the main window at start-up, refreshed from it at shutdown.
     WindowPlacement placement;

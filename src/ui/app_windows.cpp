@@ -3,6 +3,7 @@
 #include "program/app_context.h"
 #include "app/prompts.h"
 #include "ui/folder_chooser.h"
+#include "ui/host_groups_window.h"
 #include "ui/log_window.h"
 #include "ui/login_window.h"
 #include "ui/main_window.h"
@@ -74,6 +75,8 @@ void AppWindows::loadOptionsWindow()
                      [this] { openFolderChooser(false, false); });
     QObject::connect(m_options.get(), &OptionsWindow::watchListRequested,
                      [this] { openWindow(AppWindow::WatchList, false); });
+    QObject::connect(m_options->newsgroupsPage(), &NewsgroupsPage::hostGroupsRequested,
+                     [this] { openWindow(AppWindow::HostGroups, false); });
     // Centred over the main window.
     if (m_main) {
         const QRect main = m_main->geometry();
@@ -185,6 +188,17 @@ void AppWindows::openWindow(AppWindow window, bool modal)
                 m_watch->move(m_main->geometry().center() - m_watch->rect().center());
         }
         present(m_watch.get());
+        break;
+    case AppWindow::HostGroups:
+        if (!m_hostGroups) {
+            m_hostGroups = std::make_unique<HostGroupsWindow>(m_ctx.hostGroups);
+            if (m_main) {
+                const QRect main = m_main->geometry();
+                m_hostGroups->move(main.left() + (main.width() - m_hostGroups->width()) / 2,
+                                   main.top() + (main.height() - m_hostGroups->height()) / 2);
+            }
+        }
+        present(m_hostGroups.get());
         break;
     }
 }

@@ -7,6 +7,7 @@
 
 class AppContext;
 class FolderChooser;
+class HostGroupsWindow;
 class LoginWindow;
 class LogWindow;
 class MainWindow;
@@ -49,6 +50,7 @@ public:
     [[nodiscard]] SplashWindow* splash() const { return m_splash.get(); }
     // Made when first opened.
     [[nodiscard]] WatchWindow* watchWindow() const { return m_watch.get(); }
+    [[nodiscard]] HostGroupsWindow* hostGroupsWindow() const { return m_hostGroups.get(); }
     // The process end is only recorded when set, so tests can run the shutdown.
     void setEndProcessForTests(bool record) { m_recordEndOnly = record; }
     [[nodiscard]] bool processEnded() const { return m_ended; }
@@ -65,6 +67,7 @@ private:
     std::unique_ptr<LoginWindow> m_login;
     std::unique_ptr<LogWindow> m_log;
     std::unique_ptr<WatchWindow> m_watch;
+    std::unique_ptr<HostGroupsWindow> m_hostGroups;
     bool m_recordEndOnly = false;
     bool m_ended = false;
     bool m_shuttingDown = false;
