@@ -96,18 +96,10 @@ bool download(const TestContext& t, qsizetype logFrom, qsizetype items)
 
 // Files posted to a private INN 2 come back byte for byte through the real program's scan and
 // download switches; a file with a part missing on the server is never reported as good.
-class InnDownloadTest : public QObject {
+class InnDownloadTest : public InnTestCase {
     Q_OBJECT
-    std::optional<InnServer> m_inn;
 
 private slots:
-    void initTestCase()
-    {
-        m_inn.emplace();
-        if (!m_inn->unavailable().isEmpty())
-            QSKIP(qPrintable(m_inn->unavailable()));
-    }
-    void cleanupTestCase() { m_inn.reset(); }
 
     void downloadsPostedFilesAndFetchesOnlyMissingCacheFilesAgain()
     {

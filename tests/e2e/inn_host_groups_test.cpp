@@ -7,18 +7,10 @@
 #include <optional>
 
 // The group manager against a private INN 2: LIST fills it, and a group chosen there is scanned.
-class InnHostGroupsTest : public QObject {
+class InnHostGroupsTest : public InnTestCase {
     Q_OBJECT
-    std::optional<InnServer> m_inn;
 
 private slots:
-    void initTestCase()
-    {
-        m_inn.emplace();
-        if (!m_inn->unavailable().isEmpty())
-            QSKIP(qPrintable(m_inn->unavailable()));
-    }
-    void cleanupTestCase() { m_inn.reset(); }
 
     void listFillsTheManagerAndAChosenGroupIsScanned()
     {

@@ -87,18 +87,10 @@ private:
 } // namespace
 
 // Both cases run against one private INN 2; the session's GROUP needs no articles.
-class InnTest : public QObject {
+class InnTest : public InnTestCase {
     Q_OBJECT
-    std::optional<InnServer> m_inn;
 
 private slots:
-    void initTestCase()
-    {
-        m_inn.emplace();
-        if (!m_inn->unavailable().isEmpty())
-            QSKIP(qPrintable(m_inn->unavailable()));
-    }
-    void cleanupTestCase() { m_inn.reset(); }
 
     void loginGroupAndQuit()
     {

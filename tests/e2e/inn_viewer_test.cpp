@@ -35,18 +35,10 @@ std::optional<ItemRecord> itemNamed(const AppContext& ctx, const QByteArray& nam
 } // namespace
 
 // Articles posted to a private INN 2 are scanned, then shown by the viewer and previewed.
-class InnViewerTest : public QObject {
+class InnViewerTest : public InnTestCase {
     Q_OBJECT
-    std::optional<InnServer> m_inn;
 
 private slots:
-    void initTestCase()
-    {
-        m_inn.emplace();
-        if (!m_inn->unavailable().isEmpty())
-            QSKIP(qPrintable(m_inn->unavailable()));
-    }
-    void cleanupTestCase() { m_inn.reset(); }
 
     void showsPostedArticlesAndPreviewsAnMp3()
     {

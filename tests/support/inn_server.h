@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
+#include <QTest>
 #include <QTemporaryDir>
+
+#include <optional>
 
 // A private INN 2 on 127.0.0.1 started through tools/inn for end-to-end tests.
 class InnServer {
@@ -29,4 +33,20 @@ private:
     QTemporaryDir m_dir{QStringLiteral("/tmp/twe2e.XXXXXX")};
     quint16 m_port = 0;
     QString m_unavailable;
+};
+
+// A test class whose cases share one private INN 2; each is skipped when the server cannot be had.
+class InnTestCase : public QObject {
+    Q_OBJECT
+protected:
+    std::optional<InnServer> m_inn;
+
+private slots:
+    void initTestCase()
+    {
+        m_inn.emplace();
+        if (!m_inn->unavailable().isEmpty())
+            QSKIP(qPrintable(m_inn->unavailable()));
+    }
+    void cleanupTestCase() { m_inn.reset(); }
 };
