@@ -1,12 +1,36 @@
 #include "headers/item_table.h"
 
+#include "headers/item_status.h"
+
 #include <QHashFunctions>
 
 #include <cstring>
 
 namespace {
 
-quint64 hashBytes(QByteArrayView text) { return qHash(text, 0x5eed); }
+quint64 hashBytes(QByteArrayView text)
+{
+    return qHash(text, 0x5eed);
+}
+
+quint32 mix32(quint64 x)
+{
+    x ^= x >> 33;
+    x *= 0xff51afd7ed558ccdULL;
+    x ^= x >> 33;
+    x *= 0xc4ceb9fe1a85ec53ULL;
+    return static_cast<quint32>(x >> 32);
+}
+
+quint32 articleTag(quint32 owner, qint64 article)
+{
+    return mix32(static_cast<quint64>(article) * 0x9e3779b97f4a7c15ULL + owner);
+}
+
+quint32 tailTag(quint32 owner, QByteArrayView tail)
+{
+    return mix32(qHash(tail, 0x7a11) ^ (quint64(owner) << 1 | 1));
+}
 
 // memchr rather than QByteArrayView::indexOf, which goes through a general substring search.
 qsizetype indexOfByte(QByteArrayView v, char c)
@@ -28,7 +52,7 @@ StrRef ItemTable::addPoster(QByteArrayView poster)
 {
     if (static_cast<size_t>(m_posters + 1) * 2 > m_posterIndex.size()) {
         std::vector<std::pair<quint64, StrRef>> old = std::move(m_posterIndex);
-        m_posterIndex.assign(std::max<size_t>(64, old.size() * 2), {0, {}});
+        m_posterIndex.assign(std::max<size_t>(64, old.size() * 2), { 0, {} });
         const size_t mask = m_posterIndex.size() - 1;
         for (const auto& e : old) {
             if (e.first == 0)
@@ -48,7 +72,7 @@ StrRef ItemTable::addPoster(QByteArrayView poster)
         i = (i + 1) & mask;
     }
     const StrRef ref = addString(poster);
-    m_posterIndex[i] = {h, ref};
+    m_posterIndex[i] = { h, ref };
     ++m_posters;
     return ref;
 }
@@ -75,6 +99,96 @@ void ItemTable::appendPart(int slot, qint64 article, qint32 bytes, QByteArrayVie
         it.firstPart = index;
     it.lastPart = index;
     ++it.partCount;
+    it.bytes += bytes;
+    if (!it.partZero && it.totalParts > 1)
+        it.partZero = tailHasPartZero(tail, it.totalParts);
+    if (m_indexParts && it.partCount > kPartIndexFrom) {
+        if (it.partCount == kPartIndexFrom + 1)
+            indexItemParts(it);
+        else
+            indexPart(it.firstPart, index);
+    }
+}
+
+void ItemTable::setPartIndex(bool on)
+{
+    m_indexParts = on;
+    m_partIndex.clear();
+    m_partEntries = 0;
+    if (!on)
+        return;
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        if (m_items[i].partCount > kPartIndexFrom)
+            indexItemParts(m_items[i]);
+    }
+}
+
+void ItemTable::indexItemParts(const Item& it)
+{
+    for (quint32 p = it.firstPart; p != 0; p = m_parts[p - 1].next)
+        indexPart(it.firstPart, p);
+}
+
+void ItemTable::indexPart(quint32 owner, quint32 part)
+{
+    if ((m_partEntries + 2) * 2 > m_partIndex.size())
+        growPartIndex();
+    const ItemPart& p = m_parts[part - 1];
+    const size_t mask = m_partIndex.size() - 1;
+    for (const quint32 tag : { articleTag(owner, p.article), tailTag(owner, str(p.tail)) }) {
+        size_t i = tag & mask;
+        while (m_partIndex[i].part != 0)
+            i = (i + 1) & mask;
+        m_partIndex[i] = { tag, owner, part };
+    }
+    m_partEntries += 2;
+}
+
+void ItemTable::growPartIndex()
+{
+    std::vector<PartEntry> old = std::move(m_partIndex);
+    m_partIndex.assign(std::max<size_t>(1024, old.size() * 2), PartEntry());
+    const size_t mask = m_partIndex.size() - 1;
+    for (const PartEntry& e : old) {
+        if (e.part == 0)
+            continue;
+        size_t i = e.tag & mask;
+        while (m_partIndex[i].part != 0)
+            i = (i + 1) & mask;
+        m_partIndex[i] = e;
+    }
+}
+
+template <class Same> bool ItemTable::findIndexed(quint32 tag, quint32 owner, Same&& same) const
+{
+    const size_t mask = m_partIndex.size() - 1;
+    for (size_t i = tag & mask; m_partIndex[i].part != 0; i = (i + 1) & mask) {
+        const PartEntry& e = m_partIndex[i];
+        if (e.tag == tag && e.owner == owner && same(m_parts[e.part - 1]))
+            return true;
+    }
+    return false;
+}
+
+bool ItemTable::hasPart(const Item& it, qint64 article, std::optional<QByteArrayView> tail) const
+{
+    auto sameTail = [&](const ItemPart& p) {
+        return p.tail.length == static_cast<quint32>(tail->size())
+            && (tail->isEmpty()
+                || std::memcmp(str(p.tail).data(), tail->data(), static_cast<size_t>(tail->size())) == 0);
+    };
+    if (!m_indexParts || it.partCount <= kPartIndexFrom) {
+        for (quint32 p = it.firstPart; p != 0; p = m_parts[p - 1].next) {
+            const ItemPart& part = m_parts[p - 1];
+            if (part.article == article || (tail && sameTail(part)))
+                return true;
+        }
+        return false;
+    }
+    if (findIndexed(
+            articleTag(it.firstPart, article), it.firstPart, [&](const ItemPart& p) { return p.article == article; }))
+        return true;
+    return tail && findIndexed(tailTag(it.firstPart, *tail), it.firstPart, sameTail);
 }
 
 void ItemTable::setRecord(int slot, const ItemRecord& r)
@@ -109,7 +223,7 @@ ItemRecord ItemTable::record(int slot) const
     r.deleted = it.deleted;
     r.groupKey = it.groupKey;
     forEachPart(it, [&](const ItemPart& p) {
-        r.parts.append({str(p.tail).toByteArray(), p.article, str(p.messageId).toByteArray(), p.bytes});
+        r.parts.append({ str(p.tail).toByteArray(), p.article, str(p.messageId).toByteArray(), p.bytes });
     });
     return r;
 }
@@ -121,6 +235,8 @@ void ItemTable::clear()
     m_pool.clear();
     m_posterIndex.clear();
     m_posters = 0;
+    m_partIndex.clear();
+    m_partEntries = 0;
 }
 
 void ItemTable::reserve(int items, qsizetype parts, qsizetype poolBytes)
@@ -128,13 +244,6 @@ void ItemTable::reserve(int items, qsizetype parts, qsizetype poolBytes)
     m_items.reserve(static_cast<size_t>(std::max(items, 0)));
     m_parts.reserve(static_cast<size_t>(std::max<qsizetype>(parts, 0)));
     m_pool.reserve(static_cast<size_t>(std::max<qsizetype>(poolBytes, 0)));
-}
-
-qint64 ItemTable::ItemBytes(int slot) const
-{
-    qint64 sum = 0;
-    forEachPart(item(slot), [&](const ItemPart& p) { sum += p.bytes; });
-    return sum;
 }
 
 qint64 ItemTable::liveCount() const
@@ -149,7 +258,7 @@ qsizetype ItemTable::memoryBytes() const
 {
     // Blocks are touched only as they fill, so what is in use is what the table occupies.
     return static_cast<qsizetype>(m_items.size() * sizeof(Item) + m_parts.size() * sizeof(ItemPart) + m_pool.usedBytes()
-        + m_posterIndex.capacity() * sizeof(m_posterIndex[0]));
+        + m_posterIndex.capacity() * sizeof(m_posterIndex[0]) + m_partIndex.capacity() * sizeof(PartEntry));
 }
 
 QByteArrayView compressMessageId(QByteArrayView firstId, QByteArrayView id)

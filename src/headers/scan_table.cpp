@@ -38,6 +38,7 @@ qint64 leadingNumber(QByteArrayView text)
 ScanTable::ScanTable(OpsLog& log)
     : m_log(log)
 {
+    table.setPartIndex(true);
 }
 
 quint64 ScanTable::hashOf(QByteArrayView key, QByteArrayView poster) const
@@ -102,7 +103,7 @@ void ScanTable::AddHash(int slot)
     size_t i = h & mask;
     while (m_index[i].hash != 0)
         i = (i + 1) & mask;
-    m_index[i] = {h, slot};
+    m_index[i] = { h, slot };
     recentFor(h) = m_index[i];
     ++m_indexed;
 }
@@ -114,7 +115,10 @@ void ScanTable::ClearHash()
     forgetRecent();
 }
 
-int ScanTable::FindFreeSlot() const { return m_free.empty() ? -1 : *m_free.begin(); }
+int ScanTable::FindFreeSlot() const
+{
+    return m_free.empty() ? -1 : *m_free.begin();
+}
 
 void ScanTable::deleteSlot(int slot)
 {
@@ -167,7 +171,7 @@ int ScanTable::newItemSlot()
 }
 
 void ScanTable::add_articleheader(QByteArrayView poster, QByteArrayView subject, qint64 article,
-                                  QByteArrayView bytesText, QByteArrayView dateText, QByteArrayView messageId)
+    QByteArrayView bytesText, QByteArrayView dateText, QByteArrayView messageId)
 {
     ++scanHeaderCount;
     ++burstHeaderCount;
@@ -178,12 +182,11 @@ void ScanTable::add_articleheader(QByteArrayView poster, QByteArrayView subject,
         return;
     }
     maketree(m_analysis.key, m_analysis.fullSubject, article, m_analysis.countText, bytesText, groupKey, poster,
-             dateText, messageId);
+        dateText, messageId);
 }
 
 void ScanTable::maketree(QByteArrayView rawKey, QByteArrayView fullSubject, qint64 article, QByteArrayView countText,
-                         QByteArrayView bytesText, quint8 group, QByteArrayView poster, QByteArrayView dateText,
-                         QByteArrayView messageId)
+    QByteArrayView bytesText, quint8 group, QByteArrayView poster, QByteArrayView dateText, QByteArrayView messageId)
 {
     const QByteArrayView key = rawKey.trimmed();
     const auto bytes = static_cast<qint32>(std::min(leadingNumber(bytesText), kMaxQint32));
@@ -191,26 +194,16 @@ void ScanTable::maketree(QByteArrayView rawKey, QByteArrayView fullSubject, qint
     if (slot > 0) {
         const Item& it = table.item(slot);
         const bool mayBeRepost = key.size() > 18 && containsByte(fullSubject, '/');
-        // A repost repeats a held part's whole subject: the key's base name, then that part's tail. The base
-        // is compared once here, so each held part costs a length test and rarely a short compare.
+        // A repost repeats a held part's whole subject: the key's base name, then that part's tail.
         // (Keys shorter than the part-count suffix have no base name.)
-        bool sameBase = false;
-        QByteArrayView subjectTailPart;
+        std::optional<QByteArrayView> repostTail;
         if (mayBeRepost) {
             const qsizetype baseLength = itemkey::tailStart(key);
-            sameBase
-                = fullSubject.size() >= baseLength && sameBytes(fullSubject.first(baseLength), key.first(baseLength));
-            if (sameBase)
-                subjectTailPart = fullSubject.sliced(baseLength);
+            if (fullSubject.size() >= baseLength && sameBytes(fullSubject.first(baseLength), key.first(baseLength)))
+                repostTail = fullSubject.sliced(baseLength);
         }
-        for (quint32 p = it.firstPart; p != 0; p = table.part(p).next) {
-            const ItemPart& part = table.part(p);
-            if (part.article == article)
-                return;
-            if (sameBase && part.tail.length == static_cast<quint32>(subjectTailPart.size())
-                && sameBytes(table.str(part.tail), subjectTailPart))
-                return;
-        }
+        if (table.hasPart(it, article, repostTail))
+            return;
         // The shortened id is a view into messageId, so it survives the pool growing below.
         const QByteArrayView stored = compressMessageId(table.str(table.part(it.firstPart).messageId), messageId);
         table.appendPart(slot, article, bytes, itemkey::partTail(key, fullSubject), stored);
