@@ -1,8 +1,7 @@
 #include "headers/item_table.h"
 
+#include "headers/byte_hash.h"
 #include "headers/item_status.h"
-
-#include <QHashFunctions>
 
 #include <cstring>
 
@@ -10,16 +9,12 @@ namespace {
 
 quint64 hashBytes(QByteArrayView text)
 {
-    return qHash(text, 0x5eed);
+    return bytehash::of(text, 0x5eed);
 }
 
 quint32 mix32(quint64 x)
 {
-    x ^= x >> 33;
-    x *= 0xff51afd7ed558ccdULL;
-    x ^= x >> 33;
-    x *= 0xc4ceb9fe1a85ec53ULL;
-    return static_cast<quint32>(x >> 32);
+    return static_cast<quint32>(bytehash::mix(x));
 }
 
 quint32 articleTag(quint32 owner, qint64 article)
@@ -29,7 +24,7 @@ quint32 articleTag(quint32 owner, qint64 article)
 
 quint32 tailTag(quint32 owner, QByteArrayView tail)
 {
-    return mix32(qHash(tail, 0x7a11) ^ (quint64(owner) << 1 | 1));
+    return mix32(bytehash::add(quint64(owner) << 1 | 1, tail));
 }
 
 // memchr rather than QByteArrayView::indexOf, which goes through a general substring search.

@@ -23,7 +23,7 @@ struct ItemPart {
     qint64 article = 0;
     qint32 bytes = 0;
     quint32 next = 0; // index of the item's next part + 1; 0 ends the list
-    StrRef tail; // subject minus the key's base name
+    StrRef tail;      // subject minus the key's base name
     StrRef messageId; // without brackets; later parts possibly shortened to end in "$" or "@"
 };
 

@@ -3,7 +3,7 @@
 #include "app/ops_log.h"
 #include "headers/item_key.h"
 
-#include <QHashFunctions>
+#include "headers/byte_hash.h"
 
 #include <cstring>
 
@@ -43,7 +43,7 @@ ScanTable::ScanTable(OpsLog& log)
 
 quint64 ScanTable::hashOf(QByteArrayView key, QByteArrayView poster) const
 {
-    return (qHash(key, 0x1234) * 31 + qHash(poster, 0x9876)) | 1;
+    return bytehash::mix(bytehash::add(bytehash::add(0x1234, key), poster)) | 1;
 }
 
 void ScanTable::growIndex()
@@ -69,9 +69,13 @@ bool ScanTable::holds(int slot, QByteArrayView key, QByteArrayView poster) const
 
 int ScanTable::FindHash(QByteArrayView key, QByteArrayView poster) const
 {
+    return find(hashOf(key, poster), key, poster);
+}
+
+int ScanTable::find(quint64 h, QByteArrayView key, QByteArrayView poster) const
+{
     if (m_index.empty())
         return -1;
-    const quint64 h = hashOf(key, poster);
     Entry& recent = recentFor(h);
     if (recent.hash == h && recent.slot <= table.count() && holds(recent.slot, key, poster))
         return recent.slot;
@@ -93,17 +97,21 @@ void ScanTable::AddHash(int slot)
     const Item& it = table.item(slot);
     const QByteArrayView key = table.str(it.key);
     const QByteArrayView poster = table.str(it.poster);
+    const quint64 h = hashOf(key, poster);
     // The first slot of a (key, poster) pair answers lookups; later ones are not indexed.
-    if (FindHash(key, poster) >= 0)
-        return;
+    if (find(h, key, poster) < 0)
+        insert(h, slot);
+}
+
+void ScanTable::insert(quint64 h, int slot)
+{
     if (static_cast<size_t>(m_indexed + 1) * 2 > m_index.size())
         growIndex();
-    const quint64 h = hashOf(key, poster);
     const size_t mask = m_index.size() - 1;
     size_t i = h & mask;
     while (m_index[i].hash != 0)
         i = (i + 1) & mask;
-    m_index[i] = { h, slot };
+    m_index[i] = {h, slot};
     recentFor(h) = m_index[i];
     ++m_indexed;
 }
@@ -115,10 +123,7 @@ void ScanTable::ClearHash()
     forgetRecent();
 }
 
-int ScanTable::FindFreeSlot() const
-{
-    return m_free.empty() ? -1 : *m_free.begin();
-}
+int ScanTable::FindFreeSlot() const { return m_free.empty() ? -1 : *m_free.begin(); }
 
 void ScanTable::deleteSlot(int slot)
 {
@@ -171,7 +176,7 @@ int ScanTable::newItemSlot()
 }
 
 void ScanTable::add_articleheader(QByteArrayView poster, QByteArrayView subject, qint64 article,
-    QByteArrayView bytesText, QByteArrayView dateText, QByteArrayView messageId)
+                                  QByteArrayView bytesText, QByteArrayView dateText, QByteArrayView messageId)
 {
     ++scanHeaderCount;
     ++burstHeaderCount;
@@ -182,15 +187,17 @@ void ScanTable::add_articleheader(QByteArrayView poster, QByteArrayView subject,
         return;
     }
     maketree(m_analysis.key, m_analysis.fullSubject, article, m_analysis.countText, bytesText, groupKey, poster,
-        dateText, messageId);
+             dateText, messageId);
 }
 
 void ScanTable::maketree(QByteArrayView rawKey, QByteArrayView fullSubject, qint64 article, QByteArrayView countText,
-    QByteArrayView bytesText, quint8 group, QByteArrayView poster, QByteArrayView dateText, QByteArrayView messageId)
+                         QByteArrayView bytesText, quint8 group, QByteArrayView poster, QByteArrayView dateText,
+                         QByteArrayView messageId)
 {
     const QByteArrayView key = rawKey.trimmed();
     const auto bytes = static_cast<qint32>(std::min(leadingNumber(bytesText), kMaxQint32));
-    int slot = table.count() > 0 ? FindHash(key, poster) : -1;
+    const quint64 h = hashOf(key, poster);
+    int slot = table.count() > 0 ? find(h, key, poster) : -1;
     if (slot > 0) {
         const Item& it = table.item(slot);
         const bool mayBeRepost = key.size() > 18 && containsByte(fullSubject, '/');
@@ -218,7 +225,7 @@ void ScanTable::maketree(QByteArrayView rawKey, QByteArrayView fullSubject, qint
         it.totalParts = static_cast<qint16>(std::min<qint64>(leadingNumber(countText), 32767));
         it.groupKey = group;
         table.appendPart(slot, article, bytes, itemkey::partTail(key, fullSubject), messageId);
-        AddHash(slot);
+        insert(h, slot);
         ++newItemCount;
     }
     const Item& it = table.item(slot);

@@ -265,6 +265,11 @@ void analyseSubject(QByteArrayView subject, SubjectAnalysis& out)
 
 QByteArray parseFrom(QByteArrayView from)
 {
+    return fromName(from).toByteArray();
+}
+
+QByteArrayView fromName(QByteArrayView from)
+{
     QByteArrayView f = from;
     if (f.startsWith('<')) {
         f = f.sliced(1);
@@ -294,7 +299,7 @@ QByteArray parseFrom(QByteArrayView from)
         f = f.first(at);
     if (f.endsWith('"'))
         f.chop(1);
-    return f.toByteArray();
+    return f;
 }
 
 namespace {
@@ -451,13 +456,50 @@ constexpr std::array<QByteArrayView, 7> kShortDays = { "SUN, ", "MON, ", "TUE, "
 constexpr std::array<QByteArrayView, 7> kLongDays
     = { "SUNDAY, ", "MONDAY, ", "TUESDAY, ", "WENESDAY, ", "THURSDAY, ", "FRIDAY, ", "SATURDAY, " };
 
+// The day of "Wed, 04 Dec 2002 10:11:12 +0000", the form nearly every server sends: the steps of
+// ParseHeaderDate drop its zone and then its time, and parse what is left. Empty for other forms.
+QByteArrayView dayOfZonedDate(QByteArrayView date)
+{
+    auto digits = [&](qsizetype from, qsizetype n) {
+        for (qsizetype i = from; i < from + n; ++i) {
+            if (!isDigit(date[i]))
+                return false;
+        }
+        return true;
+    };
+    auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (date.size() > 5 && date[3] == ',' && !isDigit(date[0])) {
+        bool dayName = false;
+        for (QByteArrayView prefix : kShortDays)
+            dayName = dayName || ascii::startsWithFolded(date, prefix);
+        if (!dayName)
+            return {};
+        date = date.sliced(5);
+    }
+    // "4 Dec 2002 10:11:12 Z" is the shortest.
+    const qsizetype dayDigits = date.size() > 1 && isDigit(date[1]) ? 2 : 1;
+    const qsizetype year = dayDigits + 5;
+    const qsizetype time = year + 5;
+    if (date.size() < time + 10 || !digits(0, dayDigits) || date[dayDigits] != ' ' || !isLetter(date[dayDigits + 1])
+        || !isLetter(date[dayDigits + 2]) || !isLetter(date[dayDigits + 3]) || date[year - 1] != ' ' || !digits(year, 4)
+        || date[time - 1] != ' ' || !digits(time, 2) || date[time + 2] != ':' || !digits(time + 3, 2)
+        || date[time + 5] != ':' || !digits(time + 6, 2) || date[time + 8] != ' ')
+        return {};
+    // A zone of one word: with more, the time would be kept.
+    if (indexOf(date, ' ', time + 9) >= 0)
+        return {};
+    return date.first(time - 1);
+}
+
 } // namespace
 
 double ParseHeaderDate(QByteArrayView date, double now)
 {
     // Parsing is pure, so a text that did not change since the last failed attempt is not tried again.
-    QByteArrayView d = date;
     double result = 0;
+    if (const QByteArrayView day = dayOfZonedDate(date); !day.isEmpty())
+        return parseDateTime(day, result) ? result : now;
+    QByteArrayView d = date;
     if (parseDateTime(d, result))
         return result;
 

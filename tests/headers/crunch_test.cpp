@@ -9,7 +9,7 @@
 namespace {
 
 struct Fixture : StoreFixture {
-    Cruncher cruncher { { log, settings, groups, window, clock, store, scan, view, yield } };
+    Cruncher cruncher{{log, settings, groups, window, clock, store, scan, view, yield}};
 
     Fixture()
         : StoreFixture("alt.binaries.test")
@@ -18,7 +18,7 @@ struct Fixture : StoreFixture {
         groups.ngUpdateRange(key, 1, 100000);
         store.GNload(key);
     }
-    Cruncher::Burst burst(qint64 rangeEnd, qint64 groupLast = 100000) const { return { key, groupLast, rangeEnd, {} }; }
+    Cruncher::Burst burst(qint64 rangeEnd, qint64 groupLast = 100000) const { return {key, groupLast, rangeEnd, {}}; }
 };
 
 QByteArray line(qint64 article, const QByteArray& subject, const QByteArray& from = "Poster <poster@example.com>")
