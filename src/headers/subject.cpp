@@ -92,24 +92,34 @@ struct Marks {
     bool singlePart = false;
 };
 
+// The bytes scanSubject looks at; a subject is mostly other bytes.
+constexpr std::array<bool, 256> kMarkBytes = [] {
+    std::array<bool, 256> t {};
+    for (const char c : { '/', '(', ')', ']' })
+        t[static_cast<unsigned char>(c)] = true;
+    return t;
+}();
+
 Marks scanSubject(QByteArrayView s)
 {
     Marks m;
     m.paren.fill(-1);
     m.bracket.fill(-1);
+    const char* p = s.data();
     const qsizetype n = s.size();
     for (qsizetype i = 0; i < n; ++i) {
-        const char c = s[i];
+        const char c = p[i];
+        if (!kMarkBytes[static_cast<unsigned char>(c)])
+            continue;
         if (c == '/') {
             m.slash = true;
         } else if (c == '(') {
             m.singlePart = m.singlePart || s.sliced(i).startsWith(kSinglePart);
-        } else if (isDigit(c) && i + 1 < n) {
-            const int d = c - '0';
-            if (s[i + 1] == ')' && m.paren[d] < 0)
-                m.paren[d] = i;
-            else if (s[i + 1] == ']' && m.bracket[d] < 0)
-                m.bracket[d] = i;
+        } else if (i > 0 && isDigit(p[i - 1])) {
+            // A digit before ")" or "]": the first of each digit counts.
+            qsizetype& first = (c == ')' ? m.paren : m.bracket)[static_cast<size_t>(p[i - 1] - '0')];
+            if (first < 0)
+                first = i - 1;
         }
     }
     return m;
@@ -331,6 +341,20 @@ int daysInMonth(int y, int m)
 constexpr std::array<QByteArrayView, 12> kMonths = { "JANUARY", "FEBRUARY", "MARCH", "APRIL", "MAY", "JUNE", "JULY",
     "AUGUST", "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER" };
 
+// Three letters in upper case as one number, to compare a short name at once.
+constexpr quint32 threeLetters(const char* p)
+{
+    return quint32(quint8(ascii::upper(p[0]))) << 16 | quint32(quint8(ascii::upper(p[1]))) << 8
+        | quint8(ascii::upper(p[2]));
+}
+
+constexpr std::array<quint32, 12> kMonthCodes = [] {
+    std::array<quint32, 12> codes {};
+    for (size_t m = 0; m < 12; ++m)
+        codes[m] = threeLetters(kMonths[m].data());
+    return codes;
+}();
+
 struct DateReader {
     QByteArrayView s;
     qsizetype i = 0;
@@ -384,6 +408,13 @@ struct DateReader {
         while ((peek() >= 'A' && peek() <= 'Z') || (peek() >= 'a' && peek() <= 'z'))
             ++i;
         const qsizetype length = i - start;
+        if (length == 3) {
+            const auto it = std::find(kMonthCodes.begin(), kMonthCodes.end(), threeLetters(s.data() + start));
+            if (it == kMonthCodes.end())
+                return false;
+            value = static_cast<int>(it - kMonthCodes.begin()) + 1;
+            return true;
+        }
         for (int m = 0; m < 12; ++m) {
             const QByteArrayView name = kMonths[static_cast<size_t>(m)];
             if (length != 3 && length != name.size())
@@ -469,10 +500,14 @@ QByteArrayView dayOfZonedDate(QByteArrayView date)
     };
     auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
     if (date.size() > 5 && date[3] == ',' && !isDigit(date[0])) {
-        bool dayName = false;
-        for (QByteArrayView prefix : kShortDays)
-            dayName = dayName || ascii::startsWithFolded(date, prefix);
-        if (!dayName)
+        static constexpr std::array<quint32, 7> kDayCodes = [] {
+            std::array<quint32, 7> codes {};
+            for (size_t d = 0; d < 7; ++d)
+                codes[d] = threeLetters(kShortDays[d].data());
+            return codes;
+        }();
+        if (date[4] != ' '
+            || std::find(kDayCodes.begin(), kDayCodes.end(), threeLetters(date.data())) == kDayCodes.end())
             return {};
         date = date.sliced(5);
     }
