@@ -31,17 +31,10 @@ const char* statusKey(ItemState state)
 bool tailHasPartZero(QByteArrayView tail, int total)
 {
     // "(", one to three zeros, "/" and the total written with at least as many digits, zero-padded.
+    // Every appended part asks, so the total is written out only once a "(0.../" turns up.
     char digits[12];
     int n = 0;
     const bool negative = total < 0;
-    for (auto v = static_cast<unsigned>(negative ? -static_cast<qint64>(total) : total);; v /= 10) {
-        digits[n++] = static_cast<char>('0' + v % 10);
-        if (v < 10)
-            break;
-    }
-    if (negative)
-        digits[n++] = '-';
-    std::reverse(digits, digits + n);
     const char* p = tail.data();
     const char* const end = p + tail.size();
     while (p < end) {
@@ -56,6 +49,16 @@ bool tailHasPartZero(QByteArrayView tail, int total)
         if (zeros < 1 || zeros > 3 || q == end || *q != '/')
             continue;
         ++q;
+        if (n == 0) {
+            for (auto v = static_cast<unsigned>(negative ? -static_cast<qint64>(total) : total);; v /= 10) {
+                digits[n++] = static_cast<char>('0' + v % 10);
+                if (v < 10)
+                    break;
+            }
+            if (negative)
+                digits[n++] = '-';
+            std::reverse(digits, digits + n);
+        }
         // A negative total is padded after its sign.
         const int pad = std::max(zeros - n, 0);
         const char* padAt = q + (negative ? 1 : 0);

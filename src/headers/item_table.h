@@ -98,7 +98,7 @@ public:
     // Whether one of the item's parts is this article or, when a tail is given, has exactly that tail.
     [[nodiscard]] bool hasPart(const Item& it, qint64 article, std::optional<QByteArrayView> tail) const;
     // Items with more parts than this are indexed; a walk over fewer is as quick as a lookup.
-    static constexpr quint32 kPartIndexFrom = 48;
+    static constexpr quint32 kPartIndexFrom = 64;
 
     // Copies an item in or out with its strings.
     int appendRecord(const ItemRecord& record);
