@@ -109,7 +109,6 @@ void ItemTable::setPartIndex(bool on)
 {
     m_indexParts = on;
     m_partIndex.clear();
-    m_partEntries = 0;
     if (!on)
         return;
     for (size_t i = 0; i < m_items.size(); ++i) {
@@ -126,39 +125,45 @@ void ItemTable::indexItemParts(const Item& it)
 
 void ItemTable::indexPart(quint32 owner, quint32 part)
 {
-    if ((m_partEntries + 2) * 2 > m_partIndex.size())
-        growPartIndex();
+    if (m_partIndex.empty())
+        m_partIndex.resize(size_t(1) << (32 - kPartShardShift));
     const ItemPart& p = m_parts[part - 1];
-    const size_t mask = m_partIndex.size() - 1;
     for (const quint32 tag : { articleTag(owner, p.article), tailTag(owner, str(p.tail)) }) {
+        PartShard& shard = m_partIndex[tag >> kPartShardShift];
+        if ((shard.entries + 1) * 2 > shard.buckets.size())
+            growShard(shard);
+        const size_t mask = shard.buckets.size() - 1;
         size_t i = tag & mask;
-        while (m_partIndex[i].part != 0)
+        while (shard.buckets[i].part != 0)
             i = (i + 1) & mask;
-        m_partIndex[i] = { tag, owner, part };
+        shard.buckets[i] = { tag, owner, part };
+        ++shard.entries;
     }
-    m_partEntries += 2;
 }
 
-void ItemTable::growPartIndex()
+void ItemTable::growShard(PartShard& shard)
 {
-    std::vector<PartEntry> old = std::move(m_partIndex);
-    m_partIndex.assign(std::max<size_t>(1024, old.size() * 2), PartEntry());
-    const size_t mask = m_partIndex.size() - 1;
+    std::vector<PartEntry> old = std::move(shard.buckets);
+    shard.buckets.assign(std::max<size_t>(64, old.size() * 2), PartEntry());
+    const size_t mask = shard.buckets.size() - 1;
     for (const PartEntry& e : old) {
         if (e.part == 0)
             continue;
         size_t i = e.tag & mask;
-        while (m_partIndex[i].part != 0)
+        while (shard.buckets[i].part != 0)
             i = (i + 1) & mask;
-        m_partIndex[i] = e;
+        shard.buckets[i] = e;
     }
 }
 
 template <class Same> bool ItemTable::findIndexed(quint32 tag, quint32 owner, Same&& same) const
 {
-    const size_t mask = m_partIndex.size() - 1;
-    for (size_t i = tag & mask; m_partIndex[i].part != 0; i = (i + 1) & mask) {
-        const PartEntry& e = m_partIndex[i];
+    const std::vector<PartEntry>& buckets = m_partIndex[tag >> kPartShardShift].buckets;
+    if (buckets.empty())
+        return false;
+    const size_t mask = buckets.size() - 1;
+    for (size_t i = tag & mask; buckets[i].part != 0; i = (i + 1) & mask) {
+        const PartEntry& e = buckets[i];
         if (e.tag == tag && e.owner == owner && same(m_parts[e.part - 1]))
             return true;
     }
@@ -243,7 +248,6 @@ void ItemTable::clear()
     m_posterIndex.clear();
     m_posters = 0;
     m_partIndex.clear();
-    m_partEntries = 0;
 }
 
 void ItemTable::reserve(int items, qsizetype parts, qsizetype poolBytes)
@@ -263,9 +267,12 @@ qint64 ItemTable::liveCount() const
 
 qsizetype ItemTable::memoryBytes() const
 {
+    size_t partIndex = m_partIndex.capacity() * sizeof(PartShard);
+    for (const PartShard& shard : m_partIndex)
+        partIndex += shard.buckets.capacity() * sizeof(PartEntry);
     // Blocks are touched only as they fill, so what is in use is what the table occupies.
     return static_cast<qsizetype>(m_items.size() * sizeof(Item) + m_parts.size() * sizeof(ItemPart) + m_pool.usedBytes()
-        + m_posterIndex.capacity() * sizeof(m_posterIndex[0]) + m_partIndex.capacity() * sizeof(PartEntry));
+        + m_posterIndex.capacity() * sizeof(m_posterIndex[0]) + partIndex);
 }
 
 QByteArrayView compressMessageId(QByteArrayView firstId, QByteArrayView id)

@@ -117,15 +117,22 @@ public:
 private:
     // An indexed part, found by its article or by its tail. The owner is the item's first part,
     // which no other item ever has, so entries of a deleted or replaced item never answer for
-    // the item that takes its slot. The bucket is the tag's low bits; part 0 marks an empty one.
+    // the item that takes its slot. Part 0 marks an empty bucket.
     struct PartEntry {
         quint32 tag = 0;
         quint32 owner = 0;
         quint32 part = 0;
     };
+    // The index is split by the tag's top byte into shards that grow on their own, so a growing
+    // index never stops the crunch for one large rehash. Within a shard the tag's low bits probe.
+    struct PartShard {
+        std::vector<PartEntry> buckets;
+        size_t entries = 0;
+    };
+    static constexpr int kPartShardShift = 24;
     void indexPart(quint32 owner, quint32 part);
     void indexItemParts(const Item& it);
-    void growPartIndex();
+    static void growShard(PartShard& shard);
     template <class Same> [[nodiscard]] bool findIndexed(quint32 tag, quint32 owner, Same&& same) const;
 
     BlockArray<Item, 15> m_items;
@@ -133,8 +140,7 @@ private:
     BytePool m_pool;
     std::vector<std::pair<quint64, StrRef>> m_posterIndex; // open addressing by hash
     qsizetype m_posters = 0;
-    std::vector<PartEntry> m_partIndex; // open addressing, two entries per indexed part
-    size_t m_partEntries = 0;
+    std::vector<PartShard> m_partIndex; // two entries per indexed part; no shards until one is indexed
     bool m_indexParts = false;
 };
 
