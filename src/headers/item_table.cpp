@@ -95,6 +95,8 @@ void ItemTable::appendPart(int slot, qint64 article, qint32 bytes, QByteArrayVie
     it.lastPart = index;
     ++it.partCount;
     it.bytes += bytes;
+    if (it.partCount == 1 || article > it.maxArticle)
+        it.maxArticle = article;
     if (!it.partZero && it.totalParts > 1)
         it.partZero = tailHasPartZero(tail, it.totalParts);
     if (m_indexParts && it.partCount > kPartIndexFrom) {
@@ -189,6 +191,9 @@ bool ItemTable::hasPart(const Item& it, qint64 article, std::optional<QByteArray
         }
         return std::memcmp(held, tail->data(), n) == 0;
     };
+    const bool mayHoldArticle = it.partCount > 0 && article <= it.maxArticle;
+    if (!mayHoldArticle && !tail)
+        return false;
     if (!m_indexParts || it.partCount <= kPartIndexFrom) {
         for (quint32 p = it.firstPart; p != 0; p = m_parts[p - 1].next) {
             const ItemPart& part = m_parts[p - 1];
@@ -197,8 +202,9 @@ bool ItemTable::hasPart(const Item& it, qint64 article, std::optional<QByteArray
         }
         return false;
     }
-    if (findIndexed(
-            articleTag(it.firstPart, article), it.firstPart, [&](const ItemPart& p) { return p.article == article; }))
+    if (mayHoldArticle && findIndexed(articleTag(it.firstPart, article), it.firstPart, [&](const ItemPart& p) {
+            return p.article == article;
+        }))
         return true;
     return tail && findIndexed(tailTag(it.firstPart, *tail), it.firstPart, sameTail);
 }

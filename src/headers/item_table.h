@@ -33,6 +33,7 @@ struct Item {
     StrRef poster;
     double date = 0;
     qint64 bytes = 0; // of all parts, kept by appendPart: rows and sorts read it for millions of items
+    qint64 maxArticle = 0; // of all parts: articles mostly arrive in order, and a newer one needs no lookup
     qint16 totalParts = 0;
     qint16 deleted = 0; // -1 deleted
     quint8 groupKey = 0;
