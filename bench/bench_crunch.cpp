@@ -31,6 +31,7 @@ constexpr qint64 kHugeItemParts = 200'000;
 constexpr int kLargeItems = 20;
 constexpr qint64 kLargeItemParts = 50'000;
 constexpr qint64 kFreshBurstLines = 100'000;
+constexpr qint64 kAnyArticle = 2'000'000'000;
 constexpr int kScalingRounds = 5;
 
 enum Input { Generated, Captured, OneHugeItem, TwentyLargeItems, InputCount };
@@ -203,6 +204,8 @@ std::vector<QByteArrayView> splitLines(const QByteArray& body)
 std::unique_ptr<bench::HeaderEngine> prefilledEngine(qint64 items)
 {
     auto engine = std::make_unique<bench::HeaderEngine>();
+    // Lines filed one by one must lie in the range of a burst: an empty one sets it.
+    engine->cruncher.parse_xoverdata({}, engine->burst(kAnyArticle));
     bench::OverviewOptions o;
     o.seed = 7;
     o.minParts = 1;
