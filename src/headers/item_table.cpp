@@ -7,10 +7,7 @@
 
 namespace {
 
-quint64 hashBytes(QByteArrayView text)
-{
-    return bytehash::of(text, 0x5eed);
-}
+quint64 hashBytes(QByteArrayView text) { return bytehash::of(text, 0x5eed); }
 
 quint32 mix32(quint64 x)
 {
@@ -47,7 +44,7 @@ StrRef ItemTable::addPoster(QByteArrayView poster)
 {
     if (static_cast<size_t>(m_posters + 1) * 2 > m_posterIndex.size()) {
         std::vector<std::pair<quint64, StrRef>> old = std::move(m_posterIndex);
-        m_posterIndex.assign(std::max<size_t>(64, old.size() * 2), { 0, {} });
+        m_posterIndex.assign(std::max<size_t>(64, old.size() * 2), {0, {}});
         const size_t mask = m_posterIndex.size() - 1;
         for (const auto& e : old) {
             if (e.first == 0)
@@ -67,7 +64,7 @@ StrRef ItemTable::addPoster(QByteArrayView poster)
         i = (i + 1) & mask;
     }
     const StrRef ref = addString(poster);
-    m_posterIndex[i] = { h, ref };
+    m_posterIndex[i] = {h, ref};
     ++m_posters;
     return ref;
 }
@@ -241,7 +238,7 @@ ItemRecord ItemTable::record(int slot) const
     r.deleted = it.deleted;
     r.groupKey = it.groupKey;
     forEachPart(it, [&](const ItemPart& p) {
-        r.parts.append({ str(p.tail).toByteArray(), p.article, str(p.messageId).toByteArray(), p.bytes });
+        r.parts.append({str(p.tail).toByteArray(), p.article, str(p.messageId).toByteArray(), p.bytes});
     });
     return r;
 }
