@@ -1,6 +1,10 @@
-// Crunching XOVER replies: lines per second over a large reply, how the cost per line holds up as
-// the scan table grows, and how late the event loop's timers run while a reply is crunched.
-// TW_XOVER_FILE=<file of overview lines> crunches that file instead of the generated reply.
+// Crunching XOVER replies: lines per second over large replies of four shapes, how the cost per
+// line holds up as the scan table grows and as single items grow huge, and how late the event
+// loop's timers run while a reply is crunched.
+//
+// The replies: our generated binary group; the overview INN 2 serves for the scan benchmark's
+// group, captured by `tools/bench-scan capture` (TW_XOVER_FILE names another file; the case is
+// skipped when there is none); one item receiving 200,000 parts; twenty items receiving 50,000 each.
 #include "header_engine.h"
 #include "overview_lines.h"
 
@@ -16,6 +20,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <ctime>
 #include <memory>
 #include <vector>
@@ -23,13 +28,22 @@
 namespace {
 
 constexpr qint64 kReplyLines = 1'000'000;
+constexpr qint64 kHugeItemParts = 200'000;
+constexpr int kLargeItems = 20;
+constexpr qint64 kLargeItemParts = 50'000;
 constexpr qint64 kFreshBurstLines = 100'000;
+constexpr qint64 kAnyArticle = 2'000'000'000;
 constexpr int kScalingRounds = 5;
+
+enum Input { Generated, Captured, OneHugeItem, TwentyLargeItems, InputCount };
+constexpr std::array<const char*, InputCount> kInputNames
+    = { "generated", "captured", "one_huge_item", "twenty_large_items" };
 
 struct Reply {
     QByteArray body;
     qint64 lines = 0; // lines parse_xoverdata walks before its end mark
     qint64 lastArticle = 0;
+    QString missing; // why the reply is empty
 };
 
 // Lines as parse_xoverdata walks them: up to the first empty or "." line.
@@ -51,37 +65,110 @@ qint64 countLines(const QByteArray& body)
     return n;
 }
 
-const Reply& reply()
+QString capturedPath()
 {
-    static const Reply r = [] {
-        Reply out;
-        const QByteArray file = qgetenv("TW_XOVER_FILE");
-        if (!file.isEmpty()) {
-            QFile f(QString::fromLocal8Bit(file));
-            if (!f.open(QIODevice::ReadOnly))
-                qFatal("cannot read %s", file.constData());
-            out.body = f.readAll();
-            out.lastArticle = 0x7fffffff;
-        } else {
-            bench::OverviewGenerator gen({});
-            out.body = gen.body(kReplyLines);
-            out.lastArticle = gen.nextArticle() - 1;
+    if (const QString file = qEnvironmentVariable("TW_XOVER_FILE"); !file.isEmpty())
+        return file;
+    const QString dir = qEnvironmentVariable("TW_BENCH_SCAN_DIR", QStringLiteral("/tmp/tidewhelk-bench-scan"));
+    return dir + QStringLiteral("/xover.txt");
+}
+
+Reply generatedReply(const bench::OverviewOptions& options, qint64 lines)
+{
+    Reply out;
+    bench::OverviewGenerator gen(options);
+    out.body = gen.body(lines);
+    out.lastArticle = gen.nextArticle() - 1;
+    return out;
+}
+
+// Counter-first posts of twelve parts each, all landing in one item per poster.
+bench::OverviewOptions seriesOptions(int posters)
+{
+    bench::OverviewOptions o;
+    o.seed = 5;
+    o.counterFirst = true;
+    o.minParts = o.maxParts = 12;
+    o.posters = posters;
+    o.concurrentPosts = posters;
+    return o;
+}
+
+Reply makeReply(Input input)
+{
+    Reply out;
+    switch (input) {
+    case Generated:
+        out = generatedReply({}, kReplyLines);
+        break;
+    case Captured: {
+        QFile f(capturedPath());
+        if (!f.open(QIODevice::ReadOnly)) {
+            out.missing = f.fileName() + QStringLiteral(" is missing: run tools/bench-scan capture");
+            return out;
         }
-        out.lines = countLines(out.body);
-        return out;
-    }();
-    return r;
+        out.body = f.readAll();
+        out.lastArticle = 0x7fffffff;
+        break;
+    }
+    case OneHugeItem:
+        out = generatedReply(seriesOptions(1), kHugeItemParts);
+        break;
+    case TwentyLargeItems:
+        out = generatedReply(seriesOptions(kLargeItems), kLargeItems * kLargeItemParts);
+        break;
+    case InputCount:
+        break;
+    }
+    out.lines = countLines(out.body);
+    return out;
+}
+
+const Reply& reply(Input input)
+{
+    static std::array<std::unique_ptr<Reply>, InputCount> replies;
+    auto& r = replies[static_cast<size_t>(input)];
+    if (!r)
+        r = std::make_unique<Reply>(makeReply(input));
+    return *r;
+}
+
+// The reply of the case, or null after telling the benchmark why it is skipped.
+const Reply* replyFor(benchmark::State& state)
+{
+    const auto input = static_cast<Input>(state.range(0));
+    state.SetLabel(kInputNames[static_cast<size_t>(input)]);
+    const Reply& r = reply(input);
+    if (!r.missing.isEmpty()) {
+        state.SkipWithError(qPrintable(r.missing));
+        return nullptr;
+    }
+    return &r;
+}
+
+// CPU time of this thread, page faults included: other programs on the machine do not count.
+double threadCpuNs()
+{
+    timespec t {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e9 + static_cast<double>(t.tv_nsec);
 }
 
 void BM_CrunchReply(benchmark::State& state)
 {
-    const Reply& r = reply();
+    const Reply* reply = replyFor(state);
+    if (!reply)
+        return;
+    const Reply& r = *reply;
     qint64 items = 0;
+    double cpuNs = 0;
     for (auto _ : state) {
         state.PauseTiming();
         auto engine = std::make_unique<bench::HeaderEngine>();
         state.ResumeTiming();
+        const double start = threadCpuNs();
         engine->cruncher.parse_xoverdata(r.body, engine->burst(r.lastArticle));
+        cpuNs += threadCpuNs() - start;
         state.PauseTiming();
         items = engine->main.scan.table.count();
         engine.reset();
@@ -91,8 +178,13 @@ void BM_CrunchReply(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * r.body.size());
     state.counters["lines"] = static_cast<double>(r.lines);
     state.counters["items"] = static_cast<double>(items);
+    state.counters["ns_per_line"] = cpuNs / static_cast<double>(state.iterations() * r.lines);
 }
-BENCHMARK(BM_CrunchReply)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CrunchReply)
+    ->ArgName("input")
+    ->DenseRange(0, InputCount - 1)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 // The watch list's kill and add rules on every line: 100 entries of 5 phrases each, of both
 // actions, on subject and poster, with and without match case.
@@ -181,6 +273,8 @@ std::vector<QByteArrayView> splitLines(const QByteArray& body)
 std::unique_ptr<bench::HeaderEngine> prefilledEngine(qint64 items)
 {
     auto engine = std::make_unique<bench::HeaderEngine>();
+    // Lines filed one by one must lie in the range of a burst: an empty one sets it.
+    engine->cruncher.parse_xoverdata({}, engine->burst(kAnyArticle));
     bench::OverviewOptions o;
     o.seed = 7;
     o.minParts = 1;
@@ -197,14 +291,6 @@ std::unique_ptr<bench::HeaderEngine> prefilledEngine(qint64 items)
     }
     engine->main.scan.newItemCount = 0;
     return engine;
-}
-
-// CPU time of this thread, page faults included: other programs on the machine do not count.
-double threadCpuNs()
-{
-    timespec t {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e9 + static_cast<double>(t.tv_nsec);
 }
 
 double crunchNsPerLine(bench::HeaderEngine& engine, const std::vector<QByteArrayView>& lines)
@@ -258,11 +344,44 @@ void BM_CrunchLineCostByTableSize(benchmark::State& state)
 }
 BENCHMARK(BM_CrunchLineCostByTableSize)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+double crunchReplyNsPerLine(const Reply& r)
+{
+    auto engine = std::make_unique<bench::HeaderEngine>();
+    const double start = threadCpuNs();
+    engine->cruncher.parse_xoverdata(r.body, engine->burst(r.lastArticle));
+    return (threadCpuNs() - start) / static_cast<double>(r.lines);
+}
+
+// The generated reply and the replies of huge items, crunched alternately into fresh tables; the
+// median round counts. Filing a part into an item of 200,000 must cost what filing it into one of
+// twenty does.
+void BM_CrunchLineCostByItemSize(benchmark::State& state)
+{
+    const std::array<Input, 3> inputs = { Generated, OneHugeItem, TwentyLargeItems };
+    std::array<std::vector<double>, 3> ns;
+    for (auto _ : state) {
+        for (size_t i = 0; i < inputs.size(); ++i)
+            ns[i].push_back(crunchReplyNsPerLine(reply(inputs[i])));
+    }
+    std::array<double, 3> median {};
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        std::sort(ns[i].begin(), ns[i].end());
+        median[i] = ns[i][ns[i].size() / 2];
+        state.counters[std::string("ns_per_line_") + kInputNames[static_cast<size_t>(inputs[i])]] = median[i];
+    }
+    state.counters["ratio_one_huge_item"] = median[1] / median[0];
+    state.counters["ratio_twenty_large_items"] = median[2] / median[0];
+}
+BENCHMARK(BM_CrunchLineCostByItemSize)->Iterations(3)->Unit(benchmark::kMillisecond);
+
 // The reply is crunched from inside a running event loop while a 5 ms timer ticks; the worst
 // lateness of a tick during the crunch is what a user would feel as a stall.
 void BM_CrunchTimerLateness(benchmark::State& state)
 {
-    const Reply& r = reply();
+    const Reply* reply = replyFor(state);
+    if (!reply)
+        return;
+    const Reply& r = *reply;
     double worstLateMs = 0;
     double finalLateMs = 0; // the tick that spans the end of the crunch and its quick save
     qint64 ticks = 0;
@@ -307,7 +426,11 @@ void BM_CrunchTimerLateness(benchmark::State& state)
     state.counters["final_tick_late_ms"] = finalLateMs;
     state.counters["ticks"] = static_cast<double>(ticks);
 }
-BENCHMARK(BM_CrunchTimerLateness)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CrunchTimerLateness)
+    ->ArgName("input")
+    ->DenseRange(0, InputCount - 1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

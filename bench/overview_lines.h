@@ -43,6 +43,9 @@ struct OverviewOptions {
     int posters = 400;
     int serialBase = 0; // keeps file names of separate generators apart
     bool singlesAndText = true; // mix in (1/1) posts and text posts
+    // Every post is named "(k/m) - name": the counter comes first, so all posts of one poster with
+    // the same part count fall into one item, as a series or a bot's reposts do.
+    bool counterFirst = false;
 };
 
 // Produces one overview line at a time: "num\tsubject\tfrom\tdate\t<msgid>\trefs\tbytes\tlines".
@@ -101,7 +104,7 @@ public:
     }
 
 private:
-    enum class Kind { Collection, Quoted, YencAfter, Plain, Bracketed, Single, Text };
+    enum class Kind { Collection, Quoted, YencAfter, Plain, Bracketed, Single, Text, CounterFirst };
 
     struct Post {
         Kind kind = Kind::Plain;
@@ -173,6 +176,8 @@ private:
             : roll < 88 || !extras ? Kind::Bracketed
             : roll < 95            ? Kind::Single
                                    : Kind::Text;
+        if (m_opt.counterFirst)
+            p.kind = Kind::CounterFirst;
         p.parts = m_rng.between(m_opt.minParts, m_opt.maxParts);
         const QByteArray n = QByteArray::number(p.serial);
         switch (p.kind) {
@@ -200,6 +205,9 @@ private:
         case Kind::Text:
             p.parts = 1;
             p.name = "Re: what do you think about release " + n + "?";
+            break;
+        case Kind::CounterFirst:
+            p.name = "Series " + n + ".rar";
             break;
         }
     }
@@ -232,6 +240,9 @@ private:
             break;
         case Kind::Text:
             out += p.name;
+            break;
+        case Kind::CounterFirst:
+            out += '(' + k.rightJustified(2, '0') + '/' + m.rightJustified(2, '0') + ") - " + p.name;
             break;
         }
     }

@@ -174,7 +174,7 @@ void Cruncher::xover_proccess(QByteArrayView line)
     // sends such) is cut here, so the item keeps the same key after a save and a load.
     constexpr qsizetype kMaxField = 60'000;
     const QByteArrayView subject = fields[0].first(std::min(fields[0].size(), kMaxField));
-    const QByteArray poster = parseFrom(fields[1].first(std::min(fields[1].size(), kMaxField)));
+    const QByteArrayView poster = fromName(fields[1].first(std::min(fields[1].size(), kMaxField)));
     QByteArrayView id = fields[3];
     // Without a message-id the article could never be fetched.
     if (id.size() < 3) {

@@ -20,41 +20,58 @@ void ItemPartsModel::ShowItemParts(const ItemRecord& item)
     m_caption = QStringLiteral("View Parts: ") + displayText(item.key);
     emit captionChanged(m_caption);
     beginResetModel();
-    m_rows.clear();
-    m_item = item;
+    m_item = ItemRecord();
+    m_cached.clear();
     endResetModel();
     emit showRequested();
 
-    const QByteArray groupName = m.groups.ngGroupNameByKey(item.groupKey);
-    const QString group = displayText(groupName);
-    const QString from = displayText(columns::shortPoster(item.poster).toByteArray());
-    const QString cacheFolder = m.settings.Cache_Path + group + u'/';
-    bool lifeLogged = false;
-    QList<Row> rows;
-    rows.reserve(item.parts.size());
-    for (const ItemRecord::Part& part : item.parts) {
-        Row r;
-        r.article = part.article;
-        r.cached = QFileInfo::exists(cacheFolder + QString::number(part.article) + QStringLiteral(".UUE"));
-        const int life = LifeRemaining(m.groups, m.log, part.article, item.groupKey, lifeLogged);
-        r.texts[ArticleColumn] = QString::number(part.article);
-        r.texts[SizeColumn] = columns::kilobytes(part.bytes);
-        r.texts[LifeColumn] = columns::life(life);
-        r.texts[SubjectColumn] = displayText(itemkey::partSubject(item.key, part.tail));
-        r.texts[FromColumn] = from;
-        r.texts[NewsgroupColumn] = group;
-        rows.append(std::move(r));
-    }
-    if (rows.isEmpty())
+    m_group = displayText(m.groups.ngGroupNameByKey(item.groupKey));
+    m_from = displayText(columns::shortPoster(item.poster).toByteArray());
+    m_cacheFolder = m.settings.Cache_Path + m_group + u'/';
+    m_lifeLogged = false;
+    if (item.parts.isEmpty())
         return;
-    beginInsertRows({}, 0, static_cast<int>(rows.size()) - 1);
-    m_rows = std::move(rows);
+    // A group range that gives no life is logged when the item is shown, once, whatever is painted.
+    (void)LifeRemaining(m.groups, m.log, item.parts.front().article, item.groupKey, m_lifeLogged);
+    beginInsertRows({}, 0, static_cast<int>(item.parts.size()) - 1);
+    m_item = item;
+    m_cached.assign(static_cast<size_t>(item.parts.size()), -1);
     endInsertRows();
+}
+
+QString ItemPartsModel::text(const ItemRecord::Part& part, int column) const
+{
+    switch (column) {
+    case ArticleColumn:
+        return QString::number(part.article);
+    case SizeColumn:
+        return columns::kilobytes(part.bytes);
+    case LifeColumn:
+        return columns::life(LifeRemaining(m.groups, m.log, part.article, m_item.groupKey, m_lifeLogged));
+    case SubjectColumn:
+        return displayText(itemkey::partSubject(m_item.key, part.tail));
+    case FromColumn:
+        return m_from;
+    case NewsgroupColumn:
+        return m_group;
+    default:
+        return {};
+    }
+}
+
+bool ItemPartsModel::cached(int row) const
+{
+    qint8& known = m_cached[static_cast<size_t>(row)];
+    if (known < 0) {
+        const qint64 article = m_item.parts.at(row).article;
+        known = QFileInfo::exists(m_cacheFolder + QString::number(article) + QStringLiteral(".UUE")) ? 1 : 0;
+    }
+    return known != 0;
 }
 
 int ItemPartsModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_item.parts.size());
 }
 
 int ItemPartsModel::columnCount(const QModelIndex& parent) const
@@ -66,14 +83,14 @@ QVariant ItemPartsModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const Row& r = m_rows.at(index.row());
+    const ItemRecord::Part& part = m_item.parts.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return r.texts[static_cast<size_t>(index.column())];
+        return text(part, index.column());
     case ArticleRole:
-        return r.article;
+        return part.article;
     case IconRole:
-        return r.cached ? QStringLiteral("cached") : QStringLiteral("part");
+        return cached(index.row()) ? QStringLiteral("cached") : QStringLiteral("part");
     default:
         return {};
     }

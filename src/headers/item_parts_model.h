@@ -5,14 +5,15 @@
 #include <QAbstractTableModel>
 #include <QString>
 
-#include <array>
+#include <vector>
 
 class Newsgroups;
 class OpsLog;
 struct Settings;
 
 // The "View Parts" window's list: the parts of one item in their order, each tagged with its
-// article number and marked when its article is already in the cache.
+// article number and marked when its article is already in the cache. Texts and cache marks are
+// made for the rows a window asks for, so an item of 200,000 parts opens at once.
 class ItemPartsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -31,7 +32,8 @@ public:
 
     void ShowItemParts(const ItemRecord& item);
     [[nodiscard]] QString caption() const { return m_caption; }
-    // The item shown; row i is its part i.
+
+    // The item shown, so a part picked in the window can be fetched.
     [[nodiscard]] const ItemRecord& item() const { return m_item; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -45,14 +47,15 @@ signals:
     void showRequested();
 
 private:
-    struct Row {
-        qint64 article = 0;
-        bool cached = false;
-        std::array<QString, ColumnCount> texts;
-    };
+    [[nodiscard]] QString text(const ItemRecord::Part& part, int column) const;
+    [[nodiscard]] bool cached(int row) const;
 
     Services m;
     QString m_caption;
     ItemRecord m_item;
-    QList<Row> m_rows;
+    QString m_group;
+    QString m_from;
+    QString m_cacheFolder;
+    mutable std::vector<qint8> m_cached; // by row: -1 not looked at yet
+    mutable bool m_lifeLogged = false;
 };

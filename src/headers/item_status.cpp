@@ -2,47 +2,12 @@
 
 #include "app/ascii_case.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
 constexpr qint64 kTextBytes = 10000;
-
-// The three spellings of "part 0 of total", each a "(" and zeros and a "/" and the total.
-struct PartZeroPatterns {
-    explicit PartZeroPatterns(int total)
-    {
-        for (int width = 1; width <= 3; ++width)
-            length[width - 1] = std::snprintf(text[width - 1], sizeof text[0], "(%0*d/%0*d", width, 0, width, total);
-    }
-    bool matchAt(const char* p, qsizetype left) const
-    {
-        for (int i = 0; i < 3; ++i) {
-            if (left >= length[i] && std::memcmp(p, text[i], static_cast<size_t>(length[i])) == 0)
-                return true;
-        }
-        return false;
-    }
-    char text[3][24] {};
-    int length[3] {};
-};
-
-bool anyTailHasPartZero(QByteArrayView tail, const PartZeroPatterns& patterns)
-{
-    const char* p = tail.data();
-    const char* end = p + tail.size();
-    while (p < end) {
-        const void* open = std::memchr(p, '(', static_cast<size_t>(end - p));
-        if (!open)
-            return false;
-        p = static_cast<const char*>(open);
-        if (patterns.matchAt(p, end - p))
-            return true;
-        ++p;
-    }
-    return false;
-}
 
 } // namespace
 
@@ -65,7 +30,45 @@ const char* statusKey(ItemState state)
 
 bool tailHasPartZero(QByteArrayView tail, int total)
 {
-    return anyTailHasPartZero(tail, PartZeroPatterns(total));
+    // "(", one to three zeros, "/" and the total written with at least as many digits, zero-padded.
+    // Every appended part asks, so the total is written out only once a "(0.../" turns up.
+    char digits[12];
+    int n = 0;
+    const bool negative = total < 0;
+    const char* p = tail.data();
+    const char* const end = p + tail.size();
+    while (p < end) {
+        const void* open = std::memchr(p, '(', static_cast<size_t>(end - p));
+        if (!open)
+            return false;
+        p = static_cast<const char*>(open) + 1;
+        const char* q = p;
+        while (q < end && *q == '0' && q - p < 4)
+            ++q;
+        const auto zeros = static_cast<int>(q - p);
+        if (zeros < 1 || zeros > 3 || q == end || *q != '/')
+            continue;
+        ++q;
+        if (n == 0) {
+            for (auto v = static_cast<unsigned>(negative ? -static_cast<qint64>(total) : total);; v /= 10) {
+                digits[n++] = static_cast<char>('0' + v % 10);
+                if (v < 10)
+                    break;
+            }
+            if (negative)
+                digits[n++] = '-';
+            std::reverse(digits, digits + n);
+        }
+        // A negative total is padded after its sign.
+        const int pad = std::max(zeros - n, 0);
+        const char* padAt = q + (negative ? 1 : 0);
+        if (end - q < pad + n || (negative && *q != '-'))
+            continue;
+        if (std::all_of(padAt, padAt + pad, [](char c) { return c == '0'; })
+            && std::memcmp(padAt + pad, digits + (negative ? 1 : 0), static_cast<size_t>(n - (negative ? 1 : 0))) == 0)
+            return true;
+    }
+    return false;
 }
 
 ItemState partsState(const ItemTable& table, int slot)
@@ -76,15 +79,9 @@ ItemState partsState(const ItemTable& table, int slot)
     ItemState state;
     if (held == total) {
         state = ItemState::Complete;
-        if (total > 1) {
-            // As many parts as announced, but one of them is a part 0: a numbered one is missing.
-            const PartZeroPatterns patterns(static_cast<int>(total));
-            bool partZero = false;
-            table.forEachPart(
-                it, [&](const ItemPart& p) { partZero = partZero || anyTailHasPartZero(table.str(p.tail), patterns); });
-            if (partZero)
-                state = ItemState::Incomplete;
-        }
+        // As many parts as announced, but one of them is a part 0: a numbered one is missing.
+        if (total > 1 && it.partZero)
+            state = ItemState::Incomplete;
     } else if (held == total + 1) {
         state = ItemState::Complete;
     } else {

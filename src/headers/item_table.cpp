@@ -1,12 +1,28 @@
 #include "headers/item_table.h"
 
-#include <QHashFunctions>
+#include "headers/byte_hash.h"
+#include "headers/item_status.h"
 
 #include <cstring>
 
 namespace {
 
-quint64 hashBytes(QByteArrayView text) { return qHash(text, 0x5eed); }
+quint64 hashBytes(QByteArrayView text) { return bytehash::of(text, 0x5eed); }
+
+quint32 mix32(quint64 x)
+{
+    return static_cast<quint32>(bytehash::mix(x));
+}
+
+quint32 articleTag(quint32 owner, qint64 article)
+{
+    return mix32(static_cast<quint64>(article) * 0x9e3779b97f4a7c15ULL + owner);
+}
+
+quint32 tailTag(quint32 owner, QByteArrayView tail)
+{
+    return mix32(bytehash::add(quint64(owner) << 1 | 1, tail));
+}
 
 // memchr rather than QByteArrayView::indexOf, which goes through a general substring search.
 qsizetype indexOfByte(QByteArrayView v, char c)
@@ -75,6 +91,119 @@ void ItemTable::appendPart(int slot, qint64 article, qint32 bytes, QByteArrayVie
         it.firstPart = index;
     it.lastPart = index;
     ++it.partCount;
+    it.bytes += bytes;
+    if (it.partCount == 1 || article > it.maxArticle)
+        it.maxArticle = article;
+    if (!it.partZero && it.totalParts > 1)
+        it.partZero = tailHasPartZero(tail, it.totalParts);
+    if (m_indexParts && it.partCount > kPartIndexFrom) {
+        if (it.partCount == kPartIndexFrom + 1)
+            indexItemParts(it);
+        else
+            indexPart(it.firstPart, index);
+    }
+}
+
+void ItemTable::setPartIndex(bool on)
+{
+    m_indexParts = on;
+    m_partIndex.clear();
+    if (!on)
+        return;
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        if (m_items[i].partCount > kPartIndexFrom)
+            indexItemParts(m_items[i]);
+    }
+}
+
+void ItemTable::indexItemParts(const Item& it)
+{
+    for (quint32 p = it.firstPart; p != 0; p = m_parts[p - 1].next)
+        indexPart(it.firstPart, p);
+}
+
+void ItemTable::indexPart(quint32 owner, quint32 part)
+{
+    if (m_partIndex.empty())
+        m_partIndex.resize(size_t(1) << (32 - kPartShardShift));
+    const ItemPart& p = m_parts[part - 1];
+    for (const quint32 tag : { articleTag(owner, p.article), tailTag(owner, str(p.tail)) }) {
+        PartShard& shard = m_partIndex[tag >> kPartShardShift];
+        if ((shard.entries + 1) * 2 > shard.buckets.size())
+            growShard(shard);
+        const size_t mask = shard.buckets.size() - 1;
+        size_t i = tag & mask;
+        while (shard.buckets[i].part != 0)
+            i = (i + 1) & mask;
+        shard.buckets[i] = { tag, owner, part };
+        ++shard.entries;
+    }
+}
+
+void ItemTable::growShard(PartShard& shard)
+{
+    std::vector<PartEntry> old = std::move(shard.buckets);
+    shard.buckets.assign(std::max<size_t>(64, old.size() * 2), PartEntry());
+    const size_t mask = shard.buckets.size() - 1;
+    for (const PartEntry& e : old) {
+        if (e.part == 0)
+            continue;
+        size_t i = e.tag & mask;
+        while (shard.buckets[i].part != 0)
+            i = (i + 1) & mask;
+        shard.buckets[i] = e;
+    }
+}
+
+template <class Same> bool ItemTable::findIndexed(quint32 tag, quint32 owner, Same&& same) const
+{
+    const std::vector<PartEntry>& buckets = m_partIndex[tag >> kPartShardShift].buckets;
+    if (buckets.empty())
+        return false;
+    const size_t mask = buckets.size() - 1;
+    for (size_t i = tag & mask; buckets[i].part != 0; i = (i + 1) & mask) {
+        const PartEntry& e = buckets[i];
+        if (e.tag == tag && e.owner == owner && same(m_parts[e.part - 1]))
+            return true;
+    }
+    return false;
+}
+
+bool ItemTable::hasPart(const Item& it, qint64 article, std::optional<QByteArrayView> tail) const
+{
+    auto sameTail = [&](const ItemPart& p) {
+        const auto n = static_cast<size_t>(tail->size());
+        if (p.tail.length != n)
+            return false;
+        if (n == 0)
+            return true;
+        const char* held = str(p.tail).data();
+        // The tails of one item mostly differ in their first bytes: one word settles most of them.
+        if (n >= 8) {
+            quint64 a, b;
+            std::memcpy(&a, held, 8);
+            std::memcpy(&b, tail->data(), 8);
+            if (a != b)
+                return false;
+        }
+        return std::memcmp(held, tail->data(), n) == 0;
+    };
+    const bool mayHoldArticle = it.partCount > 0 && article <= it.maxArticle;
+    if (!mayHoldArticle && !tail)
+        return false;
+    if (!m_indexParts || it.partCount <= kPartIndexFrom) {
+        for (quint32 p = it.firstPart; p != 0; p = m_parts[p - 1].next) {
+            const ItemPart& part = m_parts[p - 1];
+            if (part.article == article || (tail && sameTail(part)))
+                return true;
+        }
+        return false;
+    }
+    if (mayHoldArticle && findIndexed(articleTag(it.firstPart, article), it.firstPart, [&](const ItemPart& p) {
+            return p.article == article;
+        }))
+        return true;
+    return tail && findIndexed(tailTag(it.firstPart, *tail), it.firstPart, sameTail);
 }
 
 void ItemTable::setRecord(int slot, const ItemRecord& r)
@@ -121,6 +250,7 @@ void ItemTable::clear()
     m_pool.clear();
     m_posterIndex.clear();
     m_posters = 0;
+    m_partIndex.clear();
 }
 
 void ItemTable::reserve(int items, qsizetype parts, qsizetype poolBytes)
@@ -128,13 +258,6 @@ void ItemTable::reserve(int items, qsizetype parts, qsizetype poolBytes)
     m_items.reserve(static_cast<size_t>(std::max(items, 0)));
     m_parts.reserve(static_cast<size_t>(std::max<qsizetype>(parts, 0)));
     m_pool.reserve(static_cast<size_t>(std::max<qsizetype>(poolBytes, 0)));
-}
-
-qint64 ItemTable::ItemBytes(int slot) const
-{
-    qint64 sum = 0;
-    forEachPart(item(slot), [&](const ItemPart& p) { sum += p.bytes; });
-    return sum;
 }
 
 qint64 ItemTable::liveCount() const
@@ -147,9 +270,12 @@ qint64 ItemTable::liveCount() const
 
 qsizetype ItemTable::memoryBytes() const
 {
+    size_t partIndex = m_partIndex.capacity() * sizeof(PartShard);
+    for (const PartShard& shard : m_partIndex)
+        partIndex += shard.buckets.capacity() * sizeof(PartEntry);
     // Blocks are touched only as they fill, so what is in use is what the table occupies.
     return static_cast<qsizetype>(m_items.size() * sizeof(Item) + m_parts.size() * sizeof(ItemPart) + m_pool.usedBytes()
-        + m_posterIndex.capacity() * sizeof(m_posterIndex[0]));
+        + m_posterIndex.capacity() * sizeof(m_posterIndex[0]) + partIndex);
 }
 
 QByteArrayView compressMessageId(QByteArrayView firstId, QByteArrayView id)

@@ -7,6 +7,7 @@
 #include <QList>
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -31,9 +32,14 @@ struct Item {
     StrRef key;
     StrRef poster;
     double date = 0;
+    qint64 bytes = 0; // of all parts, kept by appendPart: rows and sorts read it for millions of items
+    qint64 maxArticle = 0; // of all parts: articles mostly arrive in order, and a newer one needs no lookup
     qint16 totalParts = 0;
     qint16 deleted = 0; // -1 deleted
     quint8 groupKey = 0;
+    // A part's tail announces a part 0 of totalParts (see tailHasPartZero); set as parts are
+    // appended, so totalParts must be set first.
+    bool partZero = false;
     quint32 partCount = 0;
     quint32 firstPart = 0; // part index + 1; 0 when the item has no parts
     quint32 lastPart = 0;
@@ -87,6 +93,14 @@ public:
     void dropLastItem() { m_items.pop_back(); }
     void appendPart(int slot, qint64 article, qint32 bytes, QByteArrayView tail, QByteArrayView messageId);
 
+    // Indexes the parts of items with many parts, so that hasPart answers without walking them.
+    // A table that files new articles wants it; one that is only shown does not pay for it.
+    void setPartIndex(bool on);
+    // Whether one of the item's parts is this article or, when a tail is given, has exactly that tail.
+    [[nodiscard]] bool hasPart(const Item& it, qint64 article, std::optional<QByteArrayView> tail) const;
+    // Items with more parts than this are indexed; a walk over fewer is as quick as a lookup.
+    static constexpr quint32 kPartIndexFrom = 64;
+
     // Copies an item in or out with its strings.
     int appendRecord(const ItemRecord& record);
     void setRecord(int slot, const ItemRecord& record);
@@ -94,7 +108,7 @@ public:
 
     void clear();
     void reserve(int items, qsizetype parts, qsizetype poolBytes);
-    [[nodiscard]] qint64 ItemBytes(int slot) const;
+    [[nodiscard]] qint64 ItemBytes(int slot) const { return item(slot).bytes; }
     [[nodiscard]] qint64 liveCount() const;
     // Bytes the records, strings and indexes take up.
     [[nodiscard]] qsizetype memoryBytes() const;
@@ -102,11 +116,33 @@ public:
     bool changed = false;
 
 private:
+    // An indexed part, found by its article or by its tail. The owner is the item's first part,
+    // which no other item ever has, so entries of a deleted or replaced item never answer for
+    // the item that takes its slot. Part 0 marks an empty bucket.
+    struct PartEntry {
+        quint32 tag = 0;
+        quint32 owner = 0;
+        quint32 part = 0;
+    };
+    // The index is split by the tag's top byte into shards that grow on their own, so a growing
+    // index never stops the crunch for one large rehash. Within a shard the tag's low bits probe.
+    struct PartShard {
+        std::vector<PartEntry> buckets;
+        size_t entries = 0;
+    };
+    static constexpr int kPartShardShift = 24;
+    void indexPart(quint32 owner, quint32 part);
+    void indexItemParts(const Item& it);
+    static void growShard(PartShard& shard);
+    template <class Same> [[nodiscard]] bool findIndexed(quint32 tag, quint32 owner, Same&& same) const;
+
     BlockArray<Item, 15> m_items;
     BlockArray<ItemPart, 16> m_parts;
     BytePool m_pool;
     std::vector<std::pair<quint64, StrRef>> m_posterIndex; // open addressing by hash
     qsizetype m_posters = 0;
+    std::vector<PartShard> m_partIndex; // two entries per indexed part; no shards until one is indexed
+    bool m_indexParts = false;
 };
 
 // The message-id a later part stores, shortened against part 1's id.

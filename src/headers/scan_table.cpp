@@ -4,7 +4,7 @@
 #include "headers/item_key.h"
 #include "headers/watch_rules.h"
 
-#include <QHashFunctions>
+#include "headers/byte_hash.h"
 
 #include <cstring>
 
@@ -40,11 +40,12 @@ ScanTable::ScanTable(OpsLog& log, WatchRules* watch)
     : m_log(log)
     , m_watch(watch)
 {
+    table.setPartIndex(true);
 }
 
 quint64 ScanTable::hashOf(QByteArrayView key, QByteArrayView poster) const
 {
-    return (qHash(key, 0x1234) * 31 + qHash(poster, 0x9876)) | 1;
+    return bytehash::mix(bytehash::add(bytehash::add(0x1234, key), poster)) | 1;
 }
 
 void ScanTable::growIndex()
@@ -70,9 +71,13 @@ bool ScanTable::holds(int slot, QByteArrayView key, QByteArrayView poster) const
 
 int ScanTable::FindHash(QByteArrayView key, QByteArrayView poster) const
 {
+    return find(hashOf(key, poster), key, poster);
+}
+
+int ScanTable::find(quint64 h, QByteArrayView key, QByteArrayView poster) const
+{
     if (m_index.empty())
         return -1;
-    const quint64 h = hashOf(key, poster);
     Entry& recent = recentFor(h);
     if (recent.hash == h && recent.slot <= table.count() && holds(recent.slot, key, poster))
         return recent.slot;
@@ -94,12 +99,16 @@ void ScanTable::AddHash(int slot)
     const Item& it = table.item(slot);
     const QByteArrayView key = table.str(it.key);
     const QByteArrayView poster = table.str(it.poster);
+    const quint64 h = hashOf(key, poster);
     // The first slot of a (key, poster) pair answers lookups; later ones are not indexed.
-    if (FindHash(key, poster) >= 0)
-        return;
+    if (find(h, key, poster) < 0)
+        insert(h, slot);
+}
+
+void ScanTable::insert(quint64 h, int slot)
+{
     if (static_cast<size_t>(m_indexed + 1) * 2 > m_index.size())
         growIndex();
-    const quint64 h = hashOf(key, poster);
     const size_t mask = m_index.size() - 1;
     size_t i = h & mask;
     while (m_index[i].hash != 0)
@@ -189,30 +198,21 @@ void ScanTable::maketree(QByteArrayView rawKey, QByteArrayView fullSubject, qint
 {
     const QByteArrayView key = rawKey.trimmed();
     const auto bytes = static_cast<qint32>(std::min(leadingNumber(bytesText), kMaxQint32));
-    int slot = table.count() > 0 ? FindHash(key, poster) : -1;
+    const quint64 h = hashOf(key, poster);
+    int slot = table.count() > 0 ? find(h, key, poster) : -1;
     if (slot > 0) {
         const Item& it = table.item(slot);
         const bool mayBeRepost = key.size() > 18 && containsByte(fullSubject, '/');
-        // A repost repeats a held part's whole subject: the key's base name, then that part's tail. The base
-        // is compared once here, so each held part costs a length test and rarely a short compare.
+        // A repost repeats a held part's whole subject: the key's base name, then that part's tail.
         // (Keys shorter than the part-count suffix have no base name.)
-        bool sameBase = false;
-        QByteArrayView subjectTailPart;
+        std::optional<QByteArrayView> repostTail;
         if (mayBeRepost) {
             const qsizetype baseLength = itemkey::tailStart(key);
-            sameBase
-                = fullSubject.size() >= baseLength && sameBytes(fullSubject.first(baseLength), key.first(baseLength));
-            if (sameBase)
-                subjectTailPart = fullSubject.sliced(baseLength);
+            if (fullSubject.size() >= baseLength && sameBytes(fullSubject.first(baseLength), key.first(baseLength)))
+                repostTail = fullSubject.sliced(baseLength);
         }
-        for (quint32 p = it.firstPart; p != 0; p = table.part(p).next) {
-            const ItemPart& part = table.part(p);
-            if (part.article == article)
-                return;
-            if (sameBase && part.tail.length == static_cast<quint32>(subjectTailPart.size())
-                && sameBytes(table.str(part.tail), subjectTailPart))
-                return;
-        }
+        if (table.hasPart(it, article, repostTail))
+            return;
         // The shortened id is a view into messageId, so it survives the pool growing below.
         const QByteArrayView stored = compressMessageId(table.str(table.part(it.firstPart).messageId), messageId);
         table.appendPart(slot, article, bytes, itemkey::partTail(key, fullSubject), stored);
@@ -227,7 +227,7 @@ void ScanTable::maketree(QByteArrayView rawKey, QByteArrayView fullSubject, qint
         it.totalParts = static_cast<qint16>(std::min<qint64>(leadingNumber(countText), 32767));
         it.groupKey = group;
         table.appendPart(slot, article, bytes, itemkey::partTail(key, fullSubject), messageId);
-        AddHash(slot);
+        insert(h, slot);
         ++newItemCount;
     }
     const Item& it = table.item(slot);

@@ -61,6 +61,9 @@ private:
         qint32 slot = 0;
     };
     [[nodiscard]] quint64 hashOf(QByteArrayView key, QByteArrayView poster) const;
+    [[nodiscard]] int find(quint64 hash, QByteArrayView key, QByteArrayView poster) const;
+    // Indexes a slot whose pair the index does not hold yet.
+    void insert(quint64 hash, int slot);
     [[nodiscard]] bool holds(int slot, QByteArrayView key, QByteArrayView poster) const;
     void growIndex();
     void forgetRecent() { m_recent.fill(Entry()); }

@@ -92,24 +92,34 @@ struct Marks {
     bool singlePart = false;
 };
 
+// The bytes scanSubject looks at; a subject is mostly other bytes.
+constexpr std::array<bool, 256> kMarkBytes = [] {
+    std::array<bool, 256> t {};
+    for (const char c : { '/', '(', ')', ']' })
+        t[static_cast<unsigned char>(c)] = true;
+    return t;
+}();
+
 Marks scanSubject(QByteArrayView s)
 {
     Marks m;
     m.paren.fill(-1);
     m.bracket.fill(-1);
+    const char* p = s.data();
     const qsizetype n = s.size();
     for (qsizetype i = 0; i < n; ++i) {
-        const char c = s[i];
+        const char c = p[i];
+        if (!kMarkBytes[static_cast<unsigned char>(c)])
+            continue;
         if (c == '/') {
             m.slash = true;
         } else if (c == '(') {
             m.singlePart = m.singlePart || s.sliced(i).startsWith(kSinglePart);
-        } else if (isDigit(c) && i + 1 < n) {
-            const int d = c - '0';
-            if (s[i + 1] == ')' && m.paren[d] < 0)
-                m.paren[d] = i;
-            else if (s[i + 1] == ']' && m.bracket[d] < 0)
-                m.bracket[d] = i;
+        } else if (i > 0 && isDigit(p[i - 1])) {
+            // A digit before ")" or "]": the first of each digit counts.
+            qsizetype& first = (c == ')' ? m.paren : m.bracket)[static_cast<size_t>(p[i - 1] - '0')];
+            if (first < 0)
+                first = i - 1;
         }
     }
     return m;
@@ -265,6 +275,11 @@ void analyseSubject(QByteArrayView subject, SubjectAnalysis& out)
 
 QByteArray parseFrom(QByteArrayView from)
 {
+    return fromName(from).toByteArray();
+}
+
+QByteArrayView fromName(QByteArrayView from)
+{
     QByteArrayView f = from;
     if (f.startsWith('<')) {
         f = f.sliced(1);
@@ -294,7 +309,7 @@ QByteArray parseFrom(QByteArrayView from)
         f = f.first(at);
     if (f.endsWith('"'))
         f.chop(1);
-    return f.toByteArray();
+    return f;
 }
 
 namespace {
@@ -325,6 +340,20 @@ int daysInMonth(int y, int m)
 
 constexpr std::array<QByteArrayView, 12> kMonths = { "JANUARY", "FEBRUARY", "MARCH", "APRIL", "MAY", "JUNE", "JULY",
     "AUGUST", "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER" };
+
+// Three letters in upper case as one number, to compare a short name at once.
+constexpr quint32 threeLetters(const char* p)
+{
+    return quint32(quint8(ascii::upper(p[0]))) << 16 | quint32(quint8(ascii::upper(p[1]))) << 8
+        | quint8(ascii::upper(p[2]));
+}
+
+constexpr std::array<quint32, 12> kMonthCodes = [] {
+    std::array<quint32, 12> codes {};
+    for (size_t m = 0; m < 12; ++m)
+        codes[m] = threeLetters(kMonths[m].data());
+    return codes;
+}();
 
 struct DateReader {
     QByteArrayView s;
@@ -379,6 +408,13 @@ struct DateReader {
         while ((peek() >= 'A' && peek() <= 'Z') || (peek() >= 'a' && peek() <= 'z'))
             ++i;
         const qsizetype length = i - start;
+        if (length == 3) {
+            const auto it = std::find(kMonthCodes.begin(), kMonthCodes.end(), threeLetters(s.data() + start));
+            if (it == kMonthCodes.end())
+                return false;
+            value = static_cast<int>(it - kMonthCodes.begin()) + 1;
+            return true;
+        }
         for (int m = 0; m < 12; ++m) {
             const QByteArrayView name = kMonths[static_cast<size_t>(m)];
             if (length != 3 && length != name.size())
@@ -451,13 +487,54 @@ constexpr std::array<QByteArrayView, 7> kShortDays = { "SUN, ", "MON, ", "TUE, "
 constexpr std::array<QByteArrayView, 7> kLongDays
     = { "SUNDAY, ", "MONDAY, ", "TUESDAY, ", "WENESDAY, ", "THURSDAY, ", "FRIDAY, ", "SATURDAY, " };
 
+// The day of "Wed, 04 Dec 2002 10:11:12 +0000", the form nearly every server sends: the steps of
+// ParseHeaderDate drop its zone and then its time, and parse what is left. Empty for other forms.
+QByteArrayView dayOfZonedDate(QByteArrayView date)
+{
+    auto digits = [&](qsizetype from, qsizetype n) {
+        for (qsizetype i = from; i < from + n; ++i) {
+            if (!isDigit(date[i]))
+                return false;
+        }
+        return true;
+    };
+    auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (date.size() > 5 && date[3] == ',' && !isDigit(date[0])) {
+        static constexpr std::array<quint32, 7> kDayCodes = [] {
+            std::array<quint32, 7> codes {};
+            for (size_t d = 0; d < 7; ++d)
+                codes[d] = threeLetters(kShortDays[d].data());
+            return codes;
+        }();
+        if (date[4] != ' '
+            || std::find(kDayCodes.begin(), kDayCodes.end(), threeLetters(date.data())) == kDayCodes.end())
+            return {};
+        date = date.sliced(5);
+    }
+    // "4 Dec 2002 10:11:12 Z" is the shortest.
+    const qsizetype dayDigits = date.size() > 1 && isDigit(date[1]) ? 2 : 1;
+    const qsizetype year = dayDigits + 5;
+    const qsizetype time = year + 5;
+    if (date.size() < time + 10 || !digits(0, dayDigits) || date[dayDigits] != ' ' || !isLetter(date[dayDigits + 1])
+        || !isLetter(date[dayDigits + 2]) || !isLetter(date[dayDigits + 3]) || date[year - 1] != ' ' || !digits(year, 4)
+        || date[time - 1] != ' ' || !digits(time, 2) || date[time + 2] != ':' || !digits(time + 3, 2)
+        || date[time + 5] != ':' || !digits(time + 6, 2) || date[time + 8] != ' ')
+        return {};
+    // A zone of one word: with more, the time would be kept.
+    if (indexOf(date, ' ', time + 9) >= 0)
+        return {};
+    return date.first(time - 1);
+}
+
 } // namespace
 
 double ParseHeaderDate(QByteArrayView date, double now)
 {
     // Parsing is pure, so a text that did not change since the last failed attempt is not tried again.
-    QByteArrayView d = date;
     double result = 0;
+    if (const QByteArrayView day = dayOfZonedDate(date); !day.isEmpty())
+        return parseDateTime(day, result) ? result : now;
+    QByteArrayView d = date;
     if (parseDateTime(d, result))
         return result;
 

@@ -19,6 +19,8 @@ void analyseSubject(QByteArrayView subject, SubjectAnalysis& out);
 
 // Display name of a From field: the name beside an address, else the address's local part.
 [[nodiscard]] QByteArray parseFrom(QByteArrayView from);
+// parseFrom without a copy: the name is always a piece of the field.
+[[nodiscard]] QByteArrayView fromName(QByteArrayView from);
 
 // Date text of an overview line -> OLE date (days since 1899-12-30, time as fraction), never adjusted for a time
 // zone: the time is kept as written, but a date with a zone word or an unreadable time keeps only its day.

@@ -89,6 +89,51 @@ private slots:
         QCOMPARE(f.scan.table.item(2).partCount, 2u);
     }
 
+    void largeItemsRefuseRepeatsAndRepostsAcrossReloadAndSlotReuse()
+    {
+        Fixture f;
+        const QByteArray key = "big.series.name [xx/0000900]";
+        auto part = [](qint64 article, int k) {
+            return line(article, "big.series.name (" + QByteArray::number(k) + "/900)");
+        };
+        auto crunch = [&](const QByteArray& body) { f.cruncher.parse_xoverdata(body, f.burst(100000)); };
+        auto partsOf = [&] { return f.scan.table.item(f.scan.FindHash(key, "Poster")).partCount; };
+        QByteArray body;
+        for (int k = 1; k <= 200; ++k)
+            body += part(k, k);
+        crunch(body);
+        QCOMPARE(partsOf(), 200u);
+        struct Case {
+            QByteArray line;
+            quint32 parts; // afterwards
+        };
+        auto check = [&](const char* stage, qint64 firstNew, int newK) {
+            const Case cases[] = {
+                { part(150, 700), partsOf() }, // a held article under a new subject
+                { part(firstNew, 150), partsOf() }, // a held part reposted
+                { part(firstNew + 1, newK), partsOf() + 1 }, // new
+            };
+            for (const Case& c : cases) {
+                crunch(c.line);
+                QVERIFY2(partsOf() == c.parts, stage);
+            }
+        };
+        check("fresh", 5000, 701);
+        QVERIFY(f.store.GNsave(f.key));
+        f.store.GNload(f.key);
+        check("reloaded", 6000, 702);
+
+        // The slot of a deleted item is taken by a new one, which holds none of the old parts.
+        f.scan.deleteSlot(f.scan.FindHash(key, "Poster"));
+        body.clear();
+        for (int k = 1; k <= 100; ++k)
+            body += part(7000 + k, k);
+        crunch(body);
+        QCOMPARE(f.scan.FindHash(key, "Poster"), 1);
+        crunch(part(150, 500) + part(5000, 150));
+        QCOMPARE(partsOf(), 102u);
+    }
+
     void burstsShrinkNearTheTimeout()
     {
         Fixture f;

@@ -47,8 +47,29 @@ private slots:
         QCOMPARE(stateOf(parts(12, 14, true)), "unknown");
         QCOMPARE(stateOf(parts(12, 11, false)), "incomplete");
         QCOMPARE(stateOf(parts(1, 1, false)), "complete");
-        QVERIFY(tailHasPartZero(" x (1) (0/5)", 5));
-        QVERIFY(!tailHasPartZero(" (0/", 5));
+        const struct {
+            const char* tail;
+            int total;
+            bool zero;
+        } zeroTails[] = {
+            { " x (1) (0/5)", 5, true },
+            { " (0/", 5, false },
+            { " (00/05)", 5, true },
+            { " (00/5)", 5, false },
+            { " (000/012)", 12, true },
+            { " (0000/12)", 12, false },
+            { " (0/123)", 12, true },
+            { " (00/1234)", 1234, true },
+            { " ((0/12", 12, true },
+            { " (0/0", 0, true },
+            { " (00/-5", -5, true },
+            { " (000/-05", -5, true },
+            { " (000/-5", -5, false },
+            { "(0/7", 7, true },
+            { " (01/12)", 12, false },
+        };
+        for (const auto& t : zeroTails)
+            QVERIFY2(tailHasPartZero(t.tail, t.total) == t.zero, t.tail);
         // Single posts go by size and name.
         QCOMPARE(stateOf(ViewFixture::item("readme.nfo", 0, { 5 }, 2000)), "complete");
         QCOMPARE(stateOf(ViewFixture::item("notes.txt", 0, { 5 }, 2000)), "text");
@@ -91,7 +112,6 @@ private slots:
         QCOMPARE(LifeRemaining(f.ctx.groups, f.ctx.log, 501, empty, &logged), 0);
         QCOMPARE(f.t.logCount(QStringLiteral("LifeRemaining Error: Division by zero")), 1);
     }
-
 };
 
 TW_TEST(ItemStatusTest)

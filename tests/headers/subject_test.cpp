@@ -100,6 +100,9 @@ private slots:
         const std::pair<const char*, QDateTime> dateRows[] = {
             { "04 Dec 2002 10:11:12", withTime }, // day month year time
             { "WED, 04 Dec 2002 10:11:12 GMT", midnight }, // zone drops time
+            { "4 Dec 2002 10:11:12 +0000", midnight }, // no weekday
+            { "Wed, 04 Dec 2002 10:11:12 +0000 (UTC)", withTime }, // two words after the time keep it
+            { "Wed, 31 Feb 2002 10:11:12 +0000", QDateTime() }, // no such day
             { "Thursday, 05 Dec 2002 10:11:12", withTime.addDays(1) }, // long weekday
             { "Xyz, 04 Dec 2002 10:11:12 GMT", midnight }, // unlisted weekday
             { "Wednesday, 04 Dec 2002 10:11:12", QDateTime() }, // full weekday not listed
