@@ -78,7 +78,8 @@ __attribute__((target("ssse3"))) inline unsigned char* storeLane(
 {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), lane);
     out += kCompact.count[lowKeep];
-    _mm_storeh_pd(reinterpret_cast<double*>(out), _mm_castsi128_pd(lane));
+    // An unaligned 8-byte store: the upper half moved down, then written as a plain 64-bit value.
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_unpackhi_epi64(lane, lane));
     return out + kCompact.count[highKeep];
 }
 
