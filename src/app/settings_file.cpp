@@ -309,6 +309,12 @@ ColumnLayouts SettingsFile::LoadColumnWidths()
                                                                       : static_cast<int>(stored));
         }
     }
+    const char* header = ColumnLayouts::section(ColumnLayouts::HeaderView);
+    const double column = std::nearbyint(fmt::Val(read(header, "SortColumn")));
+    if (column >= 1 && column <= ColumnLayouts::columns(ColumnLayouts::HeaderView).size()) {
+        layouts.headerSortColumn = static_cast<int>(column) - 1;
+        layouts.headerSortDescending = read(header, "SortOrder").trimmed() == "1";
+    }
     return layouts;
 }
 
@@ -319,6 +325,9 @@ void SettingsFile::SaveColumnWidths(const ColumnLayouts& layouts)
         for (qsizetype c = 0; c < widths.size(); ++c)
             m.profile.setValue(ColumnLayouts::section(view), "C" + QByteArray::number(c + 1), number(widths[c]));
     }
+    const char* header = ColumnLayouts::section(ColumnLayouts::HeaderView);
+    m.profile.setValue(header, "SortColumn", number(layouts.headerSortColumn + 1));
+    m.profile.setValue(header, "SortOrder", number(layouts.headerSortDescending ? 1 : 0));
     commit("SaveColumnWidths");
 }
 

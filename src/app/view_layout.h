@@ -25,6 +25,9 @@ struct ColumnLayouts {
     static constexpr int kViews = 3;
 
     std::array<QList<int>, kViews> widths;
+    // The header view's sort, kept from one run to the next; -1: the list's own order.
+    int headerSortColumn = -1;
+    bool headerSortDescending = false;
 
     [[nodiscard]] static const char* section(int view);
     [[nodiscard]] static QList<ColumnSpec> columns(int view);

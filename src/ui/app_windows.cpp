@@ -13,7 +13,11 @@
 #include "ui/splash_window.h"
 #include "ui/watch_window.h"
 
+#include "app/event_yield.h"
+
 #include <QApplication>
+#include <QThread>
+#include <QTimer>
 
 AppWindows::AppWindows(AppContext& context, QtPrompts& prompts)
     : m_ctx(context)
@@ -127,6 +131,16 @@ void AppWindows::shutdown()
 {
     if (m_shuttingDown)
         return;
+    // Crunching, loading, a search or a decode lets events run from inside its loop, and a question
+    // runs a loop of its own: saving and freeing the tables under them would pull their data away.
+    // The shutdown runs once the program is back in its main loop.
+    if (EventYield::insideLoop() || QThread::currentThread()->loopLevel() > 1) {
+        if (!m_shutdownPending)
+            m_ctx.log.WriteLog(QStringLiteral("Shutting down when the running operation ends..."), true);
+        m_shutdownPending = true;
+        QTimer::singleShot(kShutdownRetryMs, m_main.get(), [this] { shutdown(); });
+        return;
+    }
     m_shuttingDown = true;
     SaveAllAndExit(m_ctx, *this);
 }

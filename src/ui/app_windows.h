@@ -71,4 +71,6 @@ private:
     bool m_recordEndOnly = false;
     bool m_ended = false;
     bool m_shuttingDown = false;
+    bool m_shutdownPending = false;
+    static constexpr int kShutdownRetryMs = 50;
 };

@@ -1,4 +1,5 @@
 #include "ui/header_windows.h"
+#include "ui/list_views.h"
 
 #include "headers/item_parts_model.h"
 #include "headers/search.h"
@@ -45,6 +46,7 @@ PartsWindow::PartsWindow(ItemPartsModel& parts, const IconProxy::IconFor& iconFo
     list->setAlternatingRowColors(true);
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list->setModel(new IconProxy(&parts, ItemPartsModel::IconRole, {}, iconFor, list));
+    setUpList(list, { ItemPartsModel::ArticleColumn, ItemPartsModel::SizeColumn });
     list->header()->resizeSection(ItemPartsModel::SubjectColumn, 360);
     connect(list, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) { emit partActivated(index.row()); });
     auto* close = new QPushButton(QStringLiteral("Close"));

@@ -1,4 +1,5 @@
 #include "ui/host_groups_window.h"
+#include "ui/list_views.h"
 
 #include "app/format.h"
 
@@ -99,7 +100,7 @@ HostGroupsWindow::HostGroupsWindow(HostGroups& hostGroups, QWidget* parent)
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setAllColumnsShowFocus(true);
     m_list->header()->setSectionsClickable(true);
-    m_list->header()->setStretchLastSection(false);
+    setUpList(m_list, { HostGroupModel::TotalColumn, HostGroupModel::FirstColumn, HostGroupModel::LastColumn });
     m_list->setColumnWidth(HostGroupModel::NameColumn, 420);
     for (int c = HostGroupModel::TotalColumn; c < HostGroupModel::ColumnCount; ++c)
         m_list->setColumnWidth(c, 100);

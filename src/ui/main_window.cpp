@@ -276,6 +276,12 @@ void MainWindow::applyColumnWidths(const ColumnLayouts& layouts)
             header->resizeSection(i, std::max(width, minimumColumnWidth(specs.at(i).caption)));
         }
     }
+    // Setting the indicator sorts the header view, as a click on the column would.
+    m_sortSections.at(ColumnLayouts::HeaderView) = layouts.headerSortColumn;
+    m_views.at(ColumnLayouts::HeaderView)
+        ->header()
+        ->setSortIndicator(layouts.headerSortColumn,
+                           layouts.headerSortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 ColumnLayouts MainWindow::currentColumnWidths() const
@@ -286,6 +292,9 @@ ColumnLayouts MainWindow::currentColumnWidths() const
         for (int i = 0; i < header->count(); ++i)
             layouts.widths.at(v).append(header->sectionSize(i));
     }
+    const QHeaderView* header = m_views.at(ColumnLayouts::HeaderView)->header();
+    layouts.headerSortColumn = header->sortIndicatorSection() < header->count() ? header->sortIndicatorSection() : -1;
+    layouts.headerSortDescending = layouts.headerSortColumn >= 0 && header->sortIndicatorOrder() == Qt::DescendingOrder;
     return layouts;
 }
 

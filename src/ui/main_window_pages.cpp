@@ -5,6 +5,7 @@
 #include "program/app_context.h"
 #include "app/desktop.h"
 #include "ui/header_windows.h"
+#include "ui/list_views.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -102,8 +103,14 @@ QTreeView* MainWindow::makeView(ColumnLayouts::View which)
 
     view->setModel(listModel(which));
 
+    QList<int> numberColumns;
+    const QList<QString> captions = ColumnLayouts::captions(which);
+    for (int c = 0; c < captions.size(); ++c) {
+        if (captions.at(c) == QLatin1String("Parts") || captions.at(c) == QLatin1String("MB"))
+            numberColumns.append(c);
+    }
+    setUpList(view, numberColumns);
     QHeaderView* header = view->header();
-    header->setStretchLastSection(false);
     header->setSectionsMovable(false);
     header->setMinimumSectionSize(8);
     header->setSortIndicatorShown(which != ColumnLayouts::ProcessedView);

@@ -1,4 +1,5 @@
 #include "ui/newsgroups_page.h"
+#include "ui/list_views.h"
 
 #include "program/app_context.h"
 #include "app/prompts.h"
@@ -67,6 +68,8 @@ NewsgroupsPage::NewsgroupsPage(AppContext& context, QWidget* parent)
     m_list->setUniformRowHeights(true);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setSortingEnabled(false);
+    setUpList(m_list, { Newsgroups::UnreadColumn, Newsgroups::LastReadColumn, Newsgroups::FirstColumn,
+                           Newsgroups::LastColumn, Newsgroups::TotalColumn });
     m_list->header()->setSectionsClickable(true);
     m_list->header()->resizeSection(Newsgroups::NameColumn, 260);
     // A new column sorts ascending, the same column again reverses.

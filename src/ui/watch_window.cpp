@@ -1,4 +1,5 @@
 #include "ui/watch_window.h"
+#include "ui/list_views.h"
 
 #include "app/prompts.h"
 #include "app/settings.h"
@@ -192,6 +193,7 @@ WatchWindow::WatchWindow(WatchList& watch, const Settings& settings, Prompts& pr
     m_list->setSortingEnabled(true);
     // Unsorted until a column header is clicked: the table's own order.
     m_list->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    setUpList(m_list);
     m_list->header()->setStretchLastSection(false);
     m_list->header()->setSectionResizeMode(WatchModel::TextColumn, QHeaderView::Stretch);
     for (int c = WatchModel::FieldColumn; c < WatchModel::ColumnCount; ++c)

@@ -188,7 +188,7 @@ private slots:
         Fixture f;
         f.writeFile(QStringLiteral("TWHELK.INI"),
                     "[Sizing]\r\nWindowState=0\r\nTop=10\r\nLeft=abc\r\nHEIGHT=500\r\nWidth=800\r\n"
-                    "[Header View Column Sizes]\r\nC1=400\r\nC3=0\r\nC4=-5\r\n");
+                    "[Header View Column Sizes]\r\nC1=400\r\nC3=0\r\nC4=-5\r\nSortColumn=9\r\nSortOrder=1\r\n");
         f.settings.chkEnableLogging = 1;
         WindowPlacement p = f.file->LoadWindowPlacement();
         QCOMPARE(p.top, std::optional<int>(10));
@@ -200,6 +200,8 @@ private slots:
         const ColumnLayouts columns = f.file->LoadColumnWidths();
         QCOMPARE(columns.widths[ColumnLayouts::HeaderView], (QList<int>{400, 35, 35, 70, 70, 90, 20}));
         QCOMPARE(columns.widths[ColumnLayouts::ProcessedView], (QList<int>{360, 45, 135}));
+        // A sort column the list does not have leaves it unsorted.
+        QCOMPARE(columns.headerSortColumn, -1);
 
         // A maximised window writes only its state; the normal placement stays.
         p = {WindowPlacement::Maximized, 1, 2, 3, 4};
@@ -209,8 +211,13 @@ private slots:
         QCOMPARE(file.value("Sizing", "Top"), QByteArray("10"));
         QCOMPARE(file.value("Sizing", "Width"), QByteArray("800"));
 
-        f.file->SaveColumnWidths(columns);
+        ColumnLayouts sorted = columns;
+        sorted.headerSortColumn = 2;
+        sorted.headerSortDescending = true;
+        f.file->SaveColumnWidths(sorted);
         QCOMPARE(Profile(file.path()).value("Header View Column Sizes", "C3"), QByteArray("35"));
+        const ColumnLayouts reread = f.file->LoadColumnWidths();
+        QVERIFY(reread.headerSortColumn == 2 && reread.headerSortDescending);
     }
 
     void missingFolderThatCannotBeMadeAsksForAnother()
