@@ -3,6 +3,7 @@
 #include "program/app_context.h"
 #include "app/prompts.h"
 #include "ui/folder_chooser.h"
+#include "ui/help_window.h"
 #include "ui/host_groups_window.h"
 #include "ui/log_window.h"
 #include "ui/login_window.h"
@@ -16,6 +17,7 @@
 #include "app/event_yield.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QThread>
 #include <QTimer>
 
@@ -61,7 +63,7 @@ void AppWindows::loadMainWindow()
     QObject::connect(m_main.get(), &MainWindow::loginRequested, [this] { openWindow(AppWindow::Login, false); });
     QObject::connect(m_main.get(), &MainWindow::watchListRequested,
                      [this] { openWindow(AppWindow::WatchList, false); });
-    QObject::connect(m_main.get(), &MainWindow::helpRequested, [this] { m_ctx.cues.ShellOpen(m_ctx.folder.helpFile); });
+    QObject::connect(m_main.get(), &MainWindow::helpRequested, [this] { showHelp(); });
     QObject::connect(m_main.get(), &MainWindow::aboutRequested, [this] {
         m_ctx.cues.PlayCue(QStringLiteral("hi.wav"));
         m_ctx.prompts.message(QStringLiteral("TideWhelk ") + versionText()
@@ -77,6 +79,7 @@ void AppWindows::loadOptionsWindow()
                      [this] { openFolderChooser(true, false); });
     QObject::connect(m_options.get(), &OptionsWindow::cacheFolderChooserRequested,
                      [this] { openFolderChooser(false, false); });
+    QObject::connect(m_options.get(), &OptionsWindow::helpRequested, [this] { showHelp(); });
     QObject::connect(m_options.get(), &OptionsWindow::watchListRequested,
                      [this] { openWindow(AppWindow::WatchList, false); });
     QObject::connect(m_options->newsgroupsPage(), &NewsgroupsPage::hostGroupsRequested,
@@ -143,6 +146,20 @@ void AppWindows::shutdown()
     }
     m_shuttingDown = true;
     SaveAllAndExit(m_ctx, *this);
+}
+
+void AppWindows::showHelp()
+{
+    // A help file the user keeps in the program folder wins over the built-in guide.
+    if (QFileInfo::exists(m_ctx.folder.helpFile)) {
+        m_ctx.cues.ShellOpen(m_ctx.folder.helpFile);
+        return;
+    }
+    if (!m_help)
+        m_help = std::make_unique<HelpWindow>(m_main.get());
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
 }
 
 void AppWindows::openFolderChooser(bool download, bool modal)

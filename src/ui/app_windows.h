@@ -7,6 +7,7 @@
 
 class AppContext;
 class FolderChooser;
+class HelpWindow;
 class HostGroupsWindow;
 class LoginWindow;
 class LogWindow;
@@ -57,6 +58,7 @@ public:
 
 private:
     void openFolderChooser(bool download, bool modal);
+    void showHelp();
     void shutdown();
 
     AppContext& m_ctx;
@@ -68,6 +70,7 @@ private:
     std::unique_ptr<LogWindow> m_log;
     std::unique_ptr<WatchWindow> m_watch;
     std::unique_ptr<HostGroupsWindow> m_hostGroups;
+    std::unique_ptr<HelpWindow> m_help;
     bool m_recordEndOnly = false;
     bool m_ended = false;
     bool m_shuttingDown = false;

@@ -249,7 +249,6 @@ void OptionsWindow::showPage(Page page)
 
 void OptionsWindow::openHelp()
 {
-    m_ctx.cues.ShellOpen(m_ctx.folder.helpFile);
     emit helpRequested();
 }
 

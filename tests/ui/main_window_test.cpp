@@ -2,6 +2,7 @@
 
 #include "app/event_yield.h"
 #include "ui/app_windows.h"
+#include "ui/options_window.h"
 #include "ui/qt_prompts.h"
 
 #include "control.h"
@@ -290,6 +291,21 @@ private slots:
         QCOMPARE(t.ctx->view.table.count(), 2);
         QTRY_VERIFY(windows.processEnded());
         QCOMPARE(t.ctx->view.table.count(), 0);
+    }
+
+    void helpOpensTheUsersFileElseTheGuide()
+    {
+        TestContext t;
+        QtPrompts prompts;
+        AppWindows windows(*t.ctx, prompts);
+        windows.loadMainWindow();
+        windows.loadOptionsWindow();
+        emit windows.mainWindow()->helpRequested();
+        QVERIFY(t.desktop.openedTargets.isEmpty());
+        QTRY_VERIFY(windows.mainWindow()->findChild<QWidget*>(QStringLiteral("frmHelp"))->isVisible());
+        t.writeFile(QStringLiteral("TWHELK.hlp"), "help");
+        emit windows.optionsWindow()->helpRequested();
+        QCOMPARE(t.desktop.openedTargets, QStringList { t.ctx->folder.helpFile });
     }
 
     void placementIsKeptAndClosingAsksForShutdown()
