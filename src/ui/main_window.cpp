@@ -260,6 +260,7 @@ int MainWindow::minimumColumnWidth(const char* caption) const
         { "MB", QStringLiteral("000.000") },
         { "Life", QStringLiteral("need scan") },
         { "Date", QStringLiteral("0000-00-00") },
+        { "Status", QStringLiteral("Decode successful") },
     };
     const QString sample = kSamples.value(caption);
     return sample.isEmpty() ? 0 : fontMetrics().horizontalAdvance(sample) + 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8;
