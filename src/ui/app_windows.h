@@ -3,6 +3,8 @@
 #include "app/prompts.h"
 #include "program/startup.h"
 
+#include <QPointer>
+
 #include <memory>
 
 class AppContext;
@@ -13,6 +15,7 @@ class LogWindow;
 class MainWindow;
 class OptionsWindow;
 class QtPrompts;
+class SetupAssistant;
 class SplashWindow;
 class WatchWindow;
 
@@ -51,12 +54,15 @@ public:
     // Made when first opened.
     [[nodiscard]] WatchWindow* watchWindow() const { return m_watch.get(); }
     [[nodiscard]] HostGroupsWindow* hostGroupsWindow() const { return m_hostGroups.get(); }
+    // Made each time it is opened, gone once it closes.
+    [[nodiscard]] SetupAssistant* setupAssistant() const;
     // The process end is only recorded when set, so tests can run the shutdown.
     void setEndProcessForTests(bool record) { m_recordEndOnly = record; }
     [[nodiscard]] bool processEnded() const { return m_ended; }
 
 private:
     void openFolderChooser(bool download, bool modal);
+    void openSetupAssistant();
     void shutdown();
 
     AppContext& m_ctx;
@@ -68,6 +74,7 @@ private:
     std::unique_ptr<LogWindow> m_log;
     std::unique_ptr<WatchWindow> m_watch;
     std::unique_ptr<HostGroupsWindow> m_hostGroups;
+    QPointer<SetupAssistant> m_assistant;
     bool m_recordEndOnly = false;
     bool m_ended = false;
     bool m_shuttingDown = false;
