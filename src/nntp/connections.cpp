@@ -50,15 +50,21 @@ quint16 Connections::port()
     Settings& s = m.settings;
     if (s.News_Port.trimmed().isEmpty())
         s.News_Port = QStringLiteral("119");
+    return portNumber(s.News_Port);
+}
+
+quint16 Connections::portNumber(const QString& text)
+{
     // A port typed out of range would wrap to some other port: take the NNTP one instead.
-    const double value = fmt::Val(s.News_Port);
+    const double value = fmt::Val(text);
     return value >= 1 && value <= 65535 ? static_cast<quint16>(value) : quint16(119);
 }
 
 bool Connections::OpenConnection(Conn n)
 {
-    const quint16 serverPort = port();
     Link& l = link(n);
+    const std::optional<ConnectionHandler::Server> own = l.handler ? l.handler->ownServer() : std::nullopt;
+    const quint16 serverPort = own ? portNumber(own->port) : port();
     const bool background = n == Conn::Scan || n == Conn::Download;
     if (l.socket->state() > Socket::Closed) {
         m.log.WriteLog(QStringLiteral("Connection Error, please wait..."), true);
@@ -67,7 +73,7 @@ bool Connections::OpenConnection(Conn n)
         else
             l.socket->close();
     }
-    const QString host = m.settings.News_Host.trimmed();
+    const QString host = own ? own->host.trimmed() : m.settings.News_Host.trimmed();
     if (l.socket->state() > Socket::Closed) {
         m.log.WriteLog(QStringLiteral("Connection Error..."), true);
         return false;

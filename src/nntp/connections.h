@@ -26,6 +26,10 @@ public:
         QString userName;
         QByteArray password;
     };
+    struct Server {
+        QString host;
+        QString port; // empty means 119
+    };
 
     virtual ~ConnectionHandler() = default;
     // Login is done (greeting, authentication and slave status as configured): start the work.
@@ -49,6 +53,8 @@ public:
     [[nodiscard]] virtual bool multiLine(int code, const QByteArray& lastCommand) const;
     // The setup assistant brings its own server fields and message label.
     [[nodiscard]] virtual std::optional<Credentials> ownCredentials() const { return std::nullopt; }
+    // The server to connect to when it is not the login window's.
+    [[nodiscard]] virtual std::optional<Server> ownServer() const { return std::nullopt; }
     virtual void showStatus(const QString& text) { (void)text; }
 };
 
@@ -72,7 +78,8 @@ public:
     [[nodiscard]] Socket& socket(Conn n);
     [[nodiscard]] int state(Conn n) { return socket(n).state(); }
 
-    // Starts connecting to the server of the login window. False when the old socket would not close.
+    // Starts connecting to the server of the login window (or the handler's own). False when the old
+    // socket would not close.
     bool OpenConnection(Conn n);
     void CloseSocket(Conn n);
     void LogSocketState(Conn n);
@@ -113,6 +120,7 @@ private:
     void announce(Conn n, const QString& text);
     ConnectionHandler::Credentials credentials(Conn n) const;
     [[nodiscard]] quint16 port();
+    [[nodiscard]] static quint16 portNumber(const QString& text);
 
     Services m;
     std::array<Link, 6> m_links;

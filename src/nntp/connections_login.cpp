@@ -64,7 +64,7 @@ bool Connections::loginStep(Conn n, const Reply& reply)
     case 281:
         // Anything that came with the acceptance is dropped with it.
         link(n).reader.clear();
-        m.log.WriteLog(QStringLiteral("Authinfo cleared, login complete..."), true);
+        announce(n, QStringLiteral("Authinfo cleared, login complete..."));
         afterAuthentication(n);
         return true;
     case 202:

@@ -30,6 +30,7 @@ AppContext::AppContext(const ProgramFolder& programFolder, const AppServices& se
     , headerSearch({log, prompts, cues, yield, groups, headers, view, headerView, activity})
     , hostGroups({settings, log, prompts, clock, connections, groups, [this] { yield.yieldToEvents(); },
                   folder.file(QLatin1String(HostGroups::kFileName))})
+    , serverCheck({settings, connections})
 {
     wire();
 }

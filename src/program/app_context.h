@@ -26,6 +26,7 @@
 #include "headers/search.h"
 #include "nntp/connections.h"
 #include "nntp/scan.h"
+#include "nntp/server_check.h"
 #include "watch/watch_list.h"
 
 class Clock;
@@ -80,6 +81,7 @@ public:
     HeaderView headerView;
     HeaderSearch headerSearch;
     HostGroups hostGroups;
+    ServerCheck serverCheck;
 
     // Applied to the main window at start-up, refreshed from it at shutdown.
     WindowPlacement placement;

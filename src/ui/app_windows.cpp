@@ -11,6 +11,7 @@
 #include "ui/newsgroups_page.h"
 #include "ui/options_window.h"
 #include "ui/qt_prompts.h"
+#include "ui/setup_assistant.h"
 #include "ui/splash_window.h"
 #include "ui/watch_window.h"
 
@@ -110,11 +111,7 @@ void AppWindows::showMainWindow()
         m_main->show();
 }
 
-void AppWindows::showSetupAssistant()
-{
-    // The assistant arrives with the connection parts; until then the user is led to the settings.
-    openWindow(AppWindow::SetupAssistant, false);
-}
+void AppWindows::showSetupAssistant() { openWindow(AppWindow::SetupAssistant, true); }
 
 void AppWindows::repaintToolbar() { m_main->repaintToolbar(); }
 void AppWindows::hideOptionsWindow() { m_options->hide(); }
@@ -176,6 +173,30 @@ void AppWindows::openFolderChooser(bool download, bool modal)
     }
 }
 
+SetupAssistant* AppWindows::setupAssistant() const { return m_assistant; }
+
+void AppWindows::openSetupAssistant()
+{
+    if (m_assistant) {
+        m_assistant->raise();
+        m_assistant->activateWindow();
+        return;
+    }
+    m_assistant
+        = new SetupAssistant({ m_ctx.settings, m_ctx.prompts, m_ctx.serverCheck, m_ctx.hostGroups }, m_main.get());
+    m_assistant->setAttribute(Qt::WA_DeleteOnClose);
+    // It writes the login fields and the download folder behind the windows that show them.
+    QObject::connect(m_assistant, &QDialog::finished, [this] {
+        if (m_login)
+            m_login->syncFromSettings();
+        if (m_options)
+            m_options->syncFromSettings();
+    });
+    // Whoever asks, it is the one thing to answer before anything else.
+    m_assistant->setWindowModality(Qt::ApplicationModal);
+    m_assistant->show();
+}
+
 void AppWindows::openWindow(AppWindow window, bool modal)
 {
     auto present = [modal](QWidget* w) {
@@ -190,8 +211,10 @@ void AppWindows::openWindow(AppWindow window, bool modal)
     case AppWindow::Options:
         present(m_options.get());
         break;
-    case AppWindow::OptionsNewsgroups:
     case AppWindow::SetupAssistant:
+        openSetupAssistant();
+        break;
+    case AppWindow::OptionsNewsgroups:
         if (m_options)
             m_options->showPage(OptionsWindow::NewsgroupsPage);
         present(m_options.get());

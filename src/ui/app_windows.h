@@ -3,6 +3,8 @@
 #include "app/prompts.h"
 #include "program/startup.h"
 
+#include <QPointer>
+
 #include <memory>
 
 class AppContext;
@@ -14,6 +16,7 @@ class LogWindow;
 class MainWindow;
 class OptionsWindow;
 class QtPrompts;
+class SetupAssistant;
 class SplashWindow;
 class WatchWindow;
 
@@ -52,6 +55,8 @@ public:
     // Made when first opened.
     [[nodiscard]] WatchWindow* watchWindow() const { return m_watch.get(); }
     [[nodiscard]] HostGroupsWindow* hostGroupsWindow() const { return m_hostGroups.get(); }
+    // Made each time it is opened, gone once it closes.
+    [[nodiscard]] SetupAssistant* setupAssistant() const;
     // The process end is only recorded when set, so tests can run the shutdown.
     void setEndProcessForTests(bool record) { m_recordEndOnly = record; }
     [[nodiscard]] bool processEnded() const { return m_ended; }
@@ -59,6 +64,7 @@ public:
 private:
     void openFolderChooser(bool download, bool modal);
     void showHelp();
+    void openSetupAssistant();
     void shutdown();
 
     AppContext& m_ctx;
@@ -71,6 +77,7 @@ private:
     std::unique_ptr<WatchWindow> m_watch;
     std::unique_ptr<HostGroupsWindow> m_hostGroups;
     std::unique_ptr<HelpWindow> m_help;
+    QPointer<SetupAssistant> m_assistant;
     bool m_recordEndOnly = false;
     bool m_ended = false;
     bool m_shuttingDown = false;

@@ -3,9 +3,7 @@
 #include <QDialog>
 
 class AppContext;
-class QFileSystemModel;
-class QLabel;
-class QTreeView;
+class FolderPicker;
 
 // Chooses the base download folder or the cache folder; "&OK" writes the selection (always
 // ending in "/") into the settings record.
@@ -19,19 +17,10 @@ public:
     [[nodiscard]] QString selection() const;
     void setSelection(const QString& folder);
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    void keepSelectionInView();
-    void createFolder();
     void acceptSelection();
 
     AppContext& m_ctx;
     Target m_target;
-    QString m_selection;
-    QFileSystemModel* m_model = nullptr;
-    QTreeView* m_tree = nullptr;
-    QLabel* m_selectionLabel = nullptr;
-    bool m_followSelection = false;
+    FolderPicker* m_picker = nullptr;
 };
