@@ -7,6 +7,7 @@
 #include "ui/qt_prompts.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QStandardPaths>
 
 namespace {
@@ -17,6 +18,15 @@ QString rawCommandLine(const QStringList& arguments)
     return arguments.mid(1).join(u' ');
 }
 
+// The icon the desktop entry names, drawn at each size rather than scaled.
+QIcon programIcon()
+{
+    QIcon icon;
+    for (int size : { 16, 32, 48, 64, 128, 256 })
+        icon.addFile(QStringLiteral(":/icons/%1x%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -24,6 +34,9 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TideWhelk"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Ties the windows to the installed desktop entry (Wayland's app id).
+    QApplication::setDesktopFileName(QStringLiteral("io.github.tidewhelk.TideWhelk"));
+    QApplication::setWindowIcon(programIcon());
 
     const ProgramFolder folder = ProgramFolder::resolve(
         qEnvironmentVariable("TIDEWHELK_HOME"), QCoreApplication::applicationDirPath(),

@@ -15,6 +15,18 @@ bool writableFolder(const QString& folder)
     return probe.open();
 }
 
+// Only a build tree or a folder its user marked portable keeps its files beside the executable:
+// an installed program's folder may well be writable (root can write /usr/bin) but is no place
+// for them.
+bool keepsOwnFiles(const QString& folder)
+{
+    if (folder.isEmpty())
+        return false;
+    const QDir dir(folder);
+    return dir.exists(QLatin1String(ProgramFolder::kPortableMarker)) || dir.exists(QStringLiteral("CMakeCache.txt"))
+        || dir.exists(QStringLiteral("../CMakeCache.txt"));
+}
+
 } // namespace
 
 ProgramFolder ProgramFolder::at(const QString& path)
@@ -34,7 +46,7 @@ ProgramFolder ProgramFolder::resolve(const QString& homeVariable, const QString&
 {
     if (!homeVariable.isEmpty())
         return at(homeVariable);
-    if (writableFolder(executableFolder))
+    if (keepsOwnFiles(executableFolder) && writableFolder(executableFolder))
         return at(executableFolder);
     return at(appDataFolder);
 }

@@ -10,8 +10,11 @@ struct ProgramFolder {
 
     [[nodiscard]] QString file(const QString& name) const { return path + u'/' + name; }
 
-    // $TIDEWHELK_HOME when set, else the executable's folder when writable, else the user's
-    // application data folder.
+    // A file that makes the executable's folder the program folder outside a build tree.
+    static constexpr const char* kPortableMarker = "tidewhelk.portable";
+
+    // $TIDEWHELK_HOME when set, else the executable's folder when it is a writable build tree or
+    // holds the portable marker, else the user's application data folder.
     [[nodiscard]] static ProgramFolder resolve(const QString& homeVariable, const QString& executableFolder,
                                                const QString& appDataFolder);
     [[nodiscard]] static ProgramFolder at(const QString& path);

@@ -3,6 +3,8 @@
 #include "support/test_registry.h"
 
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -153,13 +155,32 @@ private slots:
 
     void programFolderChoice()
     {
-        QTemporaryDir exe, data;
-        QCOMPARE(ProgramFolder::resolve(QStringLiteral("/opt/tw/home/"), exe.path(), data.path()).path,
-                 QStringLiteral("/opt/tw/home"));
-        QCOMPARE(ProgramFolder::resolve(QString(), exe.path(), data.path()).path, exe.path());
-        QCOMPARE(ProgramFolder::resolve(QString(), exe.path() + QStringLiteral("/missing"), data.path()).path,
-                 data.path());
+        QTemporaryDir data;
+        QCOMPARE(ProgramFolder::resolve(QStringLiteral("/opt/tw/home/"), data.path(), data.path()).path,
+            QStringLiteral("/opt/tw/home"));
         QCOMPARE(ProgramFolder::at(QStringLiteral("/srv/tidewhelk/")).folderName, QStringLiteral("tidewhelk"));
+
+        // The executable's folder: which marker file sits where, and whether that folder is the one chosen.
+        const struct {
+            const char* marker;
+            const char* executableIn;
+            bool beside;
+        } cases[] = {
+            { nullptr, "", false }, // writable, as an installed /usr/bin is for root
+            { "CMakeCache.txt", "", true },
+            { "CMakeCache.txt", "bin", true },
+            { ProgramFolder::kPortableMarker, "", true },
+            { "CMakeCache.txt", "missing", false },
+        };
+        for (const auto& c : cases) {
+            QTemporaryDir tree;
+            if (c.marker)
+                QVERIFY(QFile(tree.filePath(QLatin1String(c.marker))).open(QIODevice::WriteOnly));
+            const QString exe = QDir::cleanPath(tree.filePath(QLatin1String(c.executableIn)));
+            if (QLatin1String(c.executableIn) != QLatin1String("missing"))
+                QVERIFY(QDir().mkpath(exe));
+            QCOMPARE(ProgramFolder::resolve(QString(), exe, data.path()).path, c.beside ? exe : data.path());
+        }
     }
 };
 
