@@ -69,6 +69,7 @@ void ServerCheck::start(const Fields& fields)
     m_marks = 0;
     emit marksShown(0);
     m_passed = false;
+    m_refused = false;
     setNextEnabled(false);
     m_step = Step::Connecting;
     Socket& socket = m.connections.socket(Conn::Assistant);
@@ -128,6 +129,12 @@ void ServerCheck::reply(const Reply& reply)
     if (reply.code == 502) {
         fail(QStringLiteral("Authentication Error.  Check Username/Password..."));
         return;
+    }
+    // An empty or missing test group says nothing against the server: it answered and let us in.
+    const bool groupOrArticle = reply.code == 411 || (reply.code >= 420 && reply.code <= 423) || reply.code == 430;
+    if (groupOrArticle && (m_step == Step::GroupSent || m_step == Step::HeadSent)) {
+        m_passed = true;
+        m_refused = true;
     }
     if (reply.code == 423)
         setStatus(QStringLiteral("Article has expired"));
@@ -252,7 +259,10 @@ void ServerCheck::loggedOff()
         return;
     }
     showMark(LoggedOff);
-    setStatus(QStringLiteral("Server verified."));
+    if (m_refused)
+        setStatus(m_status + QStringLiteral("  The server answers and accepted the login, so you can click Next to continue."));
+    else
+        setStatus(QStringLiteral("Server verified."));
     emit mascotSays(QStringLiteral("Looks good to me, click Next to continue."));
     copyToLogin();
     setNextEnabled(true);

@@ -90,6 +90,7 @@ private:
     Step m_step = Step::Idle;
     int m_marks = 0;
     bool m_passed = false;
+    bool m_refused = false;
     QString m_status;
     bool m_nextEnabled = false;
 };

@@ -8,6 +8,7 @@
 #include "ui/watch_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -46,7 +47,9 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     , m_ctx(context)
 {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowIcon(builtinImage(QStringLiteral("program")));
+    // The program's icon when the application has one (the desktop entry's), else our drawing.
+    const QIcon programIcon = QApplication::windowIcon();
+    setWindowIcon(programIcon.availableSizes().isEmpty() ? builtinImage(QStringLiteral("program")) : programIcon);
 
     auto* central = new QWidget;
     auto* layout = new QVBoxLayout(central);

@@ -10,6 +10,7 @@
 namespace {
 
 const QString kVerified = QStringLiteral("Server verified.");
+const QString kUsable = QStringLiteral("  The server answers and accepted the login, so you can click Next to continue.");
 const QString kAuthError = QStringLiteral("Authentication Error.  Check Username/Password...");
 
 // A complete, well-behaved server; a case adds its own rules in front of these.
@@ -70,12 +71,16 @@ private slots:
             { "login refused", true,
                 [](FakeNntpServer& s) { s.on(QStringLiteral("AUTHINFO PASS secret")).reply("502 go away\r\n"); }, login,
                 { 0, 1 }, kAuthError, false },
+            // A server without the test group, or with nothing in it, still works.
             { "group refused still quits", false,
                 [](FakeNntpServer& s) { s.on(QStringLiteral("GROUP alt.test")).reply("411 no such group\r\n"); },
-                { "GROUP alt.test", "QUIT" }, { 0, 1 }, QStringLiteral("411 no such group"), false },
+                { "GROUP alt.test", "QUIT" }, { 0, 1, 4 }, QStringLiteral("411 no such group") + kUsable, true },
             { "expired header still quits", false,
-                [](FakeNntpServer& s) { s.on(QStringLiteral("HEAD")).reply("423 gone\r\n"); }, walk, { 0, 1, 2 },
-                QStringLiteral("Article has expired"), false },
+                [](FakeNntpServer& s) { s.on(QStringLiteral("HEAD")).reply("423 gone\r\n"); }, walk, { 0, 1, 2, 4 },
+                QStringLiteral("Article has expired") + kUsable, true },
+            { "refused command", false,
+                [](FakeNntpServer& s) { s.on(QStringLiteral("HEAD")).reply("500 what?\r\n"); }, walk, { 0, 1, 2 },
+                QStringLiteral("500 what?"), false },
             { "closed after QUIT without 205", false, [](FakeNntpServer& s) { s.on(QStringLiteral("QUIT")).drop(); },
                 walk, { 0, 1, 2, 3, 4 }, kVerified, true },
             { "silent server times out", false, [](FakeNntpServer& s) { s.on(QStringLiteral("HEAD")).stall(); },
