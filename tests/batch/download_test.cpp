@@ -1,4 +1,4 @@
-#include "batch/download_fixture.h"
+#include "batch/served_parts.h"
 #include "support/test_registry.h"
 
 #include <QFile>
@@ -37,7 +37,7 @@ private slots:
 
             // GROUP only when the group changes.
             QCOMPARE(f.server.commands().filter(QStringLiteral("GROUP")),
-                     (QStringList { QStringLiteral("GROUP alt.test"), QStringLiteral("GROUP alt.other") }));
+                (QStringList { QStringLiteral("GROUP alt.test"), QStringLiteral("GROUP alt.other") }));
             QCOMPARE(f.articleCommands().size(), 6);
             QCOMPARE(f.t.readFile(QStringLiteral("download/three.bin")), two);
             QCOMPARE(f.t.readFile(QStringLiteral("download/one.bin")), one);
