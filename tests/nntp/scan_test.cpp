@@ -1,12 +1,8 @@
-#include "groups/newsgroups.h"
 #include "headers/crunch.h"
 #include "headers/header_file.h"
-#include "headers/header_store.h"
-#include "headers/scan_activity.h"
-#include "headers/scan_table.h"
 #include "nntp/scan.h"
 #include "support/fake_nntp_server.h"
-#include "support/ground.h"
+#include "support/header_parts.h"
 #include "support/server_settings.h"
 #include "support/stored_items.h"
 #include "support/test_registry.h"
@@ -29,15 +25,10 @@ QByteArray overview(qint64 first, qint64 last)
     return out + ".\r\n";
 }
 
-// The scan and the parts it drives over the ground services, connected as the program connects them.
-struct ScanParts {
+// The scan and the parts it drives over the header parts, connected as the program connects them.
+struct ScanParts : HeaderParts {
     ScanParts(Ground& g, const DownloadActivity* download)
-        : settings(g.settings)
-        , window(g.window)
-        , log(g.log)
-        , groups({ g.log, g.prompts, g.window, g.path(QStringLiteral("favs.txt")) })
-        , scan(g.log)
-        , headers({ g.log, g.settings, groups, g.window, g.prompts, {}, activity }, scan, view)
+        : HeaderParts(g)
         , cruncher({ g.log, g.settings, groups, g.window, g.clock, headers, scan, view, g.yield })
         , connections({ g.settings, g.log, g.clock, g.prompts, g.window })
         , scanConnection({ g.settings, g.log, g.window, g.prompts, g.cues, g.clock, groups, scan, headers, cruncher,
@@ -47,14 +38,6 @@ struct ScanParts {
             &cruncher, &Cruncher::stillCrunching, &connections, [this] { connections.markActivity(Conn::Scan); });
     }
 
-    Settings& settings;
-    MainWindowState& window;
-    OpsLog& log;
-    Newsgroups groups;
-    ScanTable scan;
-    ViewTable view;
-    ScanActivity activity;
-    HeaderStore headers;
     Cruncher cruncher;
     Connections connections;
     ScanConnection scanConnection;
