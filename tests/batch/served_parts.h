@@ -120,6 +120,14 @@ struct DownloadParts : ServedGroup {
         return p;
     }
     void queue(const Post& p) { batch.AddToBatch(p.slot, true); }
+    // Files the post under another group, added to the list.
+    void moveTo(const Post& p, const QByteArray& group)
+    {
+        groups.ngAddGroup(group);
+        ItemRecord r = view.table.record(p.slot);
+        r.groupKey = groups.ngFindKeyByGroupName(group);
+        view.table.setRecord(p.slot, r);
+    }
 
     QString downloaded(const QString& name) const { return t.path(QStringLiteral("download/") + name); }
     QStringList articleCommands() const { return server.commands().filter(QStringLiteral("ARTICLE")); }
