@@ -157,9 +157,7 @@ void BatchDownload::requestPart(qsizetype part)
     m_partStartMs = m.clock.monotonicMs();
     m_lastProgressMs = 0;
     m.connections.markActivity(Conn::Download);
-    m_wantedGroup = w.groupName;
-    m_byId = FullMessageId(w.record.parts.first().messageId, p.messageId);
-    m_byNumber = QByteArray::number(p.article);
+    m_fetch.setArticle(w.groupName, FullMessageId(w.record.parts.first().messageId, p.messageId), p.article);
     m_partName = displayText(
         w.record.key.contains("[xx/000") ? w.record.key.chopped(itemkey::kSuffixLength) + p.tail : w.record.key);
     m_received = 0;
@@ -170,13 +168,11 @@ void BatchDownload::requestPart(qsizetype part)
     Connections& c = m.connections;
     if (m_state == State::Ready && c.state(Conn::Download) == Socket::Connected) {
         m_state = State::Requesting;
-        if (m_wantedGroup != m_selectedGroup) {
-            m_selectedGroup = m_wantedGroup;
-            c.SendLine(Conn::Download, "GROUP " + m_selectedGroup);
+        if (!m_fetch.groupSelected()) {
+            c.SendLine(Conn::Download, m_fetch.selectGroup());
         } else {
             m_state = State::GroupSelected;
-            sendArticleRequest(m_byId);
-            m_attempt = 1;
+            sendArticleRequest(m_fetch.byId());
         }
         return;
     }
@@ -187,7 +183,7 @@ void BatchDownload::requestPart(qsizetype part)
         c.socket(Conn::Download).close();
     }
     c.setModeReaderPending(Conn::Download, m.settings.chkModeReader != 0);
-    m_selectedGroup.clear();
+    m_fetch.forgetGroup();
     m_watchdog.start();
     if (!c.OpenConnection(Conn::Download)) {
         emergencyRestart();
@@ -196,11 +192,11 @@ void BatchDownload::requestPart(qsizetype part)
     m_state = State::Requesting;
 }
 
-void BatchDownload::sendArticleRequest(const QByteArray& argument)
+void BatchDownload::sendArticleRequest(const QByteArray& command)
 {
     m_partStartMs = m.clock.monotonicMs();
     m_received = 0;
-    m.connections.SendLine(Conn::Download, "ARTICLE " + argument);
+    m.connections.SendLine(Conn::Download, command);
 }
 
 void BatchDownload::ArticleRetrieved(QByteArray article)
@@ -222,7 +218,7 @@ void BatchDownload::ArticleRetrieved(QByteArray article)
         emergencyRestart();
         return;
     }
-    if (!holdsMessageId(article, m_byId)) {
+    if (!holdsMessageId(article, m_fetch.messageId())) {
         if (m_corrupt.entry != w.entry || m_corrupt.part != w.nextMissing)
             m_corrupt = { w.entry, w.nextMissing, 0 };
         if (++m_corrupt.tries >= kCorruptTries) {

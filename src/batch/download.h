@@ -1,6 +1,7 @@
 #pragma once
 
 #include "headers/item_table.h"
+#include "nntp/article_fetch.h"
 #include "nntp/connections.h"
 #include "nntp/scan.h"
 
@@ -102,7 +103,7 @@ private:
     bool startEntry(int entry);
     void requestPart(qsizetype part);
     void SelectDownloadGroup();
-    void sendArticleRequest(const QByteArray& argument);
+    void sendArticleRequest(const QByteArray& command);
     void ArticleRetrieved(QByteArray article);
     // Gives up the current entry with a Processed row and goes on with the next.
     void skipEntry(const QString& logLine, const QString& status);
@@ -121,11 +122,7 @@ private:
     bool m_running = false;
     bool m_userAbort = false;
     bool m_decoding = false;
-    int m_attempt = 1;
-    QByteArray m_selectedGroup;
-    QByteArray m_wantedGroup;
-    QByteArray m_byId;
-    QByteArray m_byNumber;
+    ArticleFetch m_fetch;
     QString m_partName;
     qint64 m_received = 0;
     qint64 m_partStartMs = 0;

@@ -22,10 +22,10 @@ void BatchDownload::SelectDownloadGroup()
 {
     m_partStartMs = m.clock.monotonicMs();
     m.connections.markActivity(Conn::Download);
-    m_selectedGroup = m_wantedGroup;
+    const QByteArray command = m_fetch.selectGroup();
     m.window.setEnabled(MainWindowState::Control::Scan, false);
-    if (!m_wantedGroup.isEmpty())
-        m.connections.SendLine(Conn::Download, "GROUP " + m_wantedGroup);
+    if (!m_fetch.group().isEmpty())
+        m.connections.SendLine(Conn::Download, command);
 }
 
 void BatchDownload::reply(const Reply& reply)
@@ -41,13 +41,11 @@ void BatchDownload::reply(const Reply& reply)
         return;
     case 211:
         m_state = State::GroupSelected;
-        m_attempt = 1;
-        sendArticleRequest(m_byId);
+        sendArticleRequest(m_fetch.next(reply.code));
         return;
     case 430:
-        if (m_attempt != 2) {
-            m_attempt = 2;
-            sendArticleRequest(m_byNumber);
+        if (const QByteArray retry = m_fetch.next(reply.code); !retry.isEmpty()) {
+            sendArticleRequest(retry);
             return;
         }
         [[fallthrough]];
@@ -57,10 +55,10 @@ void BatchDownload::reply(const Reply& reply)
         return;
     case 411:
         // The inactivity timer would only restart into the same answer.
-        m_selectedGroup.clear();
-        skipEntry(
-            QStringLiteral("No such group: ") + displayText(m_wantedGroup) + QStringLiteral("; skipping ") + key + u'.',
-            QStringLiteral("Error: the server does not carry ") + displayText(m_wantedGroup));
+        m_fetch.forgetGroup();
+        skipEntry(QStringLiteral("No such group: ") + displayText(m_fetch.group()) + QStringLiteral("; skipping ") + key
+                + u'.',
+            QStringLiteral("Error: the server does not carry ") + displayText(m_fetch.group()));
         return;
     case 412:
         m.connections.QuitConnection(Conn::Download);

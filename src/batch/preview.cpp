@@ -82,8 +82,8 @@ void Mp3Preview::PreviewItem(const ItemRecord& item)
         PreviewCachedPart(path);
         return;
     }
-    m_attempt = 0;
-    m_groupSent = false;
+    m_fetch.setArticle(m.groups.ngGroupNameByKey(m_request.groupKey), m_request.messageId, m_request.article);
+    m_fetch.forgetGroup();
     m_done = false;
     setLabel({});
     emit windowRequested(viewerCaption(m_request.subject));
@@ -117,18 +117,12 @@ void Mp3Preview::setLabel(const QString& text)
 
 void Mp3Preview::startWork()
 {
-    sendGroup();
+    send(m_fetch.selectGroup());
 }
 
-void Mp3Preview::sendGroup()
+void Mp3Preview::send(const QByteArray& command)
 {
-    m_groupSent = true;
-    m.connections.SendLine(Conn::Preview, "GROUP " + m.groups.ngGroupNameByKey(m_request.groupKey));
-}
-
-void Mp3Preview::sendArticle(const QByteArray& argument)
-{
-    m.connections.SendLine(Conn::Preview, "ARTICLE " + argument);
+    m.connections.SendLine(Conn::Preview, command);
 }
 
 void Mp3Preview::reply(const Reply& reply)
@@ -145,20 +139,18 @@ void Mp3Preview::reply(const Reply& reply)
     case 202:
     case 500:
         setLabel(line);
-        if (!m_groupSent)
-            sendGroup();
+        if (!m_fetch.groupSelected())
+            send(m_fetch.selectGroup());
         else if (reply.code == 500)
             fail(QStringLiteral("Error: ") + line);
         return;
     case 211:
         setLabel(QStringLiteral("Please wait (downloading)...  "));
-        m_attempt = 1;
-        sendArticle(m_request.messageId);
+        send(m_fetch.next(reply.code));
         return;
     case 430:
-        if (m_attempt != 2) {
-            m_attempt = 2;
-            sendArticle(QByteArray::number(m_request.article));
+        if (const QByteArray retry = m_fetch.next(reply.code); !retry.isEmpty()) {
+            send(retry);
             return;
         }
         fail(QStringLiteral("Article has expired!  "));

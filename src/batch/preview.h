@@ -1,6 +1,7 @@
 #pragma once
 
 #include "batch/viewer.h"
+#include "nntp/article_fetch.h"
 #include "nntp/connections.h"
 
 #include <QObject>
@@ -62,8 +63,7 @@ signals:
 
 private:
     void setLabel(const QString& text);
-    void sendGroup();
-    void sendArticle(const QByteArray& argument);
+    void send(const QByteArray& command);
     void articleArrived(QByteArray article);
     void fail(const QString& text);
     [[nodiscard]] QString cachePath() const;
@@ -75,7 +75,6 @@ private:
     Services m;
     ArticleRequest m_request;
     QString m_label;
-    int m_attempt = 0;
-    bool m_groupSent = false;
+    ArticleFetch m_fetch;
     bool m_done = false;
 };

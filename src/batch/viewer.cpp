@@ -263,8 +263,8 @@ void ArticleViewer::SaveArticle(const ItemRecord& item, qsizetype part)
 void ArticleViewer::open(const ArticleRequest& request)
 {
     m_request = request;
-    m_attempt = 0;
-    m_groupSent = false;
+    m_fetch.setArticle(m.groups.ngGroupNameByKey(request.groupKey), request.messageId, request.article);
+    m_fetch.forgetGroup();
     m_done = false;
     setText({});
     emit windowRequested(viewerCaption(request.subject));
@@ -314,18 +314,12 @@ void ArticleViewer::connected()
 
 void ArticleViewer::startWork()
 {
-    sendGroup();
+    send(m_fetch.selectGroup());
 }
 
-void ArticleViewer::sendGroup()
+void ArticleViewer::send(const QByteArray& command)
 {
-    m_groupSent = true;
-    m.connections.SendLine(Conn::Viewer, "GROUP " + m.groups.ngGroupNameByKey(m_request.groupKey));
-}
-
-void ArticleViewer::sendArticle(const QByteArray& argument)
-{
-    m.connections.SendLine(Conn::Viewer, "ARTICLE " + argument);
+    m.connections.SendLine(Conn::Viewer, command);
 }
 
 void ArticleViewer::reply(const Reply& reply)
@@ -343,20 +337,18 @@ void ArticleViewer::reply(const Reply& reply)
     case 500:
         status(line);
         // A server that knows no GROUP either would answer 500 for ever.
-        if (!m_groupSent)
-            sendGroup();
+        if (!m_fetch.groupSelected())
+            send(m_fetch.selectGroup());
         else if (reply.code == 500)
             fail(QStringLiteral("Error: ") + line);
         return;
     case 211:
         status(QStringLiteral("Downloading..."));
-        m_attempt = 1;
-        sendArticle(m_request.messageId);
+        send(m_fetch.next(reply.code));
         return;
     case 430:
-        if (m_attempt != 2) {
-            m_attempt = 2;
-            sendArticle(QByteArray::number(m_request.article));
+        if (const QByteArray retry = m_fetch.next(reply.code); !retry.isEmpty()) {
+            send(retry);
             return;
         }
         fail(QStringLiteral("Article expired.  This article has been deleted from server."));

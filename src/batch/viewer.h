@@ -1,5 +1,6 @@
 #pragma once
 
+#include "nntp/article_fetch.h"
 #include "nntp/connections.h"
 
 #include <QByteArray>
@@ -123,8 +124,7 @@ private:
     void status(const QString& line);
     void setText(const QString& text);
     void append(const QString& text);
-    void sendGroup();
-    void sendArticle(const QByteArray& argument);
+    void send(const QByteArray& command);
     void articleArrived(const QByteArray& article);
     void render(const QByteArray& article);
     void SaveArticleUue(QByteArray article);
@@ -135,8 +135,7 @@ private:
     Services m;
     ArticleRequest m_request;
     QString m_text;
-    int m_attempt = 0;
-    bool m_groupSent = false;
+    ArticleFetch m_fetch;
     bool m_done = false; // the wait is over: later closes are expected
     std::unique_ptr<QTemporaryDir> m_work;
 };

@@ -1,4 +1,4 @@
-#include "batch/download_fixture.h"
+#include "batch/served_parts.h"
 #include "support/test_registry.h"
 
 #include <QFile>
@@ -24,12 +24,9 @@ private slots:
             const QByteArray two = randomBytes(5000, 2);
             const auto a = f.post("one.bin", yencBodies(one, "one.bin", 3));
             const auto b = f.post("two.bin", articles::uuBodies(two, "two.bin", 2));
-            f.groups.ngAddGroup("alt.other");
             f.server.on(QStringLiteral("GROUP alt.other")).reply("211 1 1 1 alt.other\r\n");
-            auto c = f.post("three.bin", yencBodies(two, "three.bin", 1));
-            ItemRecord elsewhere = f.view.table.record(c.slot);
-            elsewhere.groupKey = f.groups.ngFindKeyByGroupName("alt.other");
-            f.view.table.setRecord(c.slot, elsewhere);
+            const auto c = f.post("three.bin", yencBodies(two, "three.bin", 1));
+            f.moveTo(c, "alt.other");
             f.queue(a);
             f.queue(b);
             f.queue(c);
@@ -37,7 +34,7 @@ private slots:
 
             // GROUP only when the group changes.
             QCOMPARE(f.server.commands().filter(QStringLiteral("GROUP")),
-                     (QStringList { QStringLiteral("GROUP alt.test"), QStringLiteral("GROUP alt.other") }));
+                (QStringList { QStringLiteral("GROUP alt.test"), QStringLiteral("GROUP alt.other") }));
             QCOMPARE(f.articleCommands().size(), 6);
             QCOMPARE(f.t.readFile(QStringLiteral("download/three.bin")), two);
             QCOMPARE(f.t.readFile(QStringLiteral("download/one.bin")), one);
@@ -88,7 +85,8 @@ private slots:
     }
 
     // The answers that give up a part: 430 asks again by number once, then the entry is skipped;
-    // 423 and an unknown group skip it at once; the batch goes on with the next entry.
+    // 423 and an unknown group skip it at once, and that group is asked for again by the next
+    // entry in it; the batch goes on with the next entry.
     void missingArticlesSkipTheEntry()
     {
         DownloadParts f;
@@ -96,14 +94,19 @@ private slots:
         const auto gone = f.post("gone.bin", yencBodies(data, "gone.bin", 3), 2);
         const auto byNumber = f.post("late.bin", yencBodies(data, "late.bin", 2), 1);
         const auto expired = f.post("expired.bin", yencBodies(data, "expired.bin", 2), 2);
+        const auto lost = f.post("lost.bin", yencBodies(data, "lost.bin", 1));
+        const auto lostToo = f.post("lost2.bin", yencBodies(data, "lost2.bin", 1));
         const auto fine = f.post("fine.bin", yencBodies(data, "fine.bin", 1));
+        f.moveTo(lost, "alt.gone");
+        f.moveTo(lostToo, "alt.gone");
+        f.server.on(QStringLiteral("GROUP alt.gone")).reply("411 no such group\r\n");
         f.server.on(QStringLiteral("ARTICLE ") + gone.ids[1]).reply("430 no such article\r\n");
         f.server.on(QStringLiteral("ARTICLE %1").arg(gone.numbers[1])).reply("430 no such article\r\n");
         f.server.on(QStringLiteral("ARTICLE ") + byNumber.ids[0]).reply("430 no such article\r\n");
         f.server.on(QStringLiteral("ARTICLE %1").arg(byNumber.numbers[0]))
             .reply(articles::articleReply(byNumber.articles[0]));
         f.server.on(QStringLiteral("ARTICLE ") + expired.ids[1]).reply("423 no such article number\r\n");
-        for (const auto& p : { gone, byNumber, expired, fine })
+        for (const auto& p : { gone, byNumber, expired, lost, lostToo, fine })
             f.queue(p);
         f.runToEnd();
 
@@ -114,8 +117,13 @@ private slots:
             return s;
         }();
         const QString gave = QStringLiteral("Item no longer available on server");
+        const QString noGroup = QStringLiteral("Error: the server does not carry alt.gone");
         QCOMPARE(statuses,
-            (QStringList { gave, QStringLiteral("Decode successful"), gave, QStringLiteral("Decode successful") }));
+            (QStringList { gave, QStringLiteral("Decode successful"), gave, noGroup, noGroup,
+                QStringLiteral("Decode successful") }));
+        QCOMPARE(f.server.commands().filter(QStringLiteral("GROUP")),
+            (QStringList { "GROUP alt.test", "GROUP alt.gone", "GROUP alt.gone", "GROUP alt.test" }));
+        QCOMPARE(f.t.logCount(QStringLiteral("No such group: alt.gone; skipping lost")), 2);
         QVERIFY(f.t.logged(QStringLiteral("Article expired!  Skipping gone.bin [xx/0000003].")));
         QCOMPARE(f.t.readFile(QStringLiteral("download/late.bin")), data);
         QCOMPARE(f.t.readFile(QStringLiteral("download/fine.bin")), data);

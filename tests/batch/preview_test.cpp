@@ -1,4 +1,4 @@
-#include "batch/viewer_fixture.h"
+#include "batch/served_parts.h"
 #include "support/test_registry.h"
 
 #include <QDir>

@@ -1,46 +1,27 @@
 #include "batch/uu_library.h"
+#include "support/articles.h"
 #include "support/temp_folder.h"
 #include "support/test_registry.h"
 
 #include <QDirIterator>
-#include <QRandomGenerator>
 #include <QTest>
 
 #include <sys/stat.h>
 
 namespace {
 
-QByteArray sample(int words)
-{
-    QByteArray data(words * 4, Qt::Uninitialized);
-    QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(data.data()), words);
-    return data;
-}
-
-QByteArrayList uuencode(const QByteArray& name, const QByteArray& data)
-{
-    const auto sym = [](int v) { return char(v ? v + 32 : '`'); };
-    QByteArrayList lines { "begin 644 " + name };
-    for (qsizetype i = 0; i < data.size(); i += 45) {
-        const QByteArray chunk = data.mid(i, 45) + QByteArray(2, '\0');
-        QByteArray line(1, sym(int(qMin<qsizetype>(45, data.size() - i))));
-        for (qsizetype j = 0; j + 2 < chunk.size(); j += 3) {
-            const quint32 v = quint8(chunk[j]) << 16 | quint8(chunk[j + 1]) << 8 | quint8(chunk[j + 2]);
-            for (int shift = 18; shift >= 0; shift -= 6)
-                line += sym(int(v >> shift) & 63);
-        }
-        lines << line;
-    }
-    return lines << "`"
-                 << "end";
-}
+const QByteArray kData = articles::randomBytes(5000, 7);
 
 // A stored article as the cache holds it.
-QByteArray article(const QByteArray& subject, const QByteArrayList& body, const QByteArray& headers = {})
+QByteArray article(const QByteArray& subject, const QByteArray& body, const QByteArray& headers = {})
 {
     static int id = 0;
-    return "From: Poster <p@x>\r\nSubject: " + subject + "\r\nMessage-ID: <" + QByteArray::number(++id) + "@x>\r\n"
-        + headers + "\r\n" + body.join("\r\n") + "\r\n";
+    return articles::article(subject, "<" + QByteArray::number(++id) + "@x>", body, headers);
+}
+
+QByteArray uuencoded(const QByteArray& name)
+{
+    return articles::uuBody(kData, name, true, true);
 }
 
 QStringList filesUnder(const QString& root)
@@ -92,12 +73,11 @@ class UuLibraryTest : public QObject {
 private slots:
     void decodesWholeFiles()
     {
-        const QByteArray data = sample(1250);
-        const QByteArrayList multi = uuencode("multi.bin", data);
-        const qsizetype third = multi.size() / 3;
-        QByteArrayList b64;
+        const QByteArray& data = kData;
+        const QByteArrayList multi = articles::uuBodies(data, "multi.bin", 3);
+        QByteArray b64;
         for (qsizetype i = 0; i < data.size(); i += 57)
-            b64 << data.mid(i, 57).toBase64();
+            b64 += data.mid(i, 57).toBase64() + "\r\n";
         const QByteArray mime = "MIME-Version: 1.0\r\nContent-Type: application/octet-stream; name=\"pic.jpg\"\r\n"
                                 "Content-Transfer-Encoding: base64\r\n";
         struct Case {
@@ -107,10 +87,9 @@ private slots:
             UuLibrary::Encoding encoding;
         };
         const QList<Case> cases {
-            { { article("single.bin (1/1)", uuencode("single.bin", data)) }, {}, "single.bin",
-                UuLibrary::Encoding::Uu },
-            { { article("multi.bin [1/3]", multi.mid(0, third)), article("multi.bin [2/3]", multi.mid(third, third)),
-                  article("multi.bin [3/3]", multi.mid(2 * third)) },
+            { { article("single.bin (1/1)", uuencoded("single.bin")) }, {}, "single.bin", UuLibrary::Encoding::Uu },
+            { { article("multi.bin [1/3]", multi[0]), article("multi.bin [2/3]", multi[1]),
+                  article("multi.bin [3/3]", multi[2]) },
                 { 2, 0, 1 }, "multi.bin", UuLibrary::Encoding::Uu },
             { { article("pictures (1/1)", b64, mime) }, {}, "pic.jpg", UuLibrary::Encoding::Base64 },
         };
@@ -139,13 +118,11 @@ private slots:
 
     void reportsWhatCannotBeDecoded()
     {
-        const QByteArrayList lines = uuencode("multi.bin", sample(1250));
-        const qsizetype third = lines.size() / 3;
+        const QByteArrayList parts = articles::uuBodies(kData, "multi.bin", 3);
         {
             // The part counters tell a middle part is missing: no file is written, not even a partial one.
             Session s;
-            s.load(
-                { article("multi.bin (1/3)", lines.mid(0, third)), article("multi.bin (3/3)", lines.mid(2 * third)) });
+            s.load({ article("multi.bin (1/3)", parts[0]), article("multi.bin (3/3)", parts[2]) });
             QCOMPARE(s.lib->itemCount(), 1);
             QCOMPARE(s.lib->item(0).fileName, QByteArray("multi.bin"));
             QCOMPARE(s.lib->item(0).state, UuLibrary::MissingParts);
@@ -156,7 +133,7 @@ private slots:
         {
             // Handling text messages, the library makes a plain-text article an item; an empty one gives none.
             Session s;
-            s.load({ article("hello", { "Just some text", "and more" }), QByteArray() });
+            s.load({ article("hello", "Just some text\r\nand more\r\n"), QByteArray() });
             QCOMPARE(s.lib->itemCount(), 1);
             QCOMPARE(s.lib->item(0).encoding, UuLibrary::Encoding::PlainText);
             QCOMPARE(s.lib->item(0).fileName, QByteArray("0001.txt"));
@@ -170,19 +147,18 @@ private slots:
 
     void writesOnlyTheOutputPath()
     {
-        const QByteArray data = sample(500);
         // The library drops directory parts itself, but a bare ".." comes through as posted.
         const QList<std::pair<QByteArray, QByteArray>> hostile { { "../../evil", "evil" }, { "..", ".." } };
         for (const auto& [posted, listed] : hostile) {
             Session s;
-            s.load({ article(posted + " (1/1)", uuencode(posted, data)) });
+            s.load({ article(posted + " (1/1)", uuencoded(posted)) });
             QCOMPARE(s.lib->item(0).fileName, listed);
             QCOMPARE(s.lib->decode(0, s.tmp.path("out")), UuLibrary::Ok);
             QCOMPARE(filesUnder(s.tmp.path("")), QStringList({ "1.uue", "out" }));
         }
 
         Session s;
-        s.load({ article("file.zip (1/1)", uuencode("file.zip", data)) });
+        s.load({ article("file.zip (1/1)", uuencoded("file.zip")) });
         // Neither a file nor a link, even one pointing nowhere, is replaced or followed.
         s.tmp.writeFile("file.zip", "keep");
         QVERIFY(QFile::link(s.tmp.path("nowhere"), s.tmp.path("link.zip")));
@@ -204,7 +180,7 @@ private slots:
     {
         Session s;
         QVERIFY(s.lib->ok());
-        s.load({ article("one.bin (1/1)", uuencode("one.bin", sample(100))) });
+        s.load({ article("one.bin (1/1)", uuencoded("one.bin")) });
         {
             UuLibrary second;
             QVERIFY(!second.ok());

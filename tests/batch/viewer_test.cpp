@@ -1,4 +1,4 @@
-#include "batch/viewer_fixture.h"
+#include "batch/served_parts.h"
 #include "support/test_registry.h"
 
 #include <QTemporaryDir>
@@ -35,7 +35,7 @@ private slots:
             { "dos text", { dos, {} }, shown + QStringLiteral("<decoded attachment below>\r\n\r\n") + text(dos) },
             { "unix text", { unix, {} },
                 shown + QStringLiteral("<decoded attachment below (converted from unix format)>\r\n\r\n")
-                    + text(UnixToDos(unix)) },
+                    + text(QByteArray(30, 'u') + "\r\nend\r\n") },
         };
         for (const auto& c : cases) {
             const RenderedArticle r = RenderArticle(kHead + "\r\n" + body, c.decoded);

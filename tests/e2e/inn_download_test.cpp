@@ -66,11 +66,7 @@ QString logTail(const TestContext& t, qsizetype from)
 // Restarts the context on the program folder and queues the group's binaries as a user would.
 QList<QByteArray> queueAll(TestContext& t)
 {
-    AppContext& ctx = t.restart();
-    ctx.settingsFile.LoadOptions();
-    ctx.groups.ngLoadFavs();
-    ctx.batch.LoadBatch();
-    return queueBinaries(ctx, QLatin1String(kGroup));
+    return queueBinaries(t.reload(), QLatin1String(kGroup));
 }
 
 // Runs "/DOWNLOAD" until the batch is empty and every queued item has its outcome logged.
@@ -121,25 +117,13 @@ private slots:
         QCOMPARE(files.size(), 9);
 
         Settings& s = t.ctx->settings;
-        s.News_Host = QStringLiteral("127.0.0.1");
-        s.News_Port = QString::number(m_inn->port());
-        s.chkModeReader = 1;
-        s.chkEnableLogging = 1;
+        m_inn->pointAt(s, t);
         s.chkLogFile = 1;
         s.chkSaveDecodes2 = 1;
-        s.Download_Path = t.path(QStringLiteral("download/"));
-        s.Cache_Path = t.path(QStringLiteral("cache/"));
         t.ctx->settingsFile.SaveOptions();
         t.ctx->groups.ngAddGroup(kGroup);
         QVERIFY(t.ctx->groups.ngSaveFavs());
-        QVERIFY(runProgram(
-            QStringLiteral(TW_EXECUTABLE), t.dir.path(), QStringLiteral("/SCAN"),
-            [&] {
-                const QStringList log = opsLog(t, 0);
-                return !log.filter(QStringLiteral("Scan Complete.")).isEmpty()
-                    && !log.filter(QStringLiteral("Connection Closed")).isEmpty();
-            },
-            kRunMs));
+        QVERIFY(scanWithProgram(QStringLiteral(TW_EXECUTABLE), t.dir.path(), kRunMs));
 
         // Every binary is queued, the text post is not. Then a part of the seventh is taken off
         // the server: it is asked for by message-id and by number, and its file is given up.

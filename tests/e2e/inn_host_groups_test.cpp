@@ -16,12 +16,7 @@ private slots:
     {
         TestContext t;
         AppContext& ctx = *t.ctx;
-        ctx.settings.News_Host = QStringLiteral("127.0.0.1");
-        ctx.settings.News_Port = QString::number(m_inn->port());
-        ctx.settings.chkEnableLogging = 1;
-        ctx.settings.chkModeReader = 1;
-        ctx.settings.Download_Path = t.path(QStringLiteral("download/"));
-        ctx.settings.Cache_Path = t.path(QStringLiteral("cache/"));
+        m_inn->pointAt(ctx.settings, t);
         HostGroups& host = ctx.hostGroups;
 
         host.RetrieveHostGroups();

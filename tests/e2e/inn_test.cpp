@@ -1,12 +1,12 @@
 #include "headers/item_table.h"
 #include "nntp/connections.h"
 #include "support/inn_server.h"
+#include "support/program_run.h"
 #include "support/stored_items.h"
 #include "support/test_context.h"
 #include "support/test_registry.h"
 
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTest>
 
 #include <optional>
@@ -26,12 +26,7 @@ const PostedGroup kText { "alt.test", 6, 5 };
 
 void pointAt(AppContext& ctx, const InnServer& inn, const TestContext& t)
 {
-    ctx.settings.News_Host = QStringLiteral("127.0.0.1");
-    ctx.settings.News_Port = QString::number(inn.port());
-    ctx.settings.chkEnableLogging = 1;
-    ctx.settings.chkModeReader = 1;
-    ctx.settings.Download_Path = t.path(QStringLiteral("download/"));
-    ctx.settings.Cache_Path = t.path(QStringLiteral("cache/"));
+    inn.pointAt(ctx.settings, t);
     ctx.settings.sldXOVER = 20;
 }
 
@@ -39,9 +34,7 @@ void pointAt(AppContext& ctx, const InnServer& inn, const TestContext& t)
 // mark at the last article, the multipart items complete.
 void checkGroup(TestContext& t, const PostedGroup& g, qint64 articles, int items)
 {
-    AppContext& fresh = t.restart();
-    fresh.settingsFile.LoadOptions();
-    fresh.groups.ngLoadFavs();
+    AppContext& fresh = t.reload();
     const quint8 key = fresh.groups.ngFindKeyByGroupName(g.name);
     QVERIFY(key != 0);
     QCOMPARE(fresh.groups.ngReadMarkByKey(key), articles);
@@ -138,19 +131,7 @@ private slots:
         QVERIFY(t.ctx->groups.ngSaveFavs());
 
         // The first scan is the real program's, started by its scan switch.
-        QProcess program;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("TIDEWHELK_HOME"), t.dir.path());
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        program.setProcessEnvironment(env);
-        program.setProcessChannelMode(QProcess::ForwardedChannels);
-        program.start(QStringLiteral(TW_EXECUTABLE), { QStringLiteral("/SCAN") });
-        QVERIFY(program.waitForStarted());
-        // The list is saved once the scan completes; until then favs.txt holds no read marks.
-        QTRY_VERIFY_WITH_TIMEOUT(t.readFile(QStringLiteral("OPSLOG.TXT")).contains("Scan Complete."), 60000);
-        QTRY_VERIFY_WITH_TIMEOUT(t.readFile(QStringLiteral("OPSLOG.TXT")).contains("Connection Closed"), 10000);
-        program.terminate();
-        QVERIFY(program.waitForFinished(10000) || (program.kill(), program.waitForFinished(5000)));
+        QVERIFY(scanWithProgram(QStringLiteral(TW_EXECUTABLE), t.dir.path(), 70'000));
         QVERIFY(t.readFile(QStringLiteral("OPSLOG.TXT")).contains("23 new articles in alt.binaries.test"));
         checkGroup(t, kBinaries, kBinaries.articles, kBinaries.items);
         checkGroup(t, kText, kText.articles, kText.items);

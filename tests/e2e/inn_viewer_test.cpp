@@ -59,12 +59,7 @@ private slots:
         t.writeFile(QStringLiteral("feed.txt"), feed);
         QVERIFY(m_inn->postFile(t.path(QStringLiteral("feed.txt"))));
 
-        ctx.settings.News_Host = QStringLiteral("127.0.0.1");
-        ctx.settings.News_Port = QString::number(m_inn->port());
-        ctx.settings.chkModeReader = 1;
-        ctx.settings.chkEnableLogging = 1;
-        ctx.settings.Download_Path = t.path(QStringLiteral("download/"));
-        ctx.settings.Cache_Path = t.path(QStringLiteral("cache/"));
+        m_inn->pointAt(ctx.settings, t);
         ctx.groups.ngAddGroup(kGroup);
         ctx.scanConnection.StartScan();
         QTRY_VERIFY_WITH_TIMEOUT(t.logCount(QStringLiteral("Scan Complete.")) > 0, 60000);

@@ -2,6 +2,7 @@
 #include "groups/newsgroups.h"
 #include "support/fake_nntp_server.h"
 #include "support/ground.h"
+#include "support/server_settings.h"
 #include "support/test_registry.h"
 
 #include <QAbstractItemModelTester>
@@ -30,9 +31,7 @@ struct Fixture : Ground {
     explicit Fixture(const Delivery& delivery = Delivery::whole())
     {
         server.setDelivery(delivery);
-        settings.News_Host = QStringLiteral("127.0.0.1");
-        settings.News_Port = QString::number(server.port());
-        settings.chkEnableLogging = 1;
+        pointAtServer(settings, server.port(), *this);
     }
     QByteArray file() const { return readFile(QStringLiteral("HOSTGRPS.TXT")); }
     void load(const QByteArray& text)

@@ -1,6 +1,7 @@
 #include "nntp/connections.h"
 #include "support/fake_nntp_server.h"
 #include "support/ground.h"
+#include "support/server_settings.h"
 #include "support/test_registry.h"
 
 #include <QTest>
@@ -23,14 +24,12 @@ struct Fixture {
     Ground t;
     FakeNntpServer server;
     RecordingHandler handler;
-    Connections connections{{t.settings, t.log, t.clock, t.prompts, t.window}};
+    Connections connections { { t.settings, t.log, t.clock, t.prompts, t.window } };
 
     explicit Fixture(const Delivery& delivery = Delivery::whole())
     {
         server.setDelivery(delivery);
-        t.settings.News_Host = QStringLiteral("127.0.0.1");
-        t.settings.News_Port = QString::number(server.port());
-        t.settings.chkEnableLogging = 1;
+        pointAtServer(t.settings, server.port(), t);
         connections.setHandler(Conn::Scan, &handler);
     }
     bool logged(const QString& text) { return t.logged(text); }
@@ -65,7 +64,7 @@ private:
     Connections& m_connections;
 };
 
-const QList<Delivery> kDeliveries{Delivery::whole(), Delivery::chunks(1), Delivery::chunks(3)};
+const QList<Delivery> kDeliveries { Delivery::whole(), Delivery::chunks(1), Delivery::chunks(3) };
 
 } // namespace
 
@@ -83,8 +82,8 @@ private slots:
             f.connections.setModeReaderPending(Conn::Scan, true);
             QVERIFY(f.connections.OpenConnection(Conn::Scan));
             QTRY_COMPARE(f.handler.started, 1);
-            QCOMPARE(f.server.commands(),
-                     (QStringList{"MODE READER", "AUTHINFO USER reader", "AUTHINFO PASS secret"}));
+            QCOMPARE(
+                f.server.commands(), (QStringList { "MODE READER", "AUTHINFO USER reader", "AUTHINFO PASS secret" }));
             QVERIFY(f.logged(QStringLiteral("Sending MODE READER request")));
             QVERIFY(f.logged(QStringLiteral("201 reader mode, posting prohibited")));
             QVERIFY(f.logged(QStringLiteral("Authinfo cleared, login complete...")));
@@ -102,7 +101,7 @@ private slots:
         f.login(QStringLiteral("u"), "p");
         f.connections.OpenConnection(Conn::Scan);
         QTRY_COMPARE(f.handler.started, 1);
-        QCOMPARE(f.server.commands(), (QStringList{"AUTHINFO USER u", "AUTHINFO PASS p"}));
+        QCOMPARE(f.server.commands(), (QStringList { "AUTHINFO USER u", "AUTHINFO PASS p" }));
     }
 
     void missingUserNameGivesTheConnectionUp()
@@ -113,8 +112,8 @@ private slots:
             f.connections.OpenConnection(Conn::Scan);
             QTRY_COMPARE(f.t.prompts.messages.size(), 1);
             QCOMPARE(f.t.prompts.messages.first(),
-                     QStringLiteral("Error, server wanted username, but you have not supplied it."));
-            QTRY_COMPARE(f.server.commands(), QStringList{QStringLiteral("QUIT")});
+                QStringLiteral("Error, server wanted username, but you have not supplied it."));
+            QTRY_COMPARE(f.server.commands(), QStringList { QStringLiteral("QUIT") });
             QCOMPARE(f.connections.state(Conn::Scan), 0);
             QVERIFY(f.logged(QStringLiteral("Connection Closed")));
             QVERIFY(!f.t.prompts.wasOpened(AppWindow::Login));
@@ -136,9 +135,9 @@ private slots:
         f.connections.SendLine(Conn::Scan, "GROUP alt.test");
         QTRY_COMPARE(f.t.prompts.messages.size(), 1);
         QCOMPARE(f.t.prompts.messages.first(),
-                 QStringLiteral("Error, server wanted password, but you have not supplied it."));
+            QStringLiteral("Error, server wanted password, but you have not supplied it."));
         QVERIFY(f.t.prompts.wasOpened(AppWindow::Login));
-        QTRY_COMPARE(f.server.commands(), (QStringList{"GROUP alt.test", "AUTHINFO USER u", "QUIT"}));
+        QTRY_COMPARE(f.server.commands(), (QStringList { "GROUP alt.test", "AUTHINFO USER u", "QUIT" }));
         QCOMPARE(f.connections.state(Conn::Scan), 0);
     }
 
@@ -150,7 +149,7 @@ private slots:
         f.connections.OpenConnection(Conn::Scan);
         QTRY_COMPARE(f.handler.started, 1);
         QVERIFY(f.logged(QStringLiteral("Requesting slave status")));
-        QCOMPARE(f.server.commands(), QStringList{QStringLiteral("SLAVE")});
+        QCOMPARE(f.server.commands(), QStringList { QStringLiteral("SLAVE") });
     }
 
     void bytesArrivingWhileAReplyIsHandledAreNotLeftUnread()
@@ -174,7 +173,7 @@ private slots:
         f.server.push("211 3 1 3 alt.test\r\n224 data\r\n1\tsubj\r\n..dot\r\n.\r\n205 bye\r\n");
         QTRY_COMPARE(f.connections.state(Conn::Scan), 0);
         QCOMPARE(f.handler.started, 1);
-        QCOMPARE(f.handler.replies, (QList<QByteArray>{"211 3 1 3 alt.test", "224 data"}));
+        QCOMPARE(f.handler.replies, (QList<QByteArray> { "211 3 1 3 alt.test", "224 data" }));
         QVERIFY(f.logged(QStringLiteral("205 bye  (disconnected)")));
     }
 
@@ -206,7 +205,7 @@ private slots:
         f.connections.QuitConnection(Conn::Scan);
         QVERIFY(!f.connections.active(Conn::Scan));
         QCOMPARE(f.connections.state(Conn::Scan), 0);
-        QTRY_COMPARE(f.server.commands(), QStringList{QStringLiteral("QUIT")});
+        QTRY_COMPARE(f.server.commands(), QStringList { QStringLiteral("QUIT") });
         // Our own close is not the server closing.
         QTest::qWait(20);
         QVERIFY(!f.logged(QStringLiteral("Server closed connection")));

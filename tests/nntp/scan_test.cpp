@@ -1,13 +1,10 @@
+#include "headers/crunch.h"
 #include "headers/header_file.h"
 #include "nntp/scan.h"
 #include "support/fake_nntp_server.h"
+#include "support/header_parts.h"
+#include "support/server_settings.h"
 #include "support/stored_items.h"
-#include "groups/newsgroups.h"
-#include "headers/crunch.h"
-#include "headers/header_store.h"
-#include "headers/scan_activity.h"
-#include "headers/scan_table.h"
-#include "support/ground.h"
 #include "support/test_registry.h"
 
 #include <QDir>
@@ -28,32 +25,19 @@ QByteArray overview(qint64 first, qint64 last)
     return out + ".\r\n";
 }
 
-// The scan and the parts it drives over the ground services, connected as the program connects them.
-struct ScanParts {
+// The scan and the parts it drives over the header parts, connected as the program connects them.
+struct ScanParts : HeaderParts {
     ScanParts(Ground& g, const DownloadActivity* download)
-        : settings(g.settings)
-        , window(g.window)
-        , log(g.log)
-        , groups({g.log, g.prompts, g.window, g.path(QStringLiteral("favs.txt"))})
-        , scan(g.log)
-        , headers({g.log, g.settings, groups, g.window, g.prompts, {}, activity}, scan, view)
-        , cruncher({g.log, g.settings, groups, g.window, g.clock, headers, scan, view, g.yield})
-        , connections({g.settings, g.log, g.clock, g.prompts, g.window})
-        , scanConnection({g.settings, g.log, g.window, g.prompts, g.cues, g.clock, groups, scan, headers, cruncher,
-                          connections, activity, download})
+        : HeaderParts(g)
+        , cruncher({ g.log, g.settings, groups, g.window, g.clock, headers, scan, view, g.yield })
+        , connections({ g.settings, g.log, g.clock, g.prompts, g.window })
+        , scanConnection({ g.settings, g.log, g.window, g.prompts, g.cues, g.clock, groups, scan, headers, cruncher,
+              connections, activity, download })
     {
-        QObject::connect(&cruncher, &Cruncher::stillCrunching, &connections,
-                         [this] { connections.markActivity(Conn::Scan); });
+        QObject::connect(
+            &cruncher, &Cruncher::stillCrunching, &connections, [this] { connections.markActivity(Conn::Scan); });
     }
 
-    Settings& settings;
-    MainWindowState& window;
-    OpsLog& log;
-    Newsgroups groups;
-    ScanTable scan;
-    ViewTable view;
-    ScanActivity activity;
-    HeaderStore headers;
     Cruncher cruncher;
     Connections connections;
     ScanConnection scanConnection;
@@ -70,10 +54,7 @@ struct Fixture {
         : ctx(t, download)
     {
         server.setDelivery(delivery);
-        t.settings.News_Host = QStringLiteral("127.0.0.1");
-        t.settings.News_Port = QString::number(server.port());
-        t.settings.chkEnableLogging = 1;
-        t.settings.Cache_Path = t.dir.path() + QStringLiteral("/cache/");
+        pointAtServer(t.settings, server.port(), t);
         t.settings.sldXOVER = 100;
     }
     void serveGroup()
@@ -114,19 +95,20 @@ class ScanTest : public QObject {
 private slots:
     void scansEveryGroupInBurstsAndOnlyNewArticlesNextTime()
     {
-        for (const Delivery& d : {Delivery::whole(), Delivery::chunks(61)}) {
+        for (const Delivery& d : { Delivery::whole(), Delivery::chunks(61) }) {
             Fixture f(d);
             f.server.on(QStringLiteral("GROUP alt.none")).reply("411 no such group\r\n");
             f.serveGroup();
             const quint8 key = f.addGroup("alt.test");
             f.addGroup("alt.off");
-            f.ctx.groups.toggleRows({1});
+            f.ctx.groups.toggleRows({ 1 });
             f.addGroup("alt.none");
             f.ctx.scanConnection.StartScan();
             QTRY_VERIFY_WITH_TIMEOUT(f.t.logged(QStringLiteral(" HPS.")), 60000);
             QTRY_COMPARE(f.ctx.connections.state(Conn::Scan), 0);
-            QTRY_COMPARE(f.server.commands(), (QStringList{"GROUP alt.test", "XOVER 1-100", "XOVER 101-200",
-                                                       "XOVER 201-300", "GROUP alt.none", "QUIT"}));
+            QTRY_COMPARE(f.server.commands(),
+                (QStringList {
+                    "GROUP alt.test", "XOVER 1-100", "XOVER 101-200", "XOVER 201-300", "GROUP alt.none", "QUIT" }));
             QCOMPARE(f.ctx.groups.ngReadMarkByKey(key), 250);
             QCOMPARE(f.storedItems(key), 250);
             QVERIFY(f.t.logged(QStringLiteral("Error, no such news group alt.none")));
@@ -160,7 +142,8 @@ private slots:
         QCOMPARE(f.ctx.connections.state(Conn::Scan), 7);
         f.t.clock.advance(1'000);
         f.ctx.scanConnection.watchdogTick();
-        QVERIFY(f.t.logged(QStringLiteral("WARNING: Server not responding -- 60 second timeout triggered, closing connection")));
+        QVERIFY(f.t.logged(
+            QStringLiteral("WARNING: Server not responding -- 60 second timeout triggered, closing connection")));
         QCOMPARE(f.ctx.connections.state(Conn::Scan), 0);
         QVERIFY(f.ctx.window.isEnabled(MainWindowState::Control::Scan));
 
@@ -177,11 +160,13 @@ private slots:
             std::function<void(FakeNntpServer&)> script;
         };
         const QByteArray half = overview(101, 200).left(3000);
-        const QList<Fault> faults{
-            {"drop mid-burst", [half](FakeNntpServer& s) { s.on(QStringLiteral("XOVER 101-200")).reply(half).thenClose().once(); }},
-            {"503", [](FakeNntpServer& s) { s.on(QStringLiteral("XOVER 101-200")).reply("503 timeout\r\n").once(); }},
-            {"400", [](FakeNntpServer& s) { s.on(QStringLiteral("XOVER 201-300")).reply("400 going down\r\n").once(); }},
-            {"dropped at GROUP", [](FakeNntpServer& s) { s.on(QStringLiteral("GROUP alt.test")).drop().once(); }},
+        const QList<Fault> faults {
+            { "drop mid-burst",
+                [half](FakeNntpServer& s) { s.on(QStringLiteral("XOVER 101-200")).reply(half).thenClose().once(); } },
+            { "503", [](FakeNntpServer& s) { s.on(QStringLiteral("XOVER 101-200")).reply("503 timeout\r\n").once(); } },
+            { "400",
+                [](FakeNntpServer& s) { s.on(QStringLiteral("XOVER 201-300")).reply("400 going down\r\n").once(); } },
+            { "dropped at GROUP", [](FakeNntpServer& s) { s.on(QStringLiteral("GROUP alt.test")).drop().once(); } },
         };
         for (const Fault& fault : faults) {
             Fixture f(Delivery::chunks(997));
@@ -192,7 +177,8 @@ private slots:
             f.ctx.settings.chkRestart500 = 1;
             f.ctx.settings.Rescan_Time = 3;
             f.ctx.scanConnection.StartScan();
-            QTRY_VERIFY2_WITH_TIMEOUT(f.t.logged(QStringLiteral("Emergency Reconnect in 3 seconds.")), fault.name, 20000);
+            QTRY_VERIFY2_WITH_TIMEOUT(
+                f.t.logged(QStringLiteral("Emergency Reconnect in 3 seconds.")), fault.name, 20000);
             QVERIFY2(!f.ctx.scanConnection.scanning(), fault.name);
             QVERIFY(f.ctx.window.text(MainWindowState::Label::LastScan).endsWith(QStringLiteral(" (incomplete)")));
             const qint64 markAtBreak = f.ctx.groups.ngReadMarkByKey(key);
@@ -219,7 +205,12 @@ private slots:
         QByteArray hostile = overview(1, 100);
         hostile.chop(3); // the terminator goes after the bad lines
         for (const QByteArray& number : { QByteArray("900000"), QByteArray(25, '9'), QByteArray("-5"), QByteArray("0"),
-                                          QByteArray("12\0" "3", 4), QByteArray("\xff" "77"), QByteArray("101") })
+                 QByteArray("12\0"
+                            "3",
+                     4),
+                 QByteArray("\xff"
+                            "77"),
+                 QByteArray("101") })
             hostile += number + "\tbad (1/1)\tA <a@b.c>\t04 Dec 2002\t<bad" + number.toHex() + "@x>\t\t100\t1\r\n";
         hostile += "55\r\n\t\t\r\n77\tshort\r\n.\r\n";
         f.server.on(QStringLiteral("XOVER 1-100")).reply(hostile).once();
@@ -238,7 +229,8 @@ private slots:
         f.serveGroup();
         const quint8 key = f.addGroup("alt.test");
         f.scanToEnd();
-        QTRY_COMPARE(f.server.commands(), (QStringList{"GROUP alt.test", "XOVER 1-100", "XOVER 101-200", "XOVER 201-300", "QUIT"}));
+        QTRY_COMPARE(f.server.commands(),
+            (QStringList { "GROUP alt.test", "XOVER 1-100", "XOVER 101-200", "XOVER 201-300", "QUIT" }));
         QVERIFY(f.t.logged(QStringLiteral("423 no articles in that range")));
         QCOMPARE(f.storedItems(key), 150);
 
@@ -248,12 +240,12 @@ private slots:
         g.server.on(QStringLiteral("GROUP alt.b")).reply("423 bad number\r\n");
         g.server.on(QStringLiteral("GROUP alt.c")).reply("500 what?\r\n");
         g.serveGroup();
-        for (const char* name : {"alt.a", "alt.b", "alt.c"})
+        for (const char* name : { "alt.a", "alt.b", "alt.c" })
             g.addGroup(name);
         g.ctx.settings.chkRestart500 = 0;
         g.ctx.scanConnection.StartScan();
         QTRY_VERIFY_WITH_TIMEOUT(g.t.prompts.messages.contains(QStringLiteral("Error: 500 what?")), 10000);
-        QCOMPARE(g.server.commands(), (QStringList{"GROUP alt.a", "GROUP alt.b", "GROUP alt.c"}));
+        QCOMPARE(g.server.commands(), (QStringList { "GROUP alt.a", "GROUP alt.b", "GROUP alt.c" }));
         QVERIFY(g.t.logged(QStringLiteral("423 no such article number in this group")));
         QCOMPARE(g.ctx.connections.state(Conn::Scan), 0);
         QVERIFY(g.ctx.window.isEnabled(MainWindowState::Control::Scan));
@@ -315,7 +307,7 @@ private slots:
         const QByteArray undisturbed = reference.t.readFile(QStringLiteral("cache/alt.test/headers.twb"));
         QVERIFY(undisturbed.size() > 1000 && reference.ctx.groups.ngReadMarkByKey(refKey) == 3000);
 
-        for (const bool quickSave : {true, false}) {
+        for (const bool quickSave : { true, false }) {
             Fixture f;
             const quint8 key = scanned(f);
             // A folder in the file's place: the header file cannot be written, as on a full disk.

@@ -1,5 +1,6 @@
 #include "support/articles.h"
 #include "support/fake_nntp_server.h"
+#include "support/server_settings.h"
 #include "support/test_context.h"
 #include "support/test_registry.h"
 
@@ -15,12 +16,8 @@ private slots:
         TestContext t;
         AppContext& ctx = *t.ctx;
         FakeNntpServer server;
-        ctx.settings.News_Host = QStringLiteral("127.0.0.1");
-        ctx.settings.News_Port = QString::number(server.port());
-        ctx.settings.Cache_Path = t.path(QStringLiteral("cache/"));
-        ctx.settings.Download_Path = t.path(QStringLiteral("download/"));
+        pointAtServer(ctx.settings, server.port(), t);
         ctx.settings.chkMakeSubDirs = 0;
-        ctx.settings.chkEnableLogging = 1;
         ctx.settings.chkRestart500 = 1;
         ctx.settings.chkAllowRestart = 1;
         ctx.settings.Rescan_Time = 2;
@@ -35,11 +32,15 @@ private slots:
         server.on(QStringLiteral("GROUP alt.test")).reply("211 2 1 2 alt.test\r\n");
         for (int i = 0; i < 2; ++i) {
             const QByteArray id = "b" + QByteArray::number(i) + "@x";
-            const QByteArray text = articles::article("back.bin (" + QByteArray::number(i + 1) + "/2)", "<" + id + ">", bodies[i]);
+            const QByteArray text
+                = articles::article("back.bin (" + QByteArray::number(i + 1) + "/2)", "<" + id + ">", bodies[i]);
             r.parts.append({ " (x/2)", i + 1, id, static_cast<qint32>(bodies[i].size()) });
             const QByteArray reply = articles::articleReply(text);
             for (int drops = 0; i == 1 && drops < 2; ++drops)
-                server.on(QStringLiteral("ARTICLE <%1>").arg(QLatin1String(id))).reply(reply.first(900)).thenClose().once();
+                server.on(QStringLiteral("ARTICLE <%1>").arg(QLatin1String(id)))
+                    .reply(reply.first(900))
+                    .thenClose()
+                    .once();
             server.on(QStringLiteral("ARTICLE <%1>").arg(QLatin1String(id))).reply(reply);
         }
         server.on(QStringLiteral("QUIT")).reply("205 bye\r\n").thenClose();

@@ -27,8 +27,8 @@ QByteArray yencBody(const QByteArray& file, const QByteArray& name, int part, in
         + " line=128 size=" + QByteArray::number(file.size()) + " name=" + name + "\r\n";
     if (total > 1)
         out += "=ypart begin=" + QByteArray::number(begin) + " end=" + QByteArray::number(end) + "\r\n";
-    out += yenctest::encode(slice) + "\r\n=yend size=" + QByteArray::number(slice.size()) + " part="
-        + QByteArray::number(part);
+    out += yenctest::encode(slice) + "\r\n=yend size=" + QByteArray::number(slice.size())
+        + " part=" + QByteArray::number(part);
     if (total > 1)
         out += " pcrc32=" + hex(crcOf(slice));
     if (part == total)
@@ -81,10 +81,11 @@ QList<QByteArray> uuBodies(const QByteArray& file, const QByteArray& name, int t
     return parts;
 }
 
-QByteArray article(const QByteArray& subject, const QByteArray& messageId, const QByteArray& body)
+QByteArray article(
+    const QByteArray& subject, const QByteArray& messageId, const QByteArray& body, const QByteArray& extra)
 {
     return "From: Poster <poster@example.invalid>\r\nNewsgroups: alt.test\r\nSubject: " + subject
-        + "\r\nMessage-ID: " + messageId + "\r\n\r\n" + body;
+        + "\r\nMessage-ID: " + messageId + "\r\n" + extra + "\r\n" + body;
 }
 
 QByteArray articleReply(const QByteArray& article)

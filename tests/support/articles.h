@@ -23,8 +23,9 @@ QList<QByteArray> yencBodies(const QByteArray& file, const QByteArray& name, int
 QByteArray uuBody(const QByteArray& slice, const QByteArray& name, bool first, bool last);
 QList<QByteArray> uuBodies(const QByteArray& file, const QByteArray& name, int total);
 
-// Headers, a blank line and the body, CR LF throughout.
-QByteArray article(const QByteArray& subject, const QByteArray& messageId, const QByteArray& body);
+// Headers (`extra` last), a blank line and the body, CR LF throughout.
+QByteArray article(
+    const QByteArray& subject, const QByteArray& messageId, const QByteArray& body, const QByteArray& extra = {});
 // The server's reply to ARTICLE: status line, dot-stuffed article, terminator.
 QByteArray articleReply(const QByteArray& article);
 

@@ -8,51 +8,6 @@
 
 #include <utility>
 
-FakeNntpRule& FakeNntpRule::reply(const QByteArray& bytes)
-{
-    m_bytes = bytes;
-    m_make = nullptr;
-    m_action = Action::Reply;
-    return *this;
-}
-
-FakeNntpRule& FakeNntpRule::reply(std::function<QByteArray(const QString&)> make)
-{
-    m_make = std::move(make);
-    m_action = Action::Reply;
-    return *this;
-}
-
-FakeNntpRule& FakeNntpRule::thenClose()
-{
-    m_close = true;
-    return *this;
-}
-
-FakeNntpRule& FakeNntpRule::drop()
-{
-    m_action = Action::Drop;
-    return *this;
-}
-
-FakeNntpRule& FakeNntpRule::stall()
-{
-    m_action = Action::Stall;
-    return *this;
-}
-
-FakeNntpRule& FakeNntpRule::once()
-{
-    m_once = true;
-    return *this;
-}
-
-FakeNntpRule& FakeNntpRule::deliver(const Delivery& delivery)
-{
-    m_delivery = delivery;
-    return *this;
-}
-
 namespace {
 
 // How long a piece waits for the client to read the one before it, in 1 ms steps.
@@ -253,9 +208,8 @@ void FakeNntpServer::writePieces(Connection& c, QList<QByteArray> pieces, bool c
     }
     // A timer alone cannot keep pieces apart when the process is descheduled: wait for the read.
     if (c.busy && waits < kMaxReadWaits && unreadByPeer(*c.socket) > 0) {
-        QTimer::singleShot(1, c.socket, [this, &c, pieces = std::move(pieces), close, waits] {
-            writePieces(c, pieces, close, waits + 1);
-        });
+        QTimer::singleShot(1, c.socket,
+            [this, &c, pieces = std::move(pieces), close, waits] { writePieces(c, pieces, close, waits + 1); });
         return;
     }
     if (!pieces.isEmpty()) {
@@ -267,9 +221,8 @@ void FakeNntpServer::writePieces(Connection& c, QList<QByteArray> pieces, bool c
     }
     if (!pieces.isEmpty()) {
         c.busy = true;
-        QTimer::singleShot(1, c.socket, [this, &c, pieces = std::move(pieces), close] {
-            writePieces(c, pieces, close, 0);
-        });
+        QTimer::singleShot(
+            1, c.socket, [this, &c, pieces = std::move(pieces), close] { writePieces(c, pieces, close, 0); });
         return;
     }
     if (close)

@@ -32,20 +32,35 @@ struct Delivery {
 // What the server does with a matching command. Setters chain:
 //   server.onPrefix("XOVER ").reply(lines).deliver(Delivery::chunks(7)).once();
 class FakeNntpRule {
+    enum class Action { Reply, Drop, Stall };
+
 public:
-    FakeNntpRule& reply(const QByteArray& bytes);
-    FakeNntpRule& reply(std::function<QByteArray(const QString& command)> make);
-    FakeNntpRule& thenClose();
+    FakeNntpRule& reply(const QByteArray& bytes)
+    {
+        m_bytes = bytes;
+        m_make = nullptr;
+        return set(&FakeNntpRule::m_action, Action::Reply);
+    }
+    FakeNntpRule& reply(std::function<QByteArray(const QString& command)> make)
+    {
+        m_make = std::move(make);
+        return set(&FakeNntpRule::m_action, Action::Reply);
+    }
+    FakeNntpRule& thenClose() { return set(&FakeNntpRule::m_close, true); }
     // Closes the connection instead of answering.
-    FakeNntpRule& drop();
+    FakeNntpRule& drop() { return set(&FakeNntpRule::m_action, Action::Drop); }
     // Leaves this command and every later one on the connection unanswered.
-    FakeNntpRule& stall();
-    FakeNntpRule& once();
-    FakeNntpRule& deliver(const Delivery& delivery);
+    FakeNntpRule& stall() { return set(&FakeNntpRule::m_action, Action::Stall); }
+    FakeNntpRule& once() { return set(&FakeNntpRule::m_once, true); }
+    FakeNntpRule& deliver(const Delivery& delivery) { return set(&FakeNntpRule::m_delivery, delivery); }
 
 private:
     friend class FakeNntpServer;
-    enum class Action { Reply, Drop, Stall };
+    template <class Field, class Value> FakeNntpRule& set(Field FakeNntpRule::*field, const Value& value)
+    {
+        this->*field = value;
+        return *this;
+    }
 
     std::function<bool(const QString&)> m_matches;
     std::function<QByteArray(const QString&)> m_make;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "support/server_settings.h"
+
 #include <QObject>
 #include <QString>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <optional>
 
@@ -24,13 +26,19 @@ public:
     // summary lines (GROUP, FILE) go to `summary`.
     bool postGenerated(const QStringList& args, QByteArray* summary = nullptr) const;
     // Posts a file of dot-stuffed articles, each ended by a "." line.
-    bool postFile(const QString& file) const { return run({QStringLiteral("post"), m_dir.path(), file}); }
+    bool postFile(const QString& file) const { return run({ QStringLiteral("post"), m_dir.path(), file }); }
     // Takes an article off the server; "<id>" with its brackets.
     bool cancel(const QByteArray& messageId) const;
+    // Points the program at this server, which wants MODE READER first.
+    void pointAt(Settings& s, const TempFolder& folder) const
+    {
+        pointAtServer(s, m_port, folder);
+        s.chkModeReader = 1;
+    }
 
 private:
     QString m_script;
-    QTemporaryDir m_dir{QStringLiteral("/tmp/twe2e.XXXXXX")};
+    QTemporaryDir m_dir { QStringLiteral("/tmp/twe2e.XXXXXX") };
     quint16 m_port = 0;
     QString m_unavailable;
 };

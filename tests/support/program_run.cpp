@@ -3,6 +3,7 @@
 #include "headers/header_file.h"
 #include "program/app_context.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTest>
 
@@ -32,6 +33,16 @@ bool runProgram(const QString& executable, const QString& home, const QString& o
         program.waitForFinished(kExitWaitMs);
     }
     return finished;
+}
+
+bool scanWithProgram(const QString& executable, const QString& home, int timeoutMs, const std::function<bool()>& also)
+{
+    const auto done = [&] {
+        QFile file(home + QStringLiteral("/OPSLOG.TXT"));
+        const QByteArray log = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        return log.contains("Scan Complete.") && log.contains("Connection Closed") && (!also || also());
+    };
+    return runProgram(executable, home, QStringLiteral("/SCAN"), done, timeoutMs);
 }
 
 QList<QByteArray> queueBinaries(AppContext& ctx, const QString& group)

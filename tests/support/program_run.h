@@ -14,6 +14,11 @@ class AppContext;
 bool runProgram(const QString& executable, const QString& home, const QString& option,
     const std::function<bool()>& done, int timeoutMs);
 
+// Runs the scan switch until OPSLOG.TXT (the log file must be on) says the scan completed and its
+// connection closed, and `also` holds when given.
+bool scanWithProgram(
+    const QString& executable, const QString& home, int timeoutMs, const std::function<bool()>& also = {});
+
 // What a user does to queue a group's binaries: shows the group with every filter pressed,
 // selects the rows that are not text and presses Add to Batch, which saves "batch.twb". The
 // context has loaded its settings, group list and batch. Answers the keys of the queued items.

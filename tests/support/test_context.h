@@ -17,6 +17,11 @@ public:
     [[nodiscard]] int logCount(const QString& text) const;
     // Builds a fresh context on the same folder, as a restart of the program would.
     AppContext& restart();
+    // A restart that loads the settings, the group list and the batch, as the program's start does.
+    AppContext& reload();
+    // Lists the records as the rows of `group`, which joins the group list, as the viewed group's
+    // header rows; answers the group's key.
+    quint8 showItems(const QByteArray& group, QList<ItemRecord> records);
 
     FakeClock clock;
     ScriptedPrompts prompts;

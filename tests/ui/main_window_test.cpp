@@ -28,23 +28,15 @@
 
 namespace {
 
-// Lists header items "row 0.nfo", "row 1.nfo", ... of group alt.test through the core.
-void addHeaderRows(AppContext& ctx, int count)
+// Lists header items "row 0.nfo", "row 1.nfo", ... of group alt.test.
+void addHeaderRows(TestContext& t, int count)
 {
-    ctx.groups.ngAddGroup("alt.test");
-    const quint8 key = ctx.groups.ngFindKeyByGroupName("alt.test");
+    QList<ItemRecord> rows;
     for (int i = 0; i < count; ++i) {
-        ItemRecord r;
-        r.key = "row " + QByteArray::number(i) + ".nfo";
-        r.totalParts = 1;
-        r.poster = "Poster";
-        r.groupKey = key;
-        r.parts.append({ " (1/1)", 100 + i, "id" + QByteArray::number(i) + "@x", 20'000 });
-        ctx.view.table.appendRecord(r);
+        const QByteArray n = QByteArray::number(i);
+        rows.append({ "row " + n + ".nfo", 1, "Poster", 0, { { " (1/1)", 100 + i, "id" + n + "@x", 20'000 } } });
     }
-    ctx.view.viewedKey = key;
-    ctx.groups.ngRebuildGroupCombo();
-    ctx.headerView.selectGroupEntry(QStringLiteral("alt.test"));
+    t.showItems("alt.test", rows);
 }
 
 void selectRowsOf(QTreeView* view, const QList<int>& rows)
@@ -172,7 +164,7 @@ private slots:
         MainWindow w(*t.ctx);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        addHeaderRows(*t.ctx, 4);
+        addHeaderRows(t, 4);
         QTreeView* headers = w.view(ColumnLayouts::HeaderView);
         // Pressing on a row selects it, so its release opens the menu.
         const QPoint onRow = headers->visualRect(headers->model()->index(2, 0)).center();

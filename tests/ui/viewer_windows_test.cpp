@@ -3,6 +3,7 @@
 #include "control.h"
 #include "support/articles.h"
 #include "support/fake_nntp_server.h"
+#include "support/server_settings.h"
 #include "support/test_context.h"
 #include "support/test_registry.h"
 
@@ -21,19 +22,8 @@ private slots:
         TestContext t;
         FakeNntpServer server;
         AppContext& ctx = *t.ctx;
-        ctx.settings.News_Host = QStringLiteral("127.0.0.1");
-        ctx.settings.News_Port = QString::number(server.port());
-        ctx.groups.ngAddGroup("alt.test");
-        const quint8 key = ctx.groups.ngFindKeyByGroupName("alt.test");
-        ItemRecord r;
-        r.key = "readme.nfo";
-        r.totalParts = 1;
-        r.groupKey = key;
-        r.parts.append({ " (1/1)", 100, "id@x", 2000 });
-        ctx.view.table.appendRecord(r);
-        ctx.view.viewedKey = key;
-        ctx.groups.ngRebuildGroupCombo();
-        ctx.headerView.selectGroupEntry(QStringLiteral("alt.test"));
+        pointAtServer(ctx.settings, server.port(), t);
+        t.showItems("alt.test", { { "readme.nfo", 1, {}, 0, { { " (1/1)", 100, "id@x", 2000 } } } });
         server.on(QStringLiteral("GROUP alt.test")).reply("211 1 100 100 alt.test\r\n");
         server.on(QStringLiteral("ARTICLE <id@x>"))
             .reply(articles::articleReply("From: A\r\nSubject: readme.nfo\r\n\r\n<b>bold</b> &amp;\r\n"));

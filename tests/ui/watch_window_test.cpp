@@ -57,20 +57,10 @@ private slots:
     {
         TestContext t;
         AppContext& ctx = *t.ctx;
-        ctx.groups.ngAddGroup("alt.test");
-        const quint8 key = ctx.groups.ngFindKeyByGroupName("alt.test");
-        for (const char* poster : { "Ann", "Bob Poster", "Cid" }) {
-            ItemRecord r;
-            r.key = QByteArray(poster) + ".nfo";
-            r.totalParts = 1;
-            r.poster = poster;
-            r.groupKey = key;
-            r.parts.append({ " (1/1)", 100, "id@x", 20'000 });
-            ctx.view.table.appendRecord(r);
-        }
-        ctx.view.viewedKey = key;
-        ctx.groups.ngRebuildGroupCombo();
-        ctx.headerView.selectGroupEntry(QStringLiteral("alt.test"));
+        QList<ItemRecord> rows;
+        for (const QByteArray poster : { "Ann", "Bob Poster", "Cid" })
+            rows.append({ poster + ".nfo", 1, poster, 0, { { " (1/1)", 100, "id@x", 20'000 } } });
+        t.showItems("alt.test", rows);
         MainWindow w(ctx);
         w.show();
         QTreeView* view = w.view(ColumnLayouts::HeaderView);

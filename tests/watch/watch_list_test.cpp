@@ -1,6 +1,7 @@
 #include "headers/item_table.h"
 #include "support/fake_nntp_server.h"
 #include "support/ground.h"
+#include "support/server_settings.h"
 #include "support/stored_items.h"
 #include "support/test_context.h"
 #include "support/test_registry.h"
@@ -256,10 +257,7 @@ private slots:
         TestContext t;
         AppContext& ctx = *t.ctx;
         FakeNntpServer server;
-        ctx.settings.News_Host = QStringLiteral("127.0.0.1");
-        ctx.settings.News_Port = QString::number(server.port());
-        ctx.settings.Cache_Path = t.path(QStringLiteral("cache/"));
-        ctx.settings.chkEnableLogging = 1;
+        pointAtServer(ctx.settings, server.port(), t);
         ctx.settings.chkEnableWatch = 1;
         ctx.watch.WatchList_Add({ "linux", "-iso" }, WatchField::Subject, false, WatchAction::Kill);
         ctx.watch.WatchList_Add({ "spam" }, WatchField::Subject, false, WatchAction::Kill);
