@@ -237,7 +237,7 @@ private slots:
         MainWindow w(*t.ctx);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        addHeaderRows(*t.ctx, 4);
+        addHeaderRows(t, 4);
         QTreeView* headers = w.view(ColumnLayouts::HeaderView);
         ColumnLayouts layouts;
         layouts.widths[ColumnLayouts::HeaderView] = { 30, 60, 60, 60, 60, 60, 60 };
@@ -273,7 +273,7 @@ private slots:
         windows.setEndProcessForTests(true);
         windows.loadMainWindow();
         windows.loadOptionsWindow();
-        addHeaderRows(*t.ctx, 2);
+        addHeaderRows(t, 2);
         // Closing the window while crunching lets events run must not free the table under it.
         EventYield yield(t.clock);
         t.clock.advance(100);
