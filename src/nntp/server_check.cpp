@@ -258,11 +258,13 @@ void ServerCheck::loggedOff()
         end(false);
         return;
     }
-    showMark(LoggedOff);
-    if (m_refused)
+    // The marks go in order: after a refusal the later ones would claim steps that did not happen.
+    if (m_refused) {
         setStatus(m_status + QStringLiteral("  The server answers and accepted the login, so you can click Next to continue."));
-    else
+    } else {
+        showMark(LoggedOff);
         setStatus(QStringLiteral("Server verified."));
+    }
     emit mascotSays(QStringLiteral("Looks good to me, click Next to continue."));
     copyToLogin();
     setNextEnabled(true);
