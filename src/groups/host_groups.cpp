@@ -214,7 +214,8 @@ void HostGroups::SaveHostGroups(const Reply& reply)
         return;
     }
     m_bytesReceived = written;
-    const QString kb = fmt::Format(static_cast<double>(m_bytesReceived) / 1024.0, u"###,###");
+    // "###,###" would print nothing at all for a list under a kilobyte.
+    const QString kb = fmt::Format(static_cast<double>(m_bytesReceived) / 1024.0, u"###,##0");
     SetGroupStatus(
         QStringLiteral("Download complete!  HOSTGRPS.TXT (") + kb + QStringLiteral(" Kb) Saved and ready."), 0);
     m.log.WriteLog(

@@ -1,4 +1,5 @@
 #include "ui/group_properties.h"
+#include "ui/window_keys.h"
 
 #include "program/app_context.h"
 #include "app/text.h"
@@ -33,6 +34,7 @@ GroupProperties::GroupProperties(AppContext& context, quint8 key, QWidget* paren
     , m_bar(new QProgressBar(this))
     , m_label(new QLabel(this))
 {
+    closeOnEscape(this);
     setObjectName(QStringLiteral("frmGroupProperties"));
     setWindowTitle(QStringLiteral("Newsgroup properties"));
     const GroupRecord* r = m_ctx.groups.recordByKey(key);

@@ -1,4 +1,5 @@
 #include "ui/header_windows.h"
+#include "ui/window_keys.h"
 #include "ui/list_views.h"
 
 #include "headers/item_parts_model.h"
@@ -37,6 +38,7 @@ QVariant IconProxy::data(const QModelIndex& index, int role) const
 PartsWindow::PartsWindow(ItemPartsModel& parts, const IconProxy::IconFor& iconFor, QWidget* parent)
     : QWidget(parent, Qt::Window)
 {
+    closeOnEscape(this);
     setObjectName(QStringLiteral("frmViewParts"));
     setWindowTitle(parts.caption());
     auto* list = new QTreeView;
@@ -70,6 +72,7 @@ FindDialog::FindDialog(HeaderSearch& search, QWidget* parent)
     : QWidget(parent, Qt::Dialog)
     , m_search(search)
 {
+    closeOnEscape(this);
     setObjectName(QStringLiteral("frmSearch"));
     setWindowTitle(QStringLiteral("Find"));
     m_groups = new QListWidget;

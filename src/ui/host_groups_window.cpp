@@ -1,4 +1,5 @@
 #include "ui/host_groups_window.h"
+#include "ui/window_keys.h"
 #include "ui/list_views.h"
 
 #include "app/format.h"
@@ -81,6 +82,7 @@ HostGroupsWindow::HostGroupsWindow(HostGroups& hostGroups, QWidget* parent)
     , m_progress(named(new QProgressBar(this), "ProgressBar1"))
     , m_panels { named(new QLabel(this), "StatusBar1Panel0"), named(new QLabel(this), "StatusBar1Panel1") }
 {
+    closeOnEscape(this);
     setObjectName(QStringLiteral("frmGrM"));
     setWindowTitle(QStringLiteral("Host Newsgroups"));
 

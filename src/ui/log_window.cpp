@@ -1,4 +1,5 @@
 #include "ui/log_window.h"
+#include "ui/window_keys.h"
 
 #include "program/app_context.h"
 #include "app/prompts.h"
@@ -18,6 +19,7 @@ LogWindow::LogWindow(AppContext& context, QWidget* parent)
     , m_ctx(context)
     , m_checks(context.settings)
 {
+    closeOnEscape(this);
     setObjectName(QStringLiteral("frmLog"));
     setWindowTitle(QStringLiteral("LOG"));
 

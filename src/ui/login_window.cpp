@@ -1,4 +1,5 @@
 #include "ui/login_window.h"
+#include "ui/window_keys.h"
 
 #include "program/app_context.h"
 
@@ -41,6 +42,7 @@ LoginWindow::LoginWindow(AppContext& context, QWidget* parent)
     , m_ctx(context)
     , m_checks(context.settings)
 {
+    closeOnEscape(this);
     setObjectName(QStringLiteral("frmLogin"));
     setWindowTitle(QStringLiteral("Login"));
 

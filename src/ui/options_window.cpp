@@ -1,4 +1,5 @@
 #include "ui/options_window.h"
+#include "ui/window_keys.h"
 
 #include "program/app_context.h"
 #include "ui/newsgroups_page.h"
@@ -53,6 +54,7 @@ OptionsWindow::OptionsWindow(AppContext& context, QWidget* parent)
     , m_ctx(context)
     , m_checks(context.settings)
 {
+    closeOnEscape(this);
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("TideWhelk Options"));
 

@@ -1,4 +1,5 @@
 #include "ui/viewer_windows.h"
+#include "ui/window_keys.h"
 
 #include "batch/preview.h"
 #include "batch/viewer.h"
@@ -32,6 +33,7 @@ ViewerWindow::ViewerWindow(ArticleViewer& viewer, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_viewer(viewer)
 {
+    closeOnEscape(this);
     setObjectName(QStringLiteral("frmViewArt"));
     m_text = new QPlainTextEdit;
     m_text->setObjectName(QStringLiteral("txtArticle"));
@@ -66,6 +68,7 @@ PreviewWindow::PreviewWindow(Mp3Preview& preview, QWidget* parent)
     : QWidget(parent, Qt::Dialog)
     , m_preview(preview)
 {
+    closeOnEscape(this);
     setObjectName(QStringLiteral("frmPreviewMP3"));
     m_label = new QLabel;
     m_label->setObjectName(QStringLiteral("lblStatus"));

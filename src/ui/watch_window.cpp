@@ -1,4 +1,5 @@
 #include "ui/watch_window.h"
+#include "ui/window_keys.h"
 #include "ui/list_views.h"
 
 #include "app/prompts.h"
@@ -177,6 +178,7 @@ WatchWindow::WatchWindow(WatchList& watch, const Settings& settings, Prompts& pr
     , m_settings(settings)
     , m_prompts(prompts)
 {
+    closeOnEscape(this);
     setObjectName(QStringLiteral("frmWatch"));
     setWindowTitle(QStringLiteral("Watch List / Kill Filter"));
 

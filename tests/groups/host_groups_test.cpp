@@ -193,7 +193,8 @@ private slots:
             Fixture f(d);
             QByteArray reply = generatedList(60);
             reply.insert(reply.indexOf("group.1."), "..dotted 0000000002 0000000001 y\r\n");
-            f.server.on(QStringLiteral("LIST")).reply(reply.chopped(2));
+            f.server.on(QStringLiteral("LIST")).reply(reply.chopped(2)).once();
+            f.server.on(QStringLiteral("LIST")).reply("215 list\r\nalt.a 1 1 y\r\n.\r\n");
             f.writeFile(QStringLiteral("HOSTGRPS.TXT"), "old");
             f.prompts.yesNoAnswers = { true };
             QSignalSpy downloaded(&f.host, &HostGroups::listDownloaded);
@@ -220,6 +221,11 @@ private slots:
             f.host.SearchHostGroups(".dot", HostSearchType::StartsWith, {});
             QCOMPARE(f.rows(), QStringList { ".dotted" });
             QCOMPARE(f.host.list().size(), 61);
+            // A list under a kilobyte still says its size.
+            f.prompts.yesNoAnswers = { true };
+            f.host.RetrieveHostGroups();
+            QTRY_COMPARE(downloaded.size(), 2);
+            QCOMPARE(f.host.status(0), QStringLiteral("Download complete!  HOSTGRPS.TXT (0 Kb) Saved and ready."));
         }
 
         // "No" keeps the old file and never connects.

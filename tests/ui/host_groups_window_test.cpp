@@ -57,6 +57,11 @@ private slots:
         control<QPushButton>(*w, "cmdAdd")->click();
         QCOMPARE(t.ctx->groups.ngGroupNameByKey(1), QByteArray("alt.binaries.test"));
         QCOMPARE(list->model()->index(1, 0).data(HostGroupModel::IconRole).toInt(), 2);
+        // Escape closes a tool window as it closes a dialog.
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        QTest::keyClick(list, Qt::Key_Escape);
+        QVERIFY(!w->isVisible());
     }
 };
 
