@@ -2,6 +2,7 @@
 #include "app/clock.h"
 #include "program/startup.h"
 #include "app/system_probe.h"
+#include "app/termination.h"
 #include "ui/app_windows.h"
 #include "ui/qt_desktop.h"
 #include "ui/qt_prompts.h"
@@ -48,6 +49,11 @@ int main(int argc, char* argv[])
     HostProbe probe;
     AppContext context(folder, {clock, prompts, desktop, probe});
     AppWindows windows(context, prompts);
+
+    // Ending the session or Ctrl+C saves and quits like closing the window.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
+                     [&windows](int) { windows.requestShutdown(); });
 
     Main(context, windows, rawCommandLine(QCoreApplication::arguments()));
     return QApplication::exec();

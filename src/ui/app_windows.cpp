@@ -85,12 +85,6 @@ void AppWindows::loadOptionsWindow()
                      [this] { openWindow(AppWindow::WatchList, false); });
     QObject::connect(m_options->newsgroupsPage(), &NewsgroupsPage::hostGroupsRequested,
                      [this] { openWindow(AppWindow::HostGroups, false); });
-    // Centred over the main window.
-    if (m_main) {
-        const QRect main = m_main->geometry();
-        m_options->move(main.left() + (main.width() - m_options->width()) / 2,
-                        main.top() + (main.height() - m_options->height()) / 2);
-    }
     m_login = std::make_unique<LoginWindow>(m_ctx);
     QObject::connect(m_login.get(), &LoginWindow::connectRequested, [this] { m_ctx.scanConnection.StartScan(); });
     m_log = std::make_unique<LogWindow>(m_ctx);
@@ -131,6 +125,11 @@ void AppWindows::shutdown()
 {
     if (m_shuttingDown)
         return;
+    // Asked for while the program is still starting: once its windows are there.
+    if (!m_main || !m_options) {
+        QTimer::singleShot(kShutdownRetryMs, qApp, [this] { shutdown(); });
+        return;
+    }
     // Crunching, loading, a search or a decode lets events run from inside its loop, and a question
     // runs a loop of its own: saving and freeing the tables under them would pull their data away.
     // The shutdown runs once the program is back in its main loop.
@@ -186,7 +185,10 @@ void AppWindows::openSetupAssistant()
         = new SetupAssistant({ m_ctx.settings, m_ctx.prompts, m_ctx.serverCheck, m_ctx.hostGroups }, m_main.get());
     m_assistant->setAttribute(Qt::WA_DeleteOnClose);
     // It writes the login fields and the download folder behind the windows that show them.
-    QObject::connect(m_assistant, &QDialog::finished, [this] {
+    QObject::connect(m_assistant, &QDialog::finished, [this](int result) {
+        // What the user set up is on disk at once, not only at a clean shutdown.
+        if (result == QDialog::Accepted)
+            m_ctx.settingsFile.SaveOptions();
         if (m_login)
             m_login->syncFromSettings();
         if (m_options)
@@ -199,9 +201,14 @@ void AppWindows::openSetupAssistant()
 
 void AppWindows::openWindow(AppWindow window, bool modal)
 {
-    auto present = [modal](QWidget* w) {
+    auto present = [this, modal](QWidget* w) {
         if (!w)
             return;
+        // A window opens over the main window the first time; after that where the user left it.
+        if (m_main && !w->property("tw_placed").toBool()) {
+            w->setProperty("tw_placed", true);
+            w->move(m_main->geometry().center() - w->rect().center());
+        }
         w->setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
         w->show();
         w->raise();
@@ -236,22 +243,13 @@ void AppWindows::openWindow(AppWindow window, bool modal)
             m_options->newsgroupsPage()->openAddDialog(modal);
         break;
     case AppWindow::WatchList:
-        if (!m_watch) {
+        if (!m_watch)
             m_watch = std::make_unique<WatchWindow>(m_ctx.watch, m_ctx.settings, m_ctx.prompts);
-            if (m_main)
-                m_watch->move(m_main->geometry().center() - m_watch->rect().center());
-        }
         present(m_watch.get());
         break;
     case AppWindow::HostGroups:
-        if (!m_hostGroups) {
+        if (!m_hostGroups)
             m_hostGroups = std::make_unique<HostGroupsWindow>(m_ctx.hostGroups);
-            if (m_main) {
-                const QRect main = m_main->geometry();
-                m_hostGroups->move(main.left() + (main.width() - m_hostGroups->width()) / 2,
-                                   main.top() + (main.height() - m_hostGroups->height()) / 2);
-            }
-        }
         present(m_hostGroups.get());
         break;
     }

@@ -46,6 +46,8 @@ public:
     void endProcess() override;
 
     void openWindow(AppWindow window, bool modal);
+    // The shutdown asked for from outside the windows (a signal from the session).
+    void requestShutdown() { shutdown(); }
 
     [[nodiscard]] MainWindow* mainWindow() const { return m_main.get(); }
     [[nodiscard]] OptionsWindow* optionsWindow() const { return m_options.get(); }

@@ -4,6 +4,7 @@
 #include "ui/qt_prompts.h"
 #include "ui/setup_assistant.h"
 
+#include "app/profile.h"
 #include "control.h"
 #include "support/fake_nntp_server.h"
 #include "support/test_context.h"
@@ -148,6 +149,13 @@ private slots:
         QVERIFY(!windows.optionsWindow()->isVisible());
         control<QPushButton>(*first, "cmdCancel")->click();
         QTRY_VERIFY(!windows.setupAssistant());
+
+        // Finished, its settings are on disk before anything else can go wrong.
+        windows.showSetupAssistant();
+        t.ctx->settings.News_Host = QStringLiteral("news.example");
+        windows.setupAssistant()->accept();
+        QCOMPARE(Profile(t.ctx->folder.file(QStringLiteral("TWHELK.INI"))).value("Options", "News_Host"),
+            QByteArray("news.example"));
     }
 
     void cancelLeavesEverySettingAsItWas()
