@@ -12,6 +12,16 @@ struct ViewToggles {
     bool togtsInBatch = true;
 };
 
+// What the login window shows: the server and how to log in to it.
+struct LoginFields {
+    QString host;
+    QString port;
+    QString userName;
+    QByteArray password;
+    int chkAuth = 0;
+    int chkSavePassword = 0;
+};
+
 // Every user setting, edited in place by the options, login and log windows and read by every
 // part of the program. Field names are the keys of "TWHELK.INI". Check boxes hold 0, 1 or 2
 // (greyed), sliders their position. Folders end with "/".
@@ -53,6 +63,19 @@ struct Settings {
 
     [[nodiscard]] bool aggressiveCrunch() const { return chkAgressiveHeaderCrunch != 0; }
     [[nodiscard]] bool watchEnabled() const { return chkEnableWatch != 0; }
+    [[nodiscard]] LoginFields login() const
+    {
+        return { News_Host, News_Port, User_Name, password, chkAuth, chkSavePassword };
+    }
+    void setLogin(const LoginFields& f)
+    {
+        News_Host = f.host;
+        News_Port = f.port;
+        User_Name = f.userName;
+        password = f.password;
+        chkAuth = f.chkAuth;
+        chkSavePassword = f.chkSavePassword;
+    }
 };
 
 struct SliderRange {

@@ -294,11 +294,6 @@ void ServerCheck::end(bool ok)
 
 void ServerCheck::copyToLogin()
 {
-    Settings& s = m.settings;
-    s.News_Host = m_fields.server;
-    s.News_Port = m_fields.port;
-    s.User_Name = m_fields.userName;
-    s.password = m_fields.password;
-    s.chkAuth = m_fields.authRequired ? 1 : 0;
-    s.chkSavePassword = m_fields.savePassword ? 1 : 0;
+    m.settings.setLogin({ m_fields.server, m_fields.port, m_fields.userName, m_fields.password,
+        m_fields.authRequired ? 1 : 0, m_fields.savePassword ? 1 : 0 });
 }

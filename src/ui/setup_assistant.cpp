@@ -96,8 +96,7 @@ QVBoxLayout* panelLayout(QWidget* page)
 SetupAssistant::SetupAssistant(const Services& services, QWidget* parent)
     : QDialog(parent)
     , m(services)
-    , m_loginBefore { m.settings.News_Host, m.settings.News_Port, m.settings.User_Name, m.settings.password,
-        m.settings.chkAuth, m.settings.chkSavePassword }
+    , m_loginBefore(m.settings.login())
 {
     setObjectName(QStringLiteral("frmTWa"));
     setWindowTitle(QStringLiteral("TideWhelk Setup Assistant"));
@@ -347,13 +346,7 @@ void SetupAssistant::reject()
 
 void SetupAssistant::restoreLogin()
 {
-    Settings& s = m.settings;
-    s.News_Host = m_loginBefore.host;
-    s.News_Port = m_loginBefore.port;
-    s.User_Name = m_loginBefore.userName;
-    s.password = m_loginBefore.password;
-    s.chkAuth = m_loginBefore.auth;
-    s.chkSavePassword = m_loginBefore.savePassword;
+    m.settings.setLogin(m_loginBefore);
 }
 
 QWidget* SetupAssistant::buildWelcome()

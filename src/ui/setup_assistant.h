@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/settings.h"
 #include "nntp/server_check.h"
 
 #include <QDialog>
@@ -85,14 +86,7 @@ private:
 
     Services m;
     // The login fields as they were, put back by Cancel: a verified server may have filled them.
-    struct LoginBackup {
-        QString host;
-        QString port;
-        QString userName;
-        QByteArray password;
-        int auth;
-        int savePassword;
-    } m_loginBefore;
+    LoginFields m_loginBefore;
 
     QStackedWidget* m_pages = nullptr;
     QLabel* m_speech = nullptr;
