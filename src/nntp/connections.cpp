@@ -86,7 +86,7 @@ bool Connections::OpenConnection(Conn n)
     l.inflater.reset();
     l.deflater.reset();
     l.compressStep = CompressStep::None;
-    l.compressOffered = false;
+    l.compressAsked = false;
     l.socket->connectToHost(host, serverPort);
     m.log.WriteLog(QStringLiteral("Connecting..."), true);
     return true;
@@ -157,7 +157,7 @@ void Connections::dataArrived(Conn n)
     // inflated bytes too.
     do {
         if (l.inflater) {
-            l.reader.append(l.inflater->inflate());
+            const QByteArrayView step = l.inflater->inflate();
             if (l.inflater->corrupt()) {
                 failConnection(n,
                     QStringLiteral("Compressed data from the server is corrupt (%1), connection closed")
@@ -165,6 +165,9 @@ void Connections::dataArrived(Conn n)
                     false);
                 return;
             }
+            if (step.isEmpty())
+                break;
+            l.reader.append(step);
         }
         if (!takeReplies(n))
             return;

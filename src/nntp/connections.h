@@ -109,7 +109,7 @@ private:
         std::unique_ptr<Inflater> inflater;
         std::unique_ptr<Deflater> deflater;
         CompressStep compressStep = CompressStep::None;
-        bool compressOffered = false;
+        bool compressAsked = false;
         ConnectionHandler* handler = nullptr;
         QByteArray lastCommand;
         bool slaveRequested = false;

@@ -141,8 +141,8 @@ void Connections::beginWork(Conn n)
 {
     Link& l = link(n);
     // Only the scan's overviews are worth it; a login repeated mid-work asks no second time.
-    if (n == Conn::Scan && m.settings.chkCompress && !l.compressOffered) {
-        l.compressOffered = true;
+    if (n == Conn::Scan && m.settings.chkCompress && !l.compressAsked) {
+        l.compressAsked = true;
         l.compressStep = CompressStep::Capabilities;
         SendLine(n, "CAPABILITIES");
         return;

@@ -1,10 +1,7 @@
 #include "nntp/inflater.h"
 #include "support/test_registry.h"
 
-#include <QRandomGenerator>
 #include <QTest>
-
-#include <algorithm>
 
 namespace {
 
@@ -14,39 +11,17 @@ QByteArray drain(Inflater& inflater, qsizetype step = Inflater::kStep)
     QByteArray out;
     while (inflater.hasMore()) {
         const QByteArrayView piece = inflater.inflate(step);
-        if (piece.size() > step)
+        if (piece.size() > step || (piece.isEmpty() && inflater.hasMore() && !inflater.corrupt()))
             qFatal("a step gave %lld bytes", static_cast<long long>(piece.size()));
         out += piece;
-        if (piece.isEmpty() && !inflater.hasMore())
-            break;
     }
     return out;
 }
 
-// Several flushed messages, as a server sends its replies: text that packs well and bytes that do not.
-struct Stream {
-    QByteArray plain;
-    QByteArray compressed;
-};
-
-Stream serverStream()
-{
-    Stream s;
-    Deflater deflater;
-    QByteArray overview = "224 overview follows\r\n";
-    for (int n = 1; n <= 300; ++n)
-        overview += QByteArray::number(n) + "\tpost" + QByteArray::number(n) + ".rar (1/9)\tA <a@b.c>\t\r\n";
-    overview += ".\r\n";
-    QByteArray noise(3000, '\0');
-    QRandomGenerator rng(5);
-    rng.fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
-    for (const QByteArray& message :
-        { QByteArray("211 300 1 300 alt.test\r\n"), overview, noise, QByteArray("205\r\n") }) {
-        s.plain += message;
-        s.compressed += deflater.deflate(message);
-    }
-    return s;
-}
+// Flushed messages, as a server sends its replies.
+const QList<QByteArray> kMessages { "211 300 1 300 alt.test\r\n",
+    "224 overview follows\r\n" + QByteArray("1\tpost.rar (1/9)\tA <a@b.c>\t\r\n").repeated(300) + ".\r\n",
+    "205 bye\r\n" };
 
 } // namespace
 
@@ -55,77 +30,50 @@ class InflaterTest : public QObject {
 private slots:
     void anySplitGivesTheSameBytes()
     {
-        const Stream s = serverStream();
-        QVERIFY(s.compressed.size() < s.plain.size() / 2);
-        for (qsizetype cut = 0; cut <= s.compressed.size(); ++cut) {
-            Inflater inflater;
-            inflater.append(QByteArrayView(s.compressed).first(cut));
-            QByteArray out = drain(inflater);
-            inflater.append(QByteArrayView(s.compressed).sliced(cut));
-            out += drain(inflater);
-            QVERIFY2(out == s.plain, qPrintable(QStringLiteral("cut at %1").arg(cut)));
+        Deflater deflater;
+        QByteArray plain, compressed;
+        for (const QByteArray& m : kMessages) {
+            plain += m;
+            compressed += deflater.deflate(m);
         }
-        // Byte by byte, with output steps too small for what one byte can give.
-        Inflater inflater;
-        QByteArray out;
-        for (char c : s.compressed) {
-            inflater.append(QByteArrayView(&c, 1));
+        for (qsizetype cut = 0; cut <= compressed.size(); ++cut) {
+            Inflater inflater, reference;
+            inflater.append(QByteArrayView(compressed).first(cut));
+            reference.append(QByteArrayView(compressed).first(cut));
+            QByteArray out = drain(inflater, 7);
+            // Small steps hold nothing back that the bytes so far can give.
+            QCOMPARE(out, drain(reference, plain.size()));
+            inflater.append(QByteArrayView(compressed).sliced(cut));
             out += drain(inflater, 7);
+            QVERIFY2(out == plain, qPrintable(QStringLiteral("cut at %1").arg(cut)));
         }
-        QCOMPARE(out, s.plain);
-        QVERIFY(!inflater.corrupt());
     }
 
     void corruptStreamStopsForGood()
     {
-        const Stream s = serverStream();
-        struct Case {
-            const char* name;
-            QByteArray stream;
-            QByteArray good; // what may come out, in part, before the fault
-        };
-        const QByteArray tail = QByteArray("\xff\xff\xff\xff\xff\xff", 6);
-        Deflater ended;
-        QByteArray finished = ended.deflate("200 hi\r\n");
-        finished += QByteArray("\x03\x00", 2); // a final empty block: the stream is over
-        const QList<Case> cases {
-            { "garbage from the start", tail + s.compressed, {} },
-            { "garbage after good data", s.compressed + tail, s.plain },
-            { "bytes after the end", finished + s.compressed.left(20), "200 hi\r\n" },
-        };
-        for (const Case& c : cases) {
+        const QByteArray garbage(6, '\xff');
+        const QByteArray good = Deflater().deflate(kMessages[0]);
+        // A final empty block ends the stream; a server never ends its own.
+        const QByteArray ended = good + QByteArray("\x03\x00", 2);
+        for (const QByteArray& stream : { garbage + good, good + garbage, ended + good }) {
             Inflater inflater;
-            inflater.append(c.stream);
-            const QByteArray out = drain(inflater);
-            QVERIFY2(inflater.corrupt(), c.name);
-            QVERIFY2(!inflater.errorText().isEmpty(), c.name);
-            QVERIFY2(c.good.startsWith(out), c.name);
-            // Nothing more is taken or given once it failed.
-            inflater.append(s.compressed);
-            QVERIFY2(!inflater.hasMore() && inflater.inflate().isEmpty(), c.name);
+            inflater.append(stream);
+            QVERIFY(kMessages[0].startsWith(drain(inflater)));
+            QVERIFY(inflater.corrupt() && !inflater.errorText().isEmpty());
+            inflater.append(good);
+            QVERIFY(!inflater.hasMore() && inflater.inflate().isEmpty());
         }
     }
 
     void tinyInputExpandsOnlyOneStepAtATime()
     {
-        Deflater deflater;
         const qsizetype size = 48 * 1024 * 1024;
-        const QByteArray bomb = deflater.deflate(QByteArray(size, 'A'));
+        const QByteArray bomb = Deflater().deflate(QByteArray(size, 'A'));
         QVERIFY(bomb.size() < 100 * 1024);
         Inflater inflater;
         inflater.append(bomb);
-        qsizetype total = 0;
-        int steps = 0;
-        while (inflater.hasMore()) {
-            const QByteArrayView piece = inflater.inflate();
-            QVERIFY(piece.size() <= Inflater::kStep);
-            QVERIFY(std::all_of(piece.begin(), piece.end(), [](char c) { return c == 'A'; }));
-            total += piece.size();
-            ++steps;
-        }
-        // Nothing is held back inside zlib once it says there is no more.
-        QCOMPARE(total, size);
-        QVERIFY(steps >= size / Inflater::kStep);
+        // Nothing is held back inside zlib once there is said to be no more.
+        QCOMPARE(drain(inflater), QByteArray(size, 'A'));
     }
 };
 
