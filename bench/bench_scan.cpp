@@ -1,7 +1,9 @@
 // Scanning a real news server: headers per second of a bare client that only pulls the XOVER
 // ranges, against a full scan by the program that also crunches and stores them, at the same
 // burst size. Crunching should hide behind the network, so the scan rate stays close to the bare
-// one. Also reports how late a 5 ms timer runs during the scan (the window's responsiveness).
+// one. Also reports how late a 5 ms timer runs during the scan (the window's responsiveness). The
+// scan runs plain and with compressed overviews (second argument 1); tools/bench-scan also runs
+// both through a bandwidth-limited relay.
 //
 // Needs a server: TW_BENCH_NNTP_PORT (on 127.0.0.1) and TW_BENCH_GROUP; tools/bench-scan starts
 // INN 2 with a large group and runs this program. Without a port every benchmark is skipped.
@@ -33,7 +35,7 @@ namespace {
 
 // A whole program context on a temporary folder, pointed at the benchmark server.
 struct Program {
-    explicit Program(int burst)
+    Program(int burst, bool compress)
     {
         context = std::make_unique<AppContext>(ProgramFolder::at(dir.path()), AppServices{clock, prompts, desktop, probe});
         Settings& s = context->settings;
@@ -47,6 +49,7 @@ struct Program {
         s.Cache_Path = dir.path() + QStringLiteral("/cache/");
         s.sldXOVER = burst;
         s.sldTimeout = 600;
+        s.chkCompress = compress;
     }
     QTemporaryDir dir;
     SystemClock clock;
@@ -133,7 +136,7 @@ void BM_BareXover(benchmark::State& state)
         return;
     qint64 lines = 0;
     for (auto _ : state) {
-        Program program(static_cast<int>(state.range(0)));
+        Program program(static_cast<int>(state.range(0)), false);
         Connections& c = program.context->connections;
         BareClient client(c, static_cast<int>(state.range(0)));
         c.setHandler(Conn::Scan, &client);
@@ -157,7 +160,7 @@ void BM_Scan(benchmark::State& state)
         return;
     qint64 worstLateMs = 0;
     for (auto _ : state) {
-        Program program(static_cast<int>(state.range(0)));
+        Program program(static_cast<int>(state.range(0)), state.range(1) != 0);
         AppContext& ctx = *program.context;
         ctx.groups.ngAddGroup(groupName());
         // A timer of the window: how late it fires tells how long the user waits for a repaint.
@@ -185,7 +188,13 @@ void BM_Scan(benchmark::State& state)
     state.SetItemsProcessed(static_cast<int64_t>(state.counters["read_mark"]) * state.iterations());
     state.counters["worst_timer_late_ms"] = static_cast<double>(worstLateMs);
 }
-BENCHMARK(BM_Scan)->Arg(100)->Arg(3000)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Scan)
+    ->Args({ 100, 0 })
+    ->Args({ 3000, 0 })
+    ->Args({ 3000, 1 })
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 

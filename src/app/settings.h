@@ -50,6 +50,7 @@ struct Settings {
     int chkRestart500 = 0;
     int chkAutodownload = 1;
     int chkAutoExpire = 1;
+    int chkCompress = 1;
     int chkSysTray = 0;
     int chkEnableWatch = 0;
     int chkLogFile = 0;

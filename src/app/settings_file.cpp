@@ -67,6 +67,7 @@ constexpr CheckKey kChecksAfterXover[] = {
     {"chkRestart500", &Settings::chkRestart500},
     {"chkAutodownload", &Settings::chkAutodownload},
     {"chkAutoExpire", &Settings::chkAutoExpire},
+    {"chkCompress", &Settings::chkCompress},
 };
 constexpr CheckKey kLastChecksSaveOrder[] = {
     {"chkSysTray", &Settings::chkSysTray},

@@ -83,6 +83,10 @@ bool Connections::OpenConnection(Conn n)
     l.reader.clear();
     l.lastCommand.clear();
     l.slaveRequested = false;
+    l.inflater.reset();
+    l.deflater.reset();
+    l.compressStep = CompressStep::None;
+    l.compressAsked = false;
     l.socket->connectToHost(host, serverPort);
     m.log.WriteLog(QStringLiteral("Connecting..."), true);
     return true;
@@ -117,7 +121,8 @@ void Connections::LogSocketState(Conn n)
 void Connections::SendLine(Conn n, const QByteArray& text)
 {
     Link& l = link(n);
-    if (l.socket->send(text + "\r\n"))
+    const QByteArray line = text + "\r\n";
+    if (l.socket->send(l.deflater ? l.deflater->deflate(line) : line))
         l.lastCommand = text;
 }
 
@@ -142,8 +147,46 @@ void Connections::QuitConnection(Conn n)
 void Connections::dataArrived(Conn n)
 {
     Link& l = link(n);
-    l.reader.append(l.socket->takeData());
+    const QByteArray data = l.socket->takeData();
     markActivity(n);
+    if (l.inflater)
+        l.inflater->append(data);
+    else
+        l.reader.append(data);
+    // One bounded step at a time, each framed before the next, so the reader's bounds hold for
+    // inflated bytes too.
+    do {
+        if (l.inflater) {
+            const QByteArrayView step = l.inflater->inflate();
+            if (l.inflater->corrupt()) {
+                failConnection(n,
+                    QStringLiteral("Compressed data from the server is corrupt (%1), connection closed")
+                        .arg(l.inflater->errorText()),
+                    false);
+                return;
+            }
+            if (step.isEmpty())
+                break;
+            l.reader.append(step);
+        }
+        if (!takeReplies(n))
+            return;
+        if (l.reader.error() != ReplyReader::Error::None) {
+            const bool tooLong = l.reader.error() == ReplyReader::Error::StatusLineTooLong;
+            failConnection(n,
+                tooLong ? QStringLiteral("Server reply line too long, connection closed")
+                        : QStringLiteral("Server reply too large, connection closed"),
+                true);
+            return;
+        }
+    } while (l.inflater && l.inflater->hasMore());
+    if (l.handler && !l.reader.pending().isEmpty())
+        l.handler->receiving(l.reader.pending().size());
+}
+
+bool Connections::takeReplies(Conn n)
+{
+    Link& l = link(n);
     const QByteArray& command = l.lastCommand;
     auto isMultiLine = [&l, &command](int code) {
         return l.handler ? l.handler->multiLine(code, command) : isMultiLineCode(code);
@@ -153,22 +196,22 @@ void Connections::dataArrived(Conn n)
             l.handler->reply(*reply);
         // A handler may have closed the socket or reset the reader while handling the reply.
         if (l.socket->state() == Socket::Closed)
-            return;
+            return false;
     }
-    if (l.handler && !l.reader.pending().isEmpty())
-        l.handler->receiving(l.reader.pending().size());
-    if (l.reader.error() != ReplyReader::Error::None) {
-        const bool tooLong = l.reader.error() == ReplyReader::Error::StatusLineTooLong;
-        const QString why = tooLong ? QStringLiteral("Server reply line too long, connection closed")
-                                    : QStringLiteral("Server reply too large, connection closed");
+    return true;
+}
+
+void Connections::failConnection(Conn n, const QString& why, bool logHere)
+{
+    Link& l = link(n);
+    if (logHere || !l.handler)
         m.log.WriteLog(why, true);
-        l.reader.clear();
-        if (n == Conn::Scan || n == Conn::Download)
-            CloseSocket(n);
-        else
-            l.socket->close();
-        // The owner treats it like any other failed connection.
-        if (l.handler)
-            l.handler->socketError(-1, why);
-    }
+    l.reader.clear();
+    if (n == Conn::Scan || n == Conn::Download)
+        CloseSocket(n);
+    else
+        l.socket->close();
+    // The owner treats it like any other failed connection.
+    if (l.handler)
+        l.handler->socketError(-1, why);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "nntp/inflater.h"
 #include "nntp/reply_reader.h"
 #include "nntp/socket.h"
 
@@ -98,9 +99,17 @@ public:
     void markActivity(Conn n);
 
 private:
+    // Turning compression on, between login and the work.
+    enum class CompressStep { None, Capabilities, Compress };
+
     struct Link {
         std::unique_ptr<Socket> socket;
         ReplyReader reader;
+        // Both set once the server agreed to compress; the reader then sees inflated bytes only.
+        std::unique_ptr<Inflater> inflater;
+        std::unique_ptr<Deflater> deflater;
+        CompressStep compressStep = CompressStep::None;
+        bool compressAsked = false;
         ConnectionHandler* handler = nullptr;
         QByteArray lastCommand;
         bool slaveRequested = false;
@@ -112,9 +121,16 @@ private:
     Link& link(Conn n) { return m_links[static_cast<size_t>(n) - 1]; }
     const Link& link(Conn n) const { return m_links[static_cast<size_t>(n) - 1]; }
     void dataArrived(Conn n);
+    // False once the socket was closed while a reply was handled.
+    bool takeReplies(Conn n);
+    // Ends a connection whose stream cannot go on, as a failed one; the handler is told why.
+    void failConnection(Conn n, const QString& why, bool logHere);
     bool loginStep(Conn n, const Reply& reply);
     void greeting(Conn n, const Reply& reply);
     void afterAuthentication(Conn n);
+    // Login is complete: compression first where it is wanted, then the handler's work.
+    void beginWork(Conn n);
+    void compressStep(Conn n, const Reply& reply);
     void abandon(Conn n, bool changeReplyMode);
     // Progress of the login: the assistant's label, else the log.
     void announce(Conn n, const QString& text);

@@ -10,6 +10,17 @@ struct Features {
     bool slave;
 };
 
+// A capability line such as "COMPRESS DEFLATE GZIP" names the algorithms after the keyword.
+bool offersDeflate(const QByteArray& capabilities)
+{
+    for (const QByteArray& line : capabilities.split('\n')) {
+        const QList<QByteArray> words = line.simplified().toUpper().split(' ');
+        if (words.first() == "COMPRESS" && words.contains("DEFLATE"))
+            return true;
+    }
+    return false;
+}
+
 Features featuresOf(Conn n)
 {
     switch (n) {
@@ -50,6 +61,11 @@ ConnectionHandler::Credentials Connections::credentials(Conn n) const
 
 bool Connections::loginStep(Conn n, const Reply& reply)
 {
+    // A server going away is heard as always; any other answer settles compression.
+    if (link(n).compressStep != CompressStep::None && reply.code != 205 && reply.code != 400) {
+        compressStep(n, reply);
+        return true;
+    }
     switch (reply.code) {
     case 200:
     case 201:
@@ -71,8 +87,7 @@ bool Connections::loginStep(Conn n, const Reply& reply)
         if (!link(n).slaveRequested)
             return false;
         link(n).slaveRequested = false;
-        if (link(n).handler)
-            link(n).handler->startWork();
+        beginWork(n);
         return true;
     case 205:
         m.log.WriteLog(QString::fromLatin1(reply.statusLine) + QStringLiteral("  (disconnected)"), true);
@@ -119,8 +134,45 @@ void Connections::afterAuthentication(Conn n)
         SendLine(n, "SLAVE");
         return;
     }
-    if (ConnectionHandler* h = link(n).handler)
-        h->startWork();
+    beginWork(n);
+}
+
+void Connections::beginWork(Conn n)
+{
+    Link& l = link(n);
+    // Only the scan's overviews are worth it; a login repeated mid-work asks no second time.
+    if (n == Conn::Scan && m.settings.chkCompress && !l.compressAsked) {
+        l.compressAsked = true;
+        l.compressStep = CompressStep::Capabilities;
+        SendLine(n, "CAPABILITIES");
+        return;
+    }
+    if (l.handler)
+        l.handler->startWork();
+}
+
+void Connections::compressStep(Conn n, const Reply& reply)
+{
+    Link& l = link(n);
+    if (l.compressStep == CompressStep::Capabilities) {
+        if (reply.code == 101 && offersDeflate(reply.body)) {
+            l.compressStep = CompressStep::Compress;
+            SendLine(n, "COMPRESS DEFLATE");
+            return;
+        }
+    } else if (reply.code == 206) {
+        l.inflater = std::make_unique<Inflater>();
+        l.deflater = std::make_unique<Deflater>();
+        // Whatever came after the 206 is compressed already.
+        l.inflater->append(l.reader.pending());
+        l.reader.clear();
+        m.log.WriteLog(QStringLiteral("Compression on"), true);
+    } else {
+        m.log.WriteLog(QString::fromLatin1(reply.statusLine) + QStringLiteral("  (no compression)"), true);
+    }
+    l.compressStep = CompressStep::None;
+    if (l.handler)
+        l.handler->startWork();
 }
 
 void Connections::SendUser(Conn n)

@@ -160,6 +160,8 @@ QWidget* OptionsWindow::buildScanPage()
     headers->layout()->addWidget(m_checks.add(QStringLiteral("chkAutoExpire"),
         QStringLiteral("Auto-Expire (automatically expire headers that have been deleted from server)"),
         &Settings::chkAutoExpire, headers));
+    headers->layout()->addWidget(m_checks.add(QStringLiteral("chkCompress"),
+        QStringLiteral("Compressed overviews (where the server offers them)"), &Settings::chkCompress, headers));
     addSlider(headers->layout(), QStringLiteral("sldXOVER"), QStringLiteral("lblXOVER"), slider::kXover,
         &Settings::sldXOVER, &xoverLabel);
 

@@ -13,9 +13,8 @@ namespace {
 using Label = MainWindowState::Label;
 
 // The check boxes that start switched on, and those that start off; the round trip turns each over.
-const std::initializer_list<int Settings::*> kOnByDefault {
-    &Settings::chkMakeSubDirs, &Settings::chkAllowRestart, &Settings::chkAutodownload, &Settings::chkAutoExpire
-};
+const std::initializer_list<int Settings::*> kOnByDefault { &Settings::chkMakeSubDirs, &Settings::chkAllowRestart,
+    &Settings::chkAutodownload, &Settings::chkAutoExpire, &Settings::chkCompress };
 const std::initializer_list<int Settings::*> kOffByDefault { &Settings::chkAgressiveHeaderCrunch, &Settings::chkAuth,
     &Settings::chkSFX, &Settings::chkDisableStats, &Settings::chkSaveDecodes, &Settings::chkSaveDecodes2,
     &Settings::chkOldRenameStyle, &Settings::chkSlave, &Settings::chkModeReader, &Settings::chkRestart500,

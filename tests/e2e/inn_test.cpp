@@ -155,6 +155,29 @@ private slots:
         checkGroup(t, kBinaries, kBinaries.articles + 5, kBinaries.items + 3);
         checkGroup(t, kText, kText.articles, kText.items);
     }
+
+    // Runs last: it adds to the groups the case above counts.
+    void compressedScanWritesTheSameHeaders()
+    {
+        QVERIFY(m_inn->postGenerated(
+            { "--group", kText.name, "--binaries", "30", "--parts", "4", "--text", "60", "--seed", "10" }));
+        QByteArray headers[2];
+        for (const int compress : { 0, 1 }) {
+            TestContext t;
+            pointAt(*t.ctx, *m_inn, t);
+            t.ctx->settings.chkCompress = compress;
+            t.ctx->groups.ngAddGroup(kBinaries.name);
+            t.ctx->groups.ngAddGroup(kText.name);
+            t.ctx->scanConnection.StartScan();
+            QTRY_VERIFY_WITH_TIMEOUT(t.logCount(QStringLiteral("Scan Complete.")) == 1, 30000);
+            QTRY_COMPARE(t.ctx->connections.state(Conn::Scan), 0);
+            QCOMPARE(t.logged(QStringLiteral("Compression on")), compress == 1);
+            for (const char* group : { kBinaries.name, kText.name })
+                headers[compress] += t.readFile(QStringLiteral("cache/%1/headers.twb").arg(QLatin1String(group)));
+        }
+        QVERIFY(headers[0].size() > 1000);
+        QCOMPARE(headers[1], headers[0]);
+    }
 };
 
 TW_TEST(InnTest)

@@ -66,6 +66,15 @@ private:
 
 const QList<Delivery> kDeliveries { Delivery::whole(), Delivery::chunks(1), Delivery::chunks(3) };
 
+const QByteArray kCapabilities = "101 Capability list:\r\nVERSION 2\r\nREADER\r\nCOMPRESS DEFLATE\r\n.\r\n";
+
+// Offers compression and turns it on when asked.
+void serveCompression(FakeNntpServer& server)
+{
+    server.on(QStringLiteral("CAPABILITIES")).reply(kCapabilities);
+    server.on(QStringLiteral("COMPRESS DEFLATE")).reply("206 Compression active\r\n").thenCompress();
+}
+
 } // namespace
 
 class ConnectionsTest : public QObject {
@@ -213,13 +222,81 @@ private slots:
 
     void hostileReplyClosesTheConnection()
     {
+        // Compressed, the line is a few dozen bytes on the wire: the bound is on what it inflates to.
+        for (const bool compressed : { false, true }) {
+            Fixture f;
+            serveCompression(f.server);
+            f.t.settings.chkCompress = compressed;
+            f.server.on(QStringLiteral("GROUP x")).reply(QByteArray(8000, 'A'));
+            f.connections.OpenConnection(Conn::Scan);
+            QTRY_COMPARE(f.handler.started, 1);
+            f.connections.SendLine(Conn::Scan, "GROUP x");
+            QTRY_VERIFY(f.logged(QStringLiteral("Server reply line too long, connection closed")));
+            QCOMPARE(f.connections.state(Conn::Scan), 0);
+            QCOMPARE(f.logged(QStringLiteral("Compression on")), compressed);
+        }
+    }
+
+    void compressionIsAskedForOnceAfterLoginAndRefusalsAreHarmless()
+    {
+        struct Case {
+            const char* name;
+            int setting;
+            QByteArray capabilities; // empty: the server does not know the command
+            QByteArray compress;
+            QStringList commands;
+            QString logged;
+        };
+        const QStringList both { "CAPABILITIES", "COMPRESS DEFLATE" };
+        const QList<Case> cases {
+            { "on", 1, kCapabilities, "206 go\r\n", both, "Compression on" },
+            { "switched off", 0, kCapabilities, "206 go\r\n", {}, {} },
+            { "not offered", 1, "101 list\r\nREADER\r\nCOMPRESS GZIP\r\n.\r\n", {}, { "CAPABILITIES" }, {} },
+            { "no CAPABILITIES", 1, {}, {}, { "CAPABILITIES" }, {} },
+            { "refused", 1, kCapabilities, "403 not now\r\n", both, "403 not now  (no compression)" },
+        };
+        for (const Case& c : cases) {
+            Fixture f(Delivery::chunks(3));
+            if (!c.capabilities.isEmpty())
+                f.server.on(QStringLiteral("CAPABILITIES")).reply(c.capabilities);
+            FakeNntpRule& compress = f.server.on(QStringLiteral("COMPRESS DEFLATE")).reply(c.compress);
+            if (c.compress.startsWith("206"))
+                compress.thenCompress();
+            f.server.on(QStringLiteral("GROUP alt.test")).reply("211 1 1 1 alt.test\r\n");
+            f.t.settings.chkCompress = c.setting;
+            f.connections.OpenConnection(Conn::Scan);
+            QTRY_COMPARE(f.handler.started, 1);
+            f.connections.SendLine(Conn::Scan, "GROUP alt.test");
+            QTRY_VERIFY2(f.handler.replies.size() == 1, c.name);
+            QCOMPARE(f.handler.replies.first(), QByteArray("211 1 1 1 alt.test"));
+            QVERIFY2(f.server.commands() == c.commands + QStringList { "GROUP alt.test" }, c.name);
+            QVERIFY2(c.logged.isEmpty() || f.logged(c.logged), c.name);
+            QVERIFY2(f.logged(QStringLiteral("Compression on")) == (c.logged == "Compression on"), c.name);
+        }
+
+        // After everything else the login does; a login repeated mid-work does not ask again.
         Fixture f;
-        f.server.on(QStringLiteral("GROUP x")).reply(QByteArray(8000, 'A'));
+        serveCompression(f.server);
+        f.server.on(QStringLiteral("MODE READER")).reply("200 reader\r\n");
+        f.server.on(QStringLiteral("AUTHINFO USER u")).reply("381 more\r\n");
+        f.server.on(QStringLiteral("AUTHINFO PASS p")).reply("281 ok\r\n");
+        f.server.on(QStringLiteral("SLAVE")).reply("202 noted\r\n");
+        f.server.on(QStringLiteral("GROUP alt.test")).reply("480 again\r\n").once();
+        f.server.on(QStringLiteral("GROUP alt.test")).reply("211 1 1 1 alt.test\r\n");
+        f.login(QStringLiteral("u"), "p");
+        f.t.settings.chkSlave = 1;
+        f.t.settings.chkCompress = 1;
+        f.connections.setModeReaderPending(Conn::Scan, true);
         f.connections.OpenConnection(Conn::Scan);
         QTRY_COMPARE(f.handler.started, 1);
-        f.connections.SendLine(Conn::Scan, "GROUP x");
-        QTRY_VERIFY(f.logged(QStringLiteral("Server reply line too long, connection closed")));
-        QCOMPARE(f.connections.state(Conn::Scan), 0);
+        f.connections.SendLine(Conn::Scan, "GROUP alt.test");
+        QTRY_COMPARE(f.handler.started, 2);
+        f.connections.SendLine(Conn::Scan, "GROUP alt.test");
+        QTRY_COMPARE(f.handler.replies, QList<QByteArray> { "211 1 1 1 alt.test" });
+        QCOMPARE(f.server.commands(),
+            (QStringList { "MODE READER", "AUTHINFO USER u", "AUTHINFO PASS p", "SLAVE", "CAPABILITIES",
+                "COMPRESS DEFLATE", "GROUP alt.test", "AUTHINFO USER u", "AUTHINFO PASS p", "SLAVE",
+                "GROUP alt.test" }));
     }
 };
 

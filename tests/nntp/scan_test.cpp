@@ -336,6 +336,54 @@ private slots:
         }
     }
 
+    void compressedScanStoresWhatAPlainOneDoes()
+    {
+        auto scanned = [](Fixture& f) {
+            f.last = 1000;
+            f.ctx.settings.sldXOVER = 300;
+            f.server.on(QStringLiteral("CAPABILITIES")).reply("101 list\r\nREADER\r\nCOMPRESS DEFLATE\r\n.\r\n");
+            f.server.on(QStringLiteral("COMPRESS DEFLATE")).reply("206 on\r\n").thenCompress();
+            f.serveGroup();
+            return f.addGroup("alt.test");
+        };
+        Fixture plain;
+        scanned(plain);
+        plain.scanToEnd();
+        const QByteArray reference = plain.t.readFile(QStringLiteral("cache/alt.test/headers.twb"));
+        QVERIFY(reference.size() > 1000);
+
+        for (const Delivery& d : { Delivery::whole(), Delivery::chunks(31) }) {
+            Fixture f(d);
+            scanned(f);
+            f.ctx.settings.chkCompress = 1;
+            f.scanToEnd();
+            QTRY_COMPARE(f.server.commands(),
+                (QStringList { "CAPABILITIES", "COMPRESS DEFLATE", "GROUP alt.test", "XOVER 1-300", "XOVER 301-600",
+                    "XOVER 601-900", "XOVER 901-1200", "QUIT" }));
+            QVERIFY(f.t.logged(QStringLiteral("Compression on")));
+            QCOMPARE(f.t.readFile(QStringLiteral("cache/alt.test/headers.twb")), reference);
+        }
+
+        // A corrupt stream mid-scan fails the connection with one line; the restart resumes the group.
+        Fixture f;
+        f.server.on(QStringLiteral("XOVER 301-600")).stall().once();
+        const quint8 key = scanned(f);
+        f.ctx.settings.chkCompress = 1;
+        f.ctx.settings.chkAllowRestart = 1;
+        f.ctx.settings.Rescan_Time = 3;
+        f.ctx.scanConnection.StartScan();
+        QTRY_VERIFY_WITH_TIMEOUT(f.server.commands().contains(QStringLiteral("XOVER 301-600")), 10000);
+        f.server.push(QByteArray(64, '\xff'));
+        QTRY_VERIFY_WITH_TIMEOUT(f.t.logged(QStringLiteral("Emergency Reconnect in 3 seconds.")), 10000);
+        QCOMPARE(f.t.logCount(QStringLiteral("Compressed data from the server is corrupt")), 1);
+        for (int i = 0; i < 3; ++i)
+            f.ctx.scanConnection.countdownTick();
+        f.waitForScanEnd();
+        QCOMPARE(f.server.connectionCount(), 2);
+        QCOMPARE(f.ctx.groups.ngReadMarkByKey(key), 1000);
+        QVERIFY(holdsEachArticleOnce(f.storedArticles(key), 1, 1000));
+    }
+
     void userAbortDuringABurstKeepsWhatWasCrunched()
     {
         Fixture f;

@@ -1,5 +1,7 @@
 #include "support/fake_nntp_server.h"
 
+#include "nntp/inflater.h"
+
 #include <QFile>
 #include <QHostAddress>
 #include <QTcpServer>
@@ -45,6 +47,7 @@ struct FakeNntpServer::Job {
     FakeNntpRule::Action action = FakeNntpRule::Action::Reply;
     Delivery delivery;
     bool close = false;
+    bool compress = false;
 };
 
 struct FakeNntpServer::Connection {
@@ -56,6 +59,8 @@ struct FakeNntpServer::Connection {
     bool busy = false;
     bool stalled = false;
     QByteArray held;
+    std::unique_ptr<Inflater> inflater;
+    std::unique_ptr<Deflater> deflater;
 
     [[nodiscard]] bool open() const { return socket->state() == QAbstractSocket::ConnectedState; }
 };
@@ -130,7 +135,13 @@ void FakeNntpServer::accept()
 void FakeNntpServer::readCommands(Connection& c)
 {
     const QByteArray data = c.socket->readAll();
-    c.input += data;
+    if (c.inflater) {
+        c.inflater->append(data);
+        while (c.inflater->hasMore())
+            c.input += c.inflater->inflate();
+    } else {
+        c.input += data;
+    }
     qsizetype end;
     while ((end = c.input.indexOf('\n')) >= 0) {
         QByteArray line = c.input.left(end);
@@ -158,6 +169,7 @@ void FakeNntpServer::enqueue(Connection& c, FakeNntpRule& rule, const QString& c
     job.action = rule.m_action;
     job.delivery = rule.m_delivery.value_or(m_delivery);
     job.close = rule.m_close;
+    job.compress = rule.m_compress;
     c.jobs.push_back(std::move(job));
     pump(c);
 }
@@ -189,7 +201,13 @@ void FakeNntpServer::send(Connection& c, Job job)
         c.held = job.bytes;
         return;
     }
-    const QByteArray bytes = std::exchange(c.held, {}) + job.bytes;
+    QByteArray bytes = std::exchange(c.held, {}) + job.bytes;
+    if (c.deflater)
+        bytes = c.deflater->deflate(bytes);
+    if (job.compress) {
+        c.inflater = std::make_unique<Inflater>();
+        c.deflater = std::make_unique<Deflater>();
+    }
     QList<QByteArray> pieces;
     if (d.mode == Delivery::Mode::Chunks && d.chunkSize > 0) {
         for (qsizetype at = 0; at < bytes.size(); at += d.chunkSize)

@@ -47,6 +47,8 @@ public:
         return set(&FakeNntpRule::m_action, Action::Reply);
     }
     FakeNntpRule& thenClose() { return set(&FakeNntpRule::m_close, true); }
+    // After this reply both directions are raw deflate streams, as after "206".
+    FakeNntpRule& thenCompress() { return set(&FakeNntpRule::m_compress, true); }
     // Closes the connection instead of answering.
     FakeNntpRule& drop() { return set(&FakeNntpRule::m_action, Action::Drop); }
     // Leaves this command and every later one on the connection unanswered.
@@ -67,6 +69,7 @@ private:
     QByteArray m_bytes;
     Action m_action = Action::Reply;
     bool m_close = false;
+    bool m_compress = false;
     bool m_once = false;
     bool m_used = false;
     std::optional<Delivery> m_delivery;
@@ -89,7 +92,8 @@ public:
     // Applies to every reply whose rule sets no delivery of its own.
     void setDelivery(const Delivery& delivery) { m_delivery = delivery; }
 
-    // Writes to the newest connection now, together with a held coalesced reply.
+    // Writes to the newest connection now, together with a held coalesced reply, as they are even
+    // on a compressed connection.
     void push(const QByteArray& bytes);
 
     [[nodiscard]] int connectionCount() const { return static_cast<int>(m_connections.size()); }

@@ -10,6 +10,8 @@ inline void pointAtServer(Settings& s, quint16 port, const TempFolder& folder)
     s.News_Host = QStringLiteral("127.0.0.1");
     s.News_Port = QString::number(port);
     s.chkEnableLogging = 1;
+    // Scripted servers answer only what a test scripts; the tests of compression switch it on.
+    s.chkCompress = 0;
     s.Download_Path = folder.path(QStringLiteral("download/"));
     s.Cache_Path = folder.path(QStringLiteral("cache/"));
 }

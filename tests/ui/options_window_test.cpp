@@ -35,7 +35,8 @@ private slots:
                   { "chkAgressiveHeaderCrunch", &Settings::chkAgressiveHeaderCrunch },
                   { "chkAutoExpire", &Settings::chkAutoExpire }, { "chkAllowRestart", &Settings::chkAllowRestart },
                   { "chkRestart500", &Settings::chkRestart500 }, { "chkSysTray", &Settings::chkSysTray },
-                  { "chkSFX", &Settings::chkSFX }, { "chkDisableStats", &Settings::chkDisableStats } };
+                  { "chkSFX", &Settings::chkSFX }, { "chkDisableStats", &Settings::chkDisableStats },
+                  { "chkCompress", &Settings::chkCompress } };
         for (const auto& [name, field] : boxes) {
             control<QCheckBox>(w, name)->click();
             QVERIFY2(s.*field == int(control<QCheckBox>(w, name)->isChecked()), name);
