@@ -239,15 +239,20 @@ BatchDownload::Work* BatchDownload::findWork(int entry) const
 
 bool BatchDownload::refreshCache(Work& w)
 {
+    setFileBar(w.cachedBytes + inFlightBytes(w.entry));
     bool complete = true;
     for (qsizetype i = 0; i < w.parts.size(); ++i) {
-        if (w.parts[i] == PartState::Missing && QFileInfo(w.paths[i]).isFile()) {
-            w.parts[i] = PartState::Cached;
-            w.cachedBytes += w.record.parts[i].bytes;
-        }
-        complete = complete && w.parts[i] == PartState::Cached;
+        if (w.parts[i] == PartState::Fetching)
+            complete = false;
+        if (w.parts[i] != PartState::Missing)
+            continue;
+        // The first part to fetch ends the look: the parts after it are looked at when handed out.
+        if (!QFileInfo(w.paths[i]).isFile())
+            return false;
+        w.parts[i] = PartState::Cached;
+        w.cachedBytes += w.record.parts[i].bytes;
+        setFileBar(w.cachedBytes + inFlightBytes(w.entry));
     }
-    setFileBar(w.cachedBytes + inFlightBytes(w.entry));
     return complete;
 }
 

@@ -155,8 +155,13 @@ void BatchDownload::criticalError(DownloadLine& line, const Reply& reply)
 
 void BatchDownload::refused(DownloadLine& line, const Reply& reply)
 {
+    if (!m_running) {
+        m.connections.CloseSocket(line.conn());
+        line.reset();
+        return;
+    }
     // The last connection refused is a failure like any other.
-    if (!m_running || !otherLineLive(line)) {
+    if (!otherLineLive(line)) {
         criticalError(line, reply);
         return;
     }
