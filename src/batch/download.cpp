@@ -18,12 +18,15 @@
 #include "headers/item_key.h"
 #include "headers/scan_activity.h"
 
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -35,6 +38,26 @@ using Label = MainWindowState::Label;
 constexpr qint64 kProgressIntervalMs = 100;
 // The total rate shown while several connections run is measured over at least this long.
 constexpr qint64 kRateWindowMs = 1000;
+
+// Writes a part beside its cache file and renames it into place, so a killed program never leaves
+// a part that looks whole. Not synced to disk: one sync per part would stall every connection,
+// and a part spoilt by a power cut fails its decode check.
+bool writeCachePart(const QString& path, const QByteArray& bytes, QString& error)
+{
+    const QString temporary = path + QStringLiteral(".part");
+    QFile file(temporary);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() && file.flush()) {
+        file.close();
+        if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) == 0)
+            return true;
+        error = QString::fromLocal8Bit(std::strerror(errno));
+    } else {
+        error = file.errorString();
+        file.close();
+    }
+    QFile::remove(temporary);
+    return false;
+}
 
 } // namespace
 
@@ -367,10 +390,7 @@ void BatchDownload::ArticleRetrieved(DownloadLine& line, QByteArray article)
         return;
     }
     FixSubjectParentheses(article);
-    QSaveFile file(slot.path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly) || file.write(article) != article.size() || !file.commit()) {
-        const QString why = file.errorString();
+    if (QString why; !writeCachePart(slot.path, article, why)) {
         m.log.WriteLog(QStringLiteral("ArticleReceived Error: ") + slot.path + QStringLiteral(": ") + why, true);
         settle();
         m.prompts.message(QStringLiteral("The article could not be saved: ") + slot.path + QStringLiteral(": ") + why
