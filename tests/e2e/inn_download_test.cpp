@@ -166,7 +166,8 @@ private slots:
         // Of the seventh file the part before the missing one was fetched, and the connections that
         // were not asking for the missing one may have fetched those after it.
         const qsizetype cachedParts = QDir(cache).entryList({ QStringLiteral("*.UUE") }, QDir::Files).size();
-        QVERIFY2(cachedParts >= 7 * 4 - 1 + 2 - 3 && cachedParts <= 7 * 4 - 1 + 2 - 1, qPrintable(QString::number(cachedParts)));
+        QVERIFY2(cachedParts >= 7 * 4 - 1 + 2 - 3 && cachedParts <= 7 * 4 - 1 + 2 - 1,
+            qPrintable(QString::number(cachedParts)));
         QVERIFY(QDir(out).removeRecursively());
         const QList<QByteArray> keys = queueAll(t);
         QCOMPARE(keys.size(), files.size());
@@ -183,7 +184,8 @@ private slots:
         const QStringList cancelledFiles = cacheFiles(again, slotOf(again, cancelled.name), cache);
         QStringList saved = log.filter(QStringLiteral("File saved: "));
         saved.removeIf([&](const QString& line) {
-            return std::any_of(cancelledFiles.cbegin(), cancelledFiles.cend(), [&](const QString& f) { return line.endsWith(f); });
+            return std::any_of(cancelledFiles.cbegin(), cancelledFiles.cend(),
+                [&](const QString& f) { return line.endsWith(f); });
         });
         QCOMPARE(saved.size(), 1);
         QVERIFY2(saved[0].endsWith(QStringLiteral("File saved: ") + refetched), qPrintable(saved[0]));
