@@ -11,3 +11,9 @@ QString timeoutLabel(int seconds)
 }
 
 QString xoverLabel(int headers) { return QStringLiteral("XOVER burst receive %1 headers at a time").arg(headers); }
+
+QString connectionsLabel(int connections)
+{
+    return connections == 1 ? QStringLiteral("Download over 1 connection")
+                            : QStringLiteral("Download over %1 connections at once").arg(connections);
+}

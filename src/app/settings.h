@@ -30,6 +30,7 @@ struct Settings {
     QString Cache_Path;
     int Rescan_Time = 90;
     int sldTimeout = 60;
+    int Download_Connections = 4;
     int chkAgressiveHeaderCrunch = 0;
     QString News_Host;
     QString News_Port = QStringLiteral("119");
@@ -90,9 +91,11 @@ namespace slider {
 constexpr SliderRange kRescan{5, 240, 1, 10};
 constexpr SliderRange kTimeout{15, 240, 1, 5};
 constexpr SliderRange kXover{20, 3000, 1, 5};
+constexpr SliderRange kConnections{1, 20, 1, 4};
 } // namespace slider
 
-// Live captions beside the three sliders.
+// Live captions beside the sliders.
 [[nodiscard]] QString rescanLabel(int seconds);
 [[nodiscard]] QString timeoutLabel(int seconds);
 [[nodiscard]] QString xoverLabel(int headers);
+[[nodiscard]] QString connectionsLabel(int connections);

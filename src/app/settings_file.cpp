@@ -183,6 +183,8 @@ void SettingsFile::LoadOptions()
     loadFolders();
     readNumber("Rescan_Time", s.Rescan_Time, slider::kRescan.minimum, slider::kRescan.maximum);
     readNumber("sldTimeout", s.sldTimeout, slider::kTimeout.minimum, slider::kTimeout.maximum);
+    readNumber("Download_Connections", s.Download_Connections, slider::kConnections.minimum,
+        slider::kConnections.maximum);
     readCheck("chkAgressiveHeaderCrunch", s.chkAgressiveHeaderCrunch);
     s.News_Host = readText("News_Host");
     if (s.News_Host.isEmpty())
@@ -234,6 +236,7 @@ void SettingsFile::SaveOptions()
     p.setValue(kOptions, "Cache_Path", s.Cache_Path.trimmed().toUtf8());
     p.setValue(kOptions, "Rescan_Time", number(s.Rescan_Time));
     p.setValue(kOptions, "sldTimeout", number(s.sldTimeout));
+    p.setValue(kOptions, "Download_Connections", number(s.Download_Connections));
     p.setValue(kOptions, "chkAgressiveHeaderCrunch", number(s.chkAgressiveHeaderCrunch));
     p.setValue(kOptions, "News_Host", s.News_Host.trimmed().toUtf8());
     p.setValue(kOptions, "News_Port", s.News_Port.trimmed().toUtf8());

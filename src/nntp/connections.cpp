@@ -65,7 +65,7 @@ bool Connections::OpenConnection(Conn n)
     Link& l = link(n);
     const std::optional<ConnectionHandler::Server> own = l.handler ? l.handler->ownServer() : std::nullopt;
     const quint16 serverPort = own ? portNumber(own->port) : port();
-    const bool background = n == Conn::Scan || n == Conn::Download;
+    const bool background = n == Conn::Scan || isDownload(n);
     if (l.socket->state() > Socket::Closed) {
         m.log.WriteLog(QStringLiteral("Connection Error, please wait..."), true);
         if (background)
@@ -136,7 +136,7 @@ void Connections::QuitConnection(Conn n)
         if (l.handler)
             l.handler->stopInactivityTimer();
         CloseSocket(n);
-    } else if (n == Conn::Download) {
+    } else if (isDownload(n)) {
         SendLine(n, "QUIT");
         if (l.handler)
             l.handler->stopInactivityTimer();
@@ -207,7 +207,7 @@ void Connections::failConnection(Conn n, const QString& why, bool logHere)
     if (logHere || !l.handler)
         m.log.WriteLog(why, true);
     l.reader.clear();
-    if (n == Conn::Scan || n == Conn::Download)
+    if (n == Conn::Scan || isDownload(n))
         CloseSocket(n);
     else
         l.socket->close();

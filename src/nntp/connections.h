@@ -19,6 +19,18 @@ struct Settings;
 // The six connections to the news server, by number.
 enum class Conn : int { Scan = 1, Download = 2, GroupList = 3, Viewer = 4, Preview = 5, Assistant = 6 };
 
+// The download may use several connections: the first is Conn::Download, the others take the
+// numbers after the six.
+constexpr int kMaxDownloadConnections = 20;
+[[nodiscard]] constexpr Conn downloadConn(int index)
+{
+    return index == 0 ? Conn::Download : static_cast<Conn>(static_cast<int>(Conn::Assistant) + index);
+}
+[[nodiscard]] constexpr bool isDownload(Conn n)
+{
+    return n == Conn::Download || static_cast<int>(n) > static_cast<int>(Conn::Assistant);
+}
+
 // What one connection's owner (the scan, the download, the viewer, ...) adds to the shared login.
 class ConnectionHandler {
 public:
@@ -139,5 +151,5 @@ private:
     [[nodiscard]] static quint16 portNumber(const QString& text);
 
     Services m;
-    std::array<Link, 6> m_links;
+    std::array<Link, static_cast<size_t>(Conn::Assistant) + kMaxDownloadConnections - 1> m_links;
 };

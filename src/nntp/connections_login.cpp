@@ -91,7 +91,7 @@ bool Connections::loginStep(Conn n, const Reply& reply)
         return true;
     case 205:
         m.log.WriteLog(QString::fromLatin1(reply.statusLine) + QStringLiteral("  (disconnected)"), true);
-        if (n == Conn::Scan || n == Conn::Download) {
+        if (n == Conn::Scan || isDownload(n)) {
             CloseSocket(n);
         } else {
             link(n).socket->close();
@@ -221,7 +221,7 @@ void Connections::SendPassword(Conn n)
 void Connections::abandon(Conn n, bool changeReplyMode)
 {
     ConnectionHandler* h = link(n).handler;
-    switch (n) {
+    switch (isDownload(n) ? Conn::Download : n) {
     case Conn::Scan:
     case Conn::Download:
         if (h)

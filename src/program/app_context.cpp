@@ -55,8 +55,7 @@ void AppContext::wire()
     QObject::connect(&batch, &Batch::downloadRequested, &batch, [this] { startDownload(); });
     QObject::connect(&headerSearch, &HeaderSearch::searchingChanged, &headerView, &HeaderView::setSearchRunning);
     // A long decode is no silent server either.
-    QObject::connect(&decoder, &EntryDecoder::stillDecoding, &connections,
-                     [this] { connections.markActivity(Conn::Download); });
+    QObject::connect(&decoder, &EntryDecoder::stillDecoding, &download, &BatchDownload::markAlive);
     QObject::connect(&download, &BatchDownload::restartNeeded, &scanConnection, &ScanConnection::EmergencyRestartDownload);
     QObject::connect(&download, &BatchDownload::finished, &scanConnection, &ScanConnection::downloadRestartDone);
     QObject::connect(&scanConnection, &ScanConnection::downloadRestartDue, &download, &BatchDownload::DownloadBatch);

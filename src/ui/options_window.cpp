@@ -129,6 +129,8 @@ QWidget* OptionsWindow::buildDownloadPage()
     batch->layout()->addWidget(m_checks.add(QStringLiteral("chkAutodownload"),
         QStringLiteral("Automatically start batch download at end of scan (if batch is not empty)"),
         &Settings::chkAutodownload, batch));
+    addSlider(batch->layout(), QStringLiteral("sldConnections"), QStringLiteral("lblConnections"),
+        slider::kConnections, &Settings::Download_Connections, &connectionsLabel);
 
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(folders);

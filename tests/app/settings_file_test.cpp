@@ -64,7 +64,7 @@ private slots:
                     "[Options]\r\nNews_Host=news.example\r\nDownload_Path=" + f.dir.path().toUtf8()
                         + "/dl\r\nsldXOVER=5000\r\nchkAuth=7\r\nchkAllowRestart=0\r\nchkEnableLogging=1\r\n"
                           "chkSysTray=1\r\nRescan_Time=abc\r\ntogtsComplete=False\r\ntogtsText=maybe\r\n"
-                          "togtsUnknown=0\r\nNews_Port=70000\r\n");
+                          "togtsUnknown=0\r\nNews_Port=70000\r\nDownload_Connections=21\r\n");
         f.settings.toggles.togtsUnknown = true;
         f.file->LoadOptions();
         const Settings& s = f.settings;
@@ -74,13 +74,14 @@ private slots:
         QCOMPARE(s.chkAllowRestart, 0);
         QCOMPARE(s.chkSysTray, 1);
         QCOMPARE(s.News_Port, QStringLiteral("119"));
+        QCOMPARE(s.Download_Connections, 4);
         QVERIFY(!s.firstRun);
         QCOMPARE(s.Download_Path, f.dir.path() + QStringLiteral("/dl/"));
         // A bad toggle ends the toggle loading; the ones after it keep their values.
         QVERIFY(!s.toggles.togtsComplete);
         QVERIFY(s.toggles.togtsText);
         QVERIFY(s.toggles.togtsUnknown);
-        QCOMPARE(f.logCount(QStringLiteral("  GetIniError: ")), 5);
+        QCOMPARE(f.logCount(QStringLiteral("  GetIniError: ")), 6);
         QCOMPARE(f.logCount(QStringLiteral("sldXOVER=5000")) + f.logCount(QStringLiteral("togtsText=maybe"))
                      + f.logCount(QStringLiteral("News_Port=70000")),
                  3);
@@ -117,6 +118,7 @@ private slots:
         s.Rescan_Time = 5;
         s.sldTimeout = 240;
         s.sldXOVER = 3000;
+        s.Download_Connections = 20;
         s.News_Host = QStringLiteral("news.example.org");
         s.News_Port = QStringLiteral("563");
         s.User_Name = QStringLiteral("reader");
@@ -136,7 +138,8 @@ private slots:
         for (QString Settings::*text : { &Settings::Download_Path, &Settings::Cache_Path, &Settings::News_Host,
                  &Settings::News_Port, &Settings::User_Name })
             QCOMPARE(r.*text, saved.*text);
-        for (int Settings::*number : { &Settings::Rescan_Time, &Settings::sldTimeout, &Settings::sldXOVER })
+        for (int Settings::*number : { &Settings::Rescan_Time, &Settings::sldTimeout, &Settings::sldXOVER,
+                 &Settings::Download_Connections })
             QCOMPARE(r.*number, saved.*number);
         QCOMPARE(r.password, saved.password);
         QVERIFY(!r.firstRun);

@@ -9,6 +9,34 @@ namespace {
 using articles::randomBytes;
 using articles::yencBodies;
 
+// ARTICLE commands over every connection, sorted.
+QStringList allArticleCommands(const DownloadParts& f, qsizetype fromConnection = 0)
+{
+    QStringList all;
+    const QList<QStringList> byConnection = f.server.commandsByConnection();
+    for (qsizetype c = fromConnection; c < byConnection.size(); ++c)
+        all += byConnection[c].filter(QStringLiteral("ARTICLE"));
+    all.sort();
+    return all;
+}
+
+QStringList articleCommandsFor(const QList<DownloadParts::Post>& posts)
+{
+    QStringList all;
+    for (const DownloadParts::Post& p : posts) {
+        for (const QByteArray& id : p.ids)
+            all.append(QStringLiteral("ARTICLE ") + QString::fromLatin1(id));
+    }
+    all.sort();
+    return all;
+}
+
+// A reply for the first `accepted` times it is asked for, `refusal` after that.
+std::function<QByteArray(const QString&)> refuseAfter(int accepted, QByteArray ok, QByteArray refusal)
+{
+    return [n = 0, accepted, ok, refusal](const QString&) mutable { return ++n > accepted ? refusal : ok; };
+}
+
 } // namespace
 
 class DownloadTest : public QObject {
@@ -235,5 +263,174 @@ private slots:
     }
 };
 
+class MultiConnectionDownloadTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Three connections, however the replies are split: every part fetched exactly once, GROUP on
+    // a connection only when its group changes, the entries decoded in batch order byte for byte,
+    // and the status line telling how many connections are busy.
+    void everyPartOnceOverSeveralConnections()
+    {
+        for (const Delivery& d : { Delivery::whole(), Delivery::chunks(997) }) {
+            DownloadParts f(d);
+            f.t.settings.Download_Connections = 3;
+            QStringList statusLines;
+            QObject::connect(&f.t.window, &MainWindowState::textChanged, &f.download,
+                [&](MainWindowState::Label label, const QString& text) {
+                    if (label == MainWindowState::Label::Status)
+                        statusLines << text;
+                });
+            const QByteArray one = randomBytes(90000, 11);
+            const QByteArray two = randomBytes(7000, 12);
+            f.server.on(QStringLiteral("GROUP alt.other")).reply("211 1 1 1 alt.other\r\n");
+            const QList<DownloadParts::Post> posts { f.post("one.bin", yencBodies(one, "one.bin", 7)),
+                f.post("two.bin", articles::uuBodies(two, "two.bin", 2)),
+                f.post("three.bin", yencBodies(two, "three.bin", 1)),
+                f.post("four.bin", yencBodies(two, "four.bin", 2)) };
+            f.moveTo(posts[2], "alt.other");
+            for (const auto& p : posts)
+                f.queue(p);
+            f.runToEnd();
+
+            QCOMPARE(allArticleCommands(f), articleCommandsFor(posts));
+            QCOMPARE(f.server.connectionCount(), 3);
+            for (const QStringList& commands : f.server.commandsByConnection()) {
+                const QStringList groups = commands.filter(QStringLiteral("GROUP"));
+                for (qsizetype i = 1; i < groups.size(); ++i)
+                    QVERIFY2(groups[i] != groups[i - 1], qPrintable(commands.join(u',')));
+            }
+            const QStringList names { "one.bin", "two.bin", "three.bin", "four.bin" };
+            QCOMPARE(f.batch.processed().rowCount(), names.size());
+            for (int r = 0; r < names.size(); ++r)
+                QCOMPARE(f.batch.processed().row(r).filePath, f.downloaded(names[r]));
+            QCOMPARE(f.t.readFile(QStringLiteral("download/one.bin")), one);
+            for (const QString& name : names.sliced(1))
+                QCOMPARE(f.t.readFile(QStringLiteral("download/") + name), two);
+            if (d.mode == Delivery::Mode::Chunks)
+                QVERIFY(!statusLines.filter(QStringLiteral(" of 3 connections busy)")).isEmpty());
+            QVERIFY(!f.download.downloadBusy());
+        }
+    }
+
+    // A download stopped while parts are in flight, one of them held up by the server, fetches
+    // exactly the parts without a cache file when it starts again.
+    void interruptedDownloadFetchesOnlyTheMissingParts()
+    {
+        DownloadParts f(Delivery::chunks(4096));
+        f.t.settings.Download_Connections = 3;
+        const QByteArray data = randomBytes(120000, 13);
+        const auto p = f.post("big.bin", yencBodies(data, "big.bin", 10), 2);
+        f.server.on(QStringLiteral("ARTICLE ") + p.ids[1]).stall().once();
+        f.server.on(QStringLiteral("ARTICLE ") + p.ids[1]).reply(articles::articleReply(p.articles[1]));
+        f.queue(p);
+        auto cached = [&] {
+            QStringList have;
+            for (qint64 n : p.numbers) {
+                if (QFile::exists(f.cached(n)))
+                    have << f.cached(n);
+            }
+            return have;
+        };
+        f.download.DownloadBatch();
+        QTRY_VERIFY_WITH_TIMEOUT(cached().size() >= 4, 10000);
+        f.download.Stop();
+        QStringList missing;
+        for (qsizetype i = 0; i < p.ids.size(); ++i) {
+            if (!QFile::exists(f.cached(p.numbers[i])))
+                missing << QStringLiteral("ARTICLE ") + QString::fromLatin1(p.ids[i]);
+        }
+        missing.sort();
+        QVERIFY(missing.contains(QStringLiteral("ARTICLE ") + QString::fromLatin1(p.ids[1])));
+
+        const qsizetype before = f.server.connectionCount();
+        f.runToEnd();
+        QCOMPARE(allArticleCommands(f, before), missing);
+        QCOMPARE(f.t.readFile(QStringLiteral("download/big.bin")), data);
+    }
+
+    // A server that turns away connections beyond its limit, at the greeting or at the login, costs
+    // one log line and the download goes on over the others; refusing every one is a failure.
+    void refusedConnectionsLowerTheCount()
+    {
+        struct Case {
+            const char* name;
+            QByteArray refusal;
+            bool atLogin;
+            int accepted;
+        };
+        const Case cases[] = {
+            { "502 at greeting", "502 too many connections\r\n", false, 2 },
+            { "400 at greeting", "400 too many connections\r\n", false, 1 },
+            { "481 at login", "481 too many connections for your user\r\n", true, 2 },
+            { "all refused", "502 too many connections\r\n", false, 0 },
+        };
+        for (const Case& c : cases) {
+            DownloadParts f;
+            f.t.settings.Download_Connections = 3;
+            if (c.atLogin) {
+                f.t.settings.chkAuth = 1;
+                f.t.settings.User_Name = QStringLiteral("u");
+                f.t.settings.password = "p";
+                f.server.on(QStringLiteral("AUTHINFO USER u")).reply("381 more\r\n");
+                f.server.on(QStringLiteral("AUTHINFO PASS p")).reply(refuseAfter(c.accepted, "281 ok\r\n", c.refusal));
+            } else {
+                f.server.greeting().reply(refuseAfter(c.accepted, "200 ready\r\n", c.refusal));
+            }
+            const QByteArray data = randomBytes(30000, 14);
+            const QList<DownloadParts::Post> posts { f.post("a.bin", yencBodies(data, "a.bin", 5)),
+                f.post("b.bin", yencBodies(data, "b.bin", 1)) };
+            for (const auto& p : posts)
+                f.queue(p);
+            f.runToEnd();
+
+            const int refused = 3 - std::max(c.accepted, 1);
+            QCOMPARE(f.t.logCount(QStringLiteral("The server refused another connection")), refused);
+            if (c.accepted == 0) {
+                QCOMPARE(f.t.prompts.messages.value(0), QStringLiteral("Error: ") + c.refusal.trimmed());
+                QVERIFY(f.batch.hasWork());
+                continue;
+            }
+            QVERIFY2(f.t.logged(QStringLiteral("; connections in use: %1.").arg(c.accepted)), c.name);
+            QCOMPARE(allArticleCommands(f), articleCommandsFor(posts));
+            QCOMPARE(f.t.readFile(QStringLiteral("download/a.bin")), data);
+            QCOMPARE(f.t.readFile(QStringLiteral("download/b.bin")), data);
+            QVERIFY(f.t.prompts.messages.isEmpty());
+        }
+    }
+
+    // One connection failing (the server closing it mid-article, or falling silent) restarts
+    // alone: its part is fetched by another connection and the download completes without a
+    // restart of the whole.
+    void oneFailingConnectionRestartsAlone()
+    {
+        for (const bool silent : { false, true }) {
+            DownloadParts f;
+            f.t.settings.Download_Connections = 3;
+            f.t.settings.chkRestart500 = 1;
+            const QByteArray data = randomBytes(30000, 15);
+            const auto p = f.post("a.bin", yencBodies(data, "a.bin", 6), 3);
+            FakeNntpRule& fault = f.server.on(QStringLiteral("ARTICLE ") + p.ids[2]).once();
+            silent ? fault.stall() : fault.drop();
+            f.server.on(QStringLiteral("ARTICLE ") + p.ids[2]).reply(articles::articleReply(p.articles[2]));
+            f.queue(p);
+            QSignalSpy restarts(&f.download, &BatchDownload::restartNeeded);
+            f.download.DownloadBatch();
+            if (silent) {
+                QTRY_COMPARE(allArticleCommands(f).size(), 6);
+                // Let the others finish their parts: only the silent one is past the timeout.
+                QTest::qWait(200);
+                f.t.clock.advance((f.t.settings.sldTimeout + 1) * 1000);
+                f.download.watchdogTick();
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(!f.download.running(), 10000);
+            QCOMPARE(restarts.size(), 0);
+            QVERIFY(f.t.logged(QStringLiteral(" reconnects in 90 seconds; the others go on.")));
+            QCOMPARE(allArticleCommands(f).count(QStringLiteral("ARTICLE ") + p.ids[2]), 2);
+            QCOMPARE(f.t.readFile(QStringLiteral("download/a.bin")), data);
+        }
+    }
+};
+
 TW_TEST(DownloadTest)
+TW_TEST(MultiConnectionDownloadTest)
 #include "download_test.moc"

@@ -83,6 +83,7 @@ struct DownloadParts : ServedGroup {
         : ServedGroup(delivery)
     {
         t.settings.chkMakeSubDirs = 0;
+        t.settings.Download_Connections = 1;
     }
 
     struct Post {

@@ -10,7 +10,7 @@
 // Not a test: tools/bench-download runs it by name to make a program folder for the download
 // benchmark ("prepare": settings and group list for the server) and, after the program's scan,
 // to queue every binary of the group as a user would ("queue"). Environment: TW_BENCH_HOME,
-// TW_BENCH_GROUP, TW_BENCH_PORT.
+// TW_BENCH_GROUP, TW_BENCH_PORT, TW_BENCH_CONNECTIONS (download connections, default the setting's).
 class BenchFolder : public QObject {
     Q_OBJECT
     FakeClock m_clock;
@@ -45,6 +45,8 @@ private slots:
         s.chkAutodownload = 0;
         s.Download_Path = home + QStringLiteral("download/");
         s.Cache_Path = home + QStringLiteral("cache/");
+        if (const int connections = qEnvironmentVariableIntValue("TW_BENCH_CONNECTIONS"); connections > 0)
+            s.Download_Connections = connections;
         m_ctx->settingsFile.SaveOptions();
         m_ctx->groups.ngAddGroup(m_group);
         QVERIFY(m_ctx->groups.ngSaveFavs());

@@ -34,6 +34,15 @@ QList<Posted> postedFiles(const QByteArray& summary)
     return files;
 }
 
+// The cache files of the item's parts.
+QStringList cacheFiles(const ItemTable& view, int slot, const QString& cache)
+{
+    QStringList files;
+    for (quint32 p = view.item(slot).firstPart; p != 0; p = view.part(p).next)
+        files << cache + QString::number(view.part(p).article) + QStringLiteral(".UUE");
+    return files;
+}
+
 // The view table's slot of the multipart item holding the file; 0 for none.
 int slotOf(const ItemTable& view, const QString& name)
 {
@@ -120,6 +129,7 @@ private slots:
         m_inn->pointAt(s, t);
         s.chkLogFile = 1;
         s.chkSaveDecodes2 = 1;
+        s.Download_Connections = 4;
         t.ctx->settingsFile.SaveOptions();
         t.ctx->groups.ngAddGroup(kGroup);
         QVERIFY(t.ctx->groups.ngSaveFavs());
@@ -153,8 +163,11 @@ private slots:
 
         // The caches are kept; with one part file gone, the next download fetches just that article.
         const QString cache = t.path(QStringLiteral("cache/") + QLatin1String(kGroup) + u'/');
-        // Of the seventh file only the part before the missing one was fetched.
-        QCOMPARE(QDir(cache).entryList({ QStringLiteral("*.UUE") }, QDir::Files).size(), 7 * 4 - 1 + 2 - 3);
+        // Of the seventh file the part before the missing one was fetched, and the connections that
+        // were not asking for the missing one may have fetched those after it.
+        const qsizetype cachedParts = QDir(cache).entryList({ QStringLiteral("*.UUE") }, QDir::Files).size();
+        QVERIFY2(cachedParts >= 7 * 4 - 1 + 2 - 3 && cachedParts <= 7 * 4 - 1 + 2 - 1,
+            qPrintable(QString::number(cachedParts)));
         QVERIFY(QDir(out).removeRecursively());
         const QList<QByteArray> keys = queueAll(t);
         QCOMPARE(keys.size(), files.size());
@@ -167,8 +180,13 @@ private slots:
         logFrom = t.readFile(QStringLiteral("OPSLOG.TXT")).size();
         QVERIFY2(download(t, logFrom, files.size()), qPrintable(logTail(t, logFrom)));
         log = opsLog(t, logFrom);
-        QCOMPARE(log.filter(QStringLiteral("Article Retrieved: ")).size(), 1);
-        const QStringList saved = log.filter(QStringLiteral("File saved: "));
+        // Parts after the cancelled one of the seventh file may be fetched now; nothing else is.
+        const QStringList cancelledFiles = cacheFiles(again, slotOf(again, cancelled.name), cache);
+        QStringList saved = log.filter(QStringLiteral("File saved: "));
+        saved.removeIf([&](const QString& line) {
+            return std::any_of(cancelledFiles.cbegin(), cancelledFiles.cend(),
+                [&](const QString& f) { return line.endsWith(f); });
+        });
         QCOMPARE(saved.size(), 1);
         QVERIFY2(saved[0].endsWith(QStringLiteral("File saved: ") + refetched), qPrintable(saved[0]));
         QCOMPARE(fileBytes(out + files[0].name), fileBytes(originals + u'/' + files[0].name));

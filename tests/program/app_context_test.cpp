@@ -21,6 +21,8 @@ private slots:
         ctx.settings.chkRestart500 = 1;
         ctx.settings.chkAllowRestart = 1;
         ctx.settings.Rescan_Time = 2;
+        // With one connection its failure is the whole download's.
+        ctx.settings.Download_Connections = 1;
         ctx.groups.ngAddGroup("alt.test");
 
         const QByteArray data = articles::randomBytes(20000, 9);

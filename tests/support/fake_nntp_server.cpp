@@ -119,6 +119,14 @@ QStringList FakeNntpServer::commands() const
     return c ? c->commands : QStringList();
 }
 
+QList<QStringList> FakeNntpServer::commandsByConnection() const
+{
+    QList<QStringList> all;
+    for (const auto& c : m_connections)
+        all.append(c->commands);
+    return all;
+}
+
 void FakeNntpServer::accept()
 {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {

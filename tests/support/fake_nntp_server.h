@@ -99,6 +99,8 @@ public:
     [[nodiscard]] int connectionCount() const { return static_cast<int>(m_connections.size()); }
     // Commands of the newest connection.
     [[nodiscard]] QStringList commands() const;
+    // Commands of every connection, in the order the connections came.
+    [[nodiscard]] QList<QStringList> commandsByConnection() const;
 
 private:
     struct Job;

@@ -22,7 +22,8 @@ private slots:
         t.ctx->monitor.applyStatsSetting();
         OptionsWindow w(*t.ctx);
         const std::pair<const char*, int Settings::*> sliders[] = { { "sldXOVER", &Settings::sldXOVER },
-            { "sldRescan", &Settings::Rescan_Time }, { "sldTimeout", &Settings::sldTimeout } };
+            { "sldRescan", &Settings::Rescan_Time }, { "sldTimeout", &Settings::sldTimeout },
+            { "sldConnections", &Settings::Download_Connections } };
         for (const auto& [name, field] : sliders) {
             auto* slider = control<QSlider>(w, name);
             slider->setValue(slider->value() + 7);
