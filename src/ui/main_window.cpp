@@ -3,6 +3,7 @@
 #include "program/app_context.h"
 #include "app/prompts.h"
 #include "ui/header_windows.h"
+#include "ui/text_line.h"
 #include "ui/tray_icon.h"
 #include "ui/viewer_windows.h"
 #include "ui/watch_window.h"
@@ -65,8 +66,7 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     layout->addWidget(buildStatsBar());
     setCentralWidget(central);
 
-    QLabel* status = makeLabel("lblStatus", Label::Status);
-    status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    TextLine* status = makeLine("lblStatus", Label::Status);
     status->setContentsMargins(4, 0, 0, 0);
     statusBar()->addWidget(status, 1);
 
@@ -130,6 +130,8 @@ void MainWindow::bindState()
 
     for (auto it = m_labels.cbegin(); it != m_labels.cend(); ++it)
         showText(it.key(), state.text(it.key()));
+    for (auto it = m_lines.cbegin(); it != m_lines.cend(); ++it)
+        showText(it.key(), state.text(it.key()));
     for (auto it = m_bars.cbegin(); it != m_bars.cend(); ++it)
         showProgress(it.key(), state.progress(it.key()).value, state.progress(it.key()).maximum);
     for (auto it = m_controls.cbegin(); it != m_controls.cend(); ++it) {
@@ -143,6 +145,10 @@ void MainWindow::bindState()
 
 void MainWindow::showText(Label label, const QString& text)
 {
+    if (TextLine* line = m_lines.value(label)) {
+        line->setText(text);
+        return;
+    }
     QLabel* widget = m_labels.value(label);
     if (!widget)
         return;

@@ -27,6 +27,7 @@ class QTabWidget;
 class QToolBar;
 class QToolButton;
 class QTreeView;
+class TextLine;
 class TrayIcon;
 class ViewerWindow;
 
@@ -125,6 +126,7 @@ private:
     QPushButton* makeButton(const char* name, const QString& caption, const QString& tip, Command command);
     QPushButton* makeButton(const char* name, const QString& caption, const QString& tip);
     QLabel* makeLabel(const char* name, MainWindowState::Label label);
+    TextLine* makeLine(const char* name, MainWindowState::Label label);
     QProgressBar* makeBar(const char* name, MainWindowState::Bar bar);
 
     // main_window_images.cpp
@@ -159,6 +161,8 @@ private:
     std::array<QTreeView*, ColumnLayouts::kViews> m_views {};
     std::array<int, ColumnLayouts::kViews> m_sortSections { -1, -1, -1 };
     QHash<MainWindowState::Label, QLabel*> m_labels;
+    // The texts that change while data streams in: they repaint without a new layout.
+    QHash<MainWindowState::Label, TextLine*> m_lines;
     QHash<MainWindowState::Bar, QProgressBar*> m_bars;
     QHash<MainWindowState::Control, QWidget*> m_controls;
     std::array<QLabel*, 5> m_stats {};

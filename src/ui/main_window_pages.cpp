@@ -6,6 +6,7 @@
 #include "app/desktop.h"
 #include "ui/header_windows.h"
 #include "ui/list_views.h"
+#include "ui/text_line.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -71,6 +72,14 @@ QLabel* MainWindow::makeLabel(const char* name, Label label)
     auto* widget = new QLabel;
     widget->setObjectName(QLatin1String(name));
     m_labels.insert(label, widget);
+    return widget;
+}
+
+TextLine* MainWindow::makeLine(const char* name, Label label)
+{
+    auto* widget = new TextLine;
+    widget->setObjectName(QLatin1String(name));
+    m_lines.insert(label, widget);
     return widget;
 }
 
@@ -370,10 +379,14 @@ QWidget* MainWindow::buildBatchPage()
     auto* progress = new QGridLayout;
     progress->addWidget(caption(QStringLiteral("This file:")), 0, 0);
     progress->addWidget(makeBar("ProgressBar4", Bar::ThisFile), 0, 1);
-    progress->addWidget(makeLabel("lblCurrentFileTime", Label::FileEta), 0, 2);
+    TextLine* fileEta = makeLine("lblCurrentFileTime", Label::FileEta);
+    progress->addWidget(fileEta, 0, 2);
     progress->addWidget(caption(QStringLiteral("This part:")), 1, 0);
     progress->addWidget(makeBar("ProgressBar3", Bar::ThisPart), 1, 1);
-    progress->addWidget(makeLabel("lblTotalBatchTime", Label::BatchEta), 1, 2);
+    TextLine* batchEta = makeLine("lblTotalBatchTime", Label::BatchEta);
+    progress->addWidget(batchEta, 1, 2);
+    for (TextLine* eta : { fileEta, batchEta })
+        eta->setPreferredChars(48);
     progress->setColumnStretch(1, 1);
     progress->setColumnMinimumWidth(2, 200);
     progress->setHorizontalSpacing(12);
