@@ -65,7 +65,9 @@ QList<Key> candidateKeys(const QList<QByteArray>& lines)
         if (t.startsWith('[') && t.contains(']')) {
             section = t.sliced(1, t.indexOf(']') - 1).trimmed();
             inSection = true;
-        } else if (const qsizetype eq = line.indexOf('='); inSection && eq > 0 && !t.startsWith('[')) {
+        } else if (const qsizetype eq = line.indexOf('='); inSection && eq > 0 && !t.startsWith('[')
+                   && !line.first(eq).trimmed().isEmpty()) {
+            // A line " = x" names no key: the program never asks for an empty one.
             keys.append(Key { section, line.first(eq).trimmed() });
         }
     }

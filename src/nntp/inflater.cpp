@@ -78,6 +78,13 @@ QByteArrayView Inflater::inflate(qsizetype maxBytes)
         break;
     case Z_STREAM_END:
         m_ended = true;
+        // Said at once, not only when the next step is asked for: a caller that stops at an
+        // empty step would otherwise miss it until more data arrives.
+        if (m_inputPos < m_input.size()) {
+            m_corrupt = true;
+            m_errorText = QStringLiteral("data after the end of the stream");
+            return {};
+        }
         break;
     default:
         m_corrupt = true;

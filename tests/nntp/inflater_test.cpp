@@ -63,6 +63,11 @@ private slots:
             inflater.append(good);
             QVERIFY(!inflater.hasMore() && inflater.inflate().isEmpty());
         }
+        // The step that meets the end says so, even when it gives nothing: a caller stopping at
+        // an empty step would otherwise take the bytes after it for more to come.
+        Inflater endFirst;
+        endFirst.append(QByteArray("\x03\x00", 2) + good);
+        QVERIFY(endFirst.inflate().isEmpty() && endFirst.corrupt());
     }
 
     void tinyInputExpandsOnlyOneStepAtATime()
