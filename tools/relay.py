@@ -12,6 +12,9 @@ LISTEN, SERVER, RATE = (int(a) for a in sys.argv[1:4])
 
 
 async def pipe(reader, writer, rate):
+    loop = asyncio.get_running_loop()
+    start = loop.time()
+    sent = 0
     try:
         while True:
             data = await reader.read(16384 if not rate else max(1024, min(16384, rate // 20)))
@@ -20,7 +23,15 @@ async def pipe(reader, writer, rate):
             writer.write(data)
             await writer.drain()
             if rate:
-                await asyncio.sleep(len(data) / rate)
+                # Paced against the clock since the start, so time spent waiting for the server
+                # counts and the average holds the rate instead of falling below it.
+                sent += len(data)
+                ahead = start + sent / rate - loop.time()
+                if ahead > 0:
+                    await asyncio.sleep(ahead)
+                elif ahead < -1:
+                    # An idle spell is not saved up as a burst.
+                    start, sent = loop.time(), 0
     except (ConnectionError, asyncio.CancelledError):
         pass
     finally:
