@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 
 // The five state filters of the header view, persisted with the settings.
@@ -12,6 +13,9 @@ struct ViewToggles {
     bool togtsInBatch = true;
 };
 
+// How the line to the server is secured ("News_SSL").
+enum class Encryption : int { None = 0, StartTls = 1, Tls = 2 };
+
 // What the login window shows: the server and how to log in to it.
 struct LoginFields {
     QString host;
@@ -20,6 +24,7 @@ struct LoginFields {
     QByteArray password;
     int chkAuth = 0;
     int chkSavePassword = 0;
+    Encryption encryption = Encryption::None;
 };
 
 // Every user setting, edited in place by the options, login and log windows and read by every
@@ -38,6 +43,9 @@ struct Settings {
     int chkSavePassword = 0;
     QByteArray password; // plain; stored scrambled under "User_PWX"
     int chkAuth = 0;
+    Encryption News_SSL = Encryption::None;
+    // Certificates the user trusted though they do not verify: "host:port" to hex SHA-256.
+    QMap<QString, QByteArray> News_SSL_Pins;
     int chkMakeSubDirs = 1;
     int chkSFX = 0;
     int chkDisableStats = 0;
@@ -67,7 +75,7 @@ struct Settings {
     [[nodiscard]] bool watchEnabled() const { return chkEnableWatch != 0; }
     [[nodiscard]] LoginFields login() const
     {
-        return { News_Host, News_Port, User_Name, password, chkAuth, chkSavePassword };
+        return { News_Host, News_Port, User_Name, password, chkAuth, chkSavePassword, News_SSL };
     }
     void setLogin(const LoginFields& f)
     {
@@ -77,6 +85,7 @@ struct Settings {
         password = f.password;
         chkAuth = f.chkAuth;
         chkSavePassword = f.chkSavePassword;
+        News_SSL = f.encryption;
     }
 };
 
@@ -88,11 +97,22 @@ struct SliderRange {
 };
 
 namespace slider {
-constexpr SliderRange kRescan{5, 240, 1, 10};
-constexpr SliderRange kTimeout{15, 240, 1, 5};
-constexpr SliderRange kXover{20, 3000, 1, 5};
-constexpr SliderRange kConnections{1, 20, 1, 4};
+constexpr SliderRange kRescan { 5, 240, 1, 10 };
+constexpr SliderRange kTimeout { 15, 240, 1, 5 };
+constexpr SliderRange kXover { 20, 3000, 1, 5 };
+constexpr SliderRange kConnections { 1, 20, 1, 4 };
 } // namespace slider
+
+// The port a server field left empty means.
+[[nodiscard]] inline QString defaultPort(Encryption encryption)
+{
+    return encryption == Encryption::Tls ? QStringLiteral("563") : QStringLiteral("119");
+}
+// "host:port", the key of a pinned certificate.
+[[nodiscard]] inline QString serverKey(const QString& host, quint16 port)
+{
+    return host.trimmed().toLower() + u':' + QString::number(port);
+}
 
 // Live captions beside the sliders.
 [[nodiscard]] QString rescanLabel(int seconds);

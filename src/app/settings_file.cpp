@@ -18,6 +18,8 @@ namespace {
 
 constexpr const char* kOptions = "Options";
 constexpr const char* kSizing = "Sizing";
+constexpr const char* kPins = "Trusted Certificates";
+constexpr int kMaxPins = 16;
 
 QString withSlash(QString folder)
 {
@@ -26,7 +28,10 @@ QString withSlash(QString folder)
     return folder;
 }
 
-QByteArray number(int value) { return QByteArray::number(value); }
+QByteArray number(int value)
+{
+    return QByteArray::number(value);
+}
 
 // A value cut at its 255 bytes may end inside a UTF-8 character; without that piece it still reads
 // as UTF-8 rather than as Latin-1 throughout.
@@ -52,28 +57,28 @@ struct CheckKey {
 
 // Check boxes read in one run after the password; the file order puts "chkSysTray" earlier.
 constexpr CheckKey kChecksAfterPassword[] = {
-    {"chkAuth", &Settings::chkAuth},
-    {"chkMakeSubDirs", &Settings::chkMakeSubDirs},
-    {"chkSFX", &Settings::chkSFX},
-    {"chkDisableStats", &Settings::chkDisableStats},
-    {"chkSaveDecodes", &Settings::chkSaveDecodes},
-    {"chkSaveDecodes2", &Settings::chkSaveDecodes2},
-    {"chkOldRenameStyle", &Settings::chkOldRenameStyle},
-    {"chkSlave", &Settings::chkSlave},
-    {"chkModeReader", &Settings::chkModeReader},
+    { "chkAuth", &Settings::chkAuth },
+    { "chkMakeSubDirs", &Settings::chkMakeSubDirs },
+    { "chkSFX", &Settings::chkSFX },
+    { "chkDisableStats", &Settings::chkDisableStats },
+    { "chkSaveDecodes", &Settings::chkSaveDecodes },
+    { "chkSaveDecodes2", &Settings::chkSaveDecodes2 },
+    { "chkOldRenameStyle", &Settings::chkOldRenameStyle },
+    { "chkSlave", &Settings::chkSlave },
+    { "chkModeReader", &Settings::chkModeReader },
 };
 constexpr CheckKey kChecksAfterXover[] = {
-    {"chkAllowRestart", &Settings::chkAllowRestart},
-    {"chkRestart500", &Settings::chkRestart500},
-    {"chkAutodownload", &Settings::chkAutodownload},
-    {"chkAutoExpire", &Settings::chkAutoExpire},
-    {"chkCompress", &Settings::chkCompress},
+    { "chkAllowRestart", &Settings::chkAllowRestart },
+    { "chkRestart500", &Settings::chkRestart500 },
+    { "chkAutodownload", &Settings::chkAutodownload },
+    { "chkAutoExpire", &Settings::chkAutoExpire },
+    { "chkCompress", &Settings::chkCompress },
 };
 constexpr CheckKey kLastChecksSaveOrder[] = {
-    {"chkSysTray", &Settings::chkSysTray},
-    {"chkEnableWatch", &Settings::chkEnableWatch},
-    {"chkLogFile", &Settings::chkLogFile},
-    {"chkEnableLogging", &Settings::chkEnableLogging},
+    { "chkSysTray", &Settings::chkSysTray },
+    { "chkEnableWatch", &Settings::chkEnableWatch },
+    { "chkLogFile", &Settings::chkLogFile },
+    { "chkEnableLogging", &Settings::chkEnableLogging },
 };
 
 struct ToggleKey {
@@ -81,11 +86,11 @@ struct ToggleKey {
     bool ViewToggles::*field;
 };
 constexpr ToggleKey kToggles[] = {
-    {"togtsComplete", &ViewToggles::togtsComplete},
-    {"togtsText", &ViewToggles::togtsText},
-    {"togtsUnknown", &ViewToggles::togtsUnknown},
-    {"togtsIncomplete", &ViewToggles::togtsIncomplete},
-    {"togtsInBatch", &ViewToggles::togtsInBatch},
+    { "togtsComplete", &ViewToggles::togtsComplete },
+    { "togtsText", &ViewToggles::togtsText },
+    { "togtsUnknown", &ViewToggles::togtsUnknown },
+    { "togtsIncomplete", &ViewToggles::togtsIncomplete },
+    { "togtsInBatch", &ViewToggles::togtsInBatch },
 };
 
 } // namespace
@@ -95,7 +100,10 @@ SettingsFile::SettingsFile(const Parts& parts)
 {
 }
 
-QByteArray SettingsFile::read(const char* section, const char* key) const { return m.profile.value(section, key); }
+QByteArray SettingsFile::read(const char* section, const char* key) const
+{
+    return m.profile.value(section, key);
+}
 
 QString SettingsFile::readText(const char* key) const
 {
@@ -104,8 +112,8 @@ QString SettingsFile::readText(const char* key) const
 
 void SettingsFile::iniError(const QString& description, const char* key, const QByteArray& value)
 {
-    const QString line =
-        QStringLiteral("GetIniError: %1 (%2=%3)").arg(description, QLatin1String(key), displayText(value));
+    const QString line
+        = QStringLiteral("GetIniError: %1 (%2=%3)").arg(description, QLatin1String(key), displayText(value));
     if (m_deferErrors)
         m_deferredErrors.append(line);
     else
@@ -183,14 +191,19 @@ void SettingsFile::LoadOptions()
     loadFolders();
     readNumber("Rescan_Time", s.Rescan_Time, slider::kRescan.minimum, slider::kRescan.maximum);
     readNumber("sldTimeout", s.sldTimeout, slider::kTimeout.minimum, slider::kTimeout.maximum);
-    readNumber("Download_Connections", s.Download_Connections, slider::kConnections.minimum,
-        slider::kConnections.maximum);
+    readNumber(
+        "Download_Connections", s.Download_Connections, slider::kConnections.minimum, slider::kConnections.maximum);
     readCheck("chkAgressiveHeaderCrunch", s.chkAgressiveHeaderCrunch);
     s.News_Host = readText("News_Host");
     if (s.News_Host.isEmpty())
         s.firstRun = true;
+    if (int ssl = 0; readNumber("News_SSL", ssl, 0, 2))
+        s.News_SSL = static_cast<Encryption>(ssl);
+    // The port the encryption implies, unless the file names one.
+    s.News_Port = defaultPort(s.News_SSL);
     if (int port = 0; readNumber("News_Port", port, 1, 65535))
         s.News_Port = QString::number(port);
+    loadPins();
     s.User_Name = readText("User_Name");
     if (const QString last = readText("lastscandate"); !last.isEmpty())
         m.window.setText(MainWindowState::Label::LastScan, last);
@@ -240,6 +253,7 @@ void SettingsFile::SaveOptions()
     p.setValue(kOptions, "chkAgressiveHeaderCrunch", number(s.chkAgressiveHeaderCrunch));
     p.setValue(kOptions, "News_Host", s.News_Host.trimmed().toUtf8());
     p.setValue(kOptions, "News_Port", s.News_Port.trimmed().toUtf8());
+    p.setValue(kOptions, "News_SSL", number(static_cast<int>(s.News_SSL)));
     p.setValue(kOptions, "User_Name", s.User_Name.trimmed().toUtf8());
     p.setValue(kOptions, "lastscandate", m.window.text(MainWindowState::Label::LastScan).trimmed().toUtf8());
     p.setValue(kOptions, "chkSavePassword", number(s.chkSavePassword));
@@ -252,6 +266,34 @@ void SettingsFile::SaveOptions()
     for (const CheckKey& c : kLastChecksSaveOrder)
         p.setValue(kOptions, c.key, number(s.*c.field));
     SaveViewToggles();
+    savePins();
+}
+
+void SettingsFile::loadPins()
+{
+    QMap<QString, QByteArray>& pins = m.settings.News_SSL_Pins;
+    pins.clear();
+    for (int i = 1; i <= kMaxPins; ++i) {
+        // "host:port fingerprint"; anything else is not a pin we wrote.
+        const QList<QByteArray> fields = read(kPins, "Pin" + number(i)).simplified().split(' ');
+        if (fields.size() == 2 && fields[0].contains(':') && fields[1].size() == 64)
+            pins.insert(QString::fromUtf8(fields[0]).toLower(), fields[1].toLower());
+    }
+}
+
+void SettingsFile::savePins()
+{
+    const QMap<QString, QByteArray>& pins = m.settings.News_SSL_Pins;
+    // Only a file that trusts a certificate gets the section.
+    if (pins.isEmpty() && read(kPins, "Pin1").isEmpty())
+        return;
+    int i = 1;
+    for (auto it = pins.begin(); it != pins.end() && i <= kMaxPins; ++it, ++i)
+        m.profile.setValue(kPins, "Pin" + number(i), it.key().toUtf8() + ' ' + it.value());
+    for (; i <= kMaxPins; ++i) {
+        if (!read(kPins, "Pin" + number(i)).isEmpty())
+            m.profile.setValue(kPins, "Pin" + number(i), "");
+    }
 }
 
 void SettingsFile::SaveViewToggles()
@@ -309,8 +351,8 @@ ColumnLayouts SettingsFile::LoadColumnWidths()
         for (qsizetype c = 0; c < specs.size(); ++c) {
             const QByteArray key = "C" + QByteArray::number(c + 1);
             const double stored = std::nearbyint(fmt::Val(read(ColumnLayouts::section(view), key.constData())));
-            layouts.widths[view].append(stored < 1 || stored > 100000 ? specs[c].defaultWidth
-                                                                      : static_cast<int>(stored));
+            layouts.widths[view].append(
+                stored < 1 || stored > 100000 ? specs[c].defaultWidth : static_cast<int>(stored));
         }
     }
     const char* header = ColumnLayouts::section(ColumnLayouts::HeaderView);

@@ -30,6 +30,9 @@ public:
     void SaveOptions();
     void LoadViewToggles();
     void SaveViewToggles();
+    // Trusted certificates, one "PinN" line each: a value holds at most 255 bytes.
+    void loadPins();
+    void savePins();
 
     [[nodiscard]] WindowPlacement LoadWindowPlacement();
     void SaveWindowPlacement(const WindowPlacement& placement);

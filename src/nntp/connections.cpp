@@ -30,6 +30,11 @@ Connections::Connections(const Services& services, QObject* parent)
             if (ConnectionHandler* h = link(n).handler)
                 h->closedByPeer();
         });
+        connect(l.socket.get(), &Socket::encrypted, this, [this, n] { encrypted(n); });
+        connect(l.socket.get(), &Socket::certificateRejected, this,
+            [this, n](const QSslCertificate& certificate, const QList<QSslError>& errors) {
+                certificateRejected(n, certificate, errors);
+            });
         connect(l.socket.get(), &Socket::errorOccurred, this, [this, n](int code, const QString& text) {
             if (ConnectionHandler* h = link(n).handler)
                 h->socketError(code, text);
@@ -39,32 +44,48 @@ Connections::Connections(const Services& services, QObject* parent)
 
 Connections::~Connections() = default;
 
-void Connections::setHandler(Conn n, ConnectionHandler* handler) { link(n).handler = handler; }
+void Connections::setHandler(Conn n, ConnectionHandler* handler)
+{
+    link(n).handler = handler;
+}
 
-Socket& Connections::socket(Conn n) { return *link(n).socket; }
+Socket& Connections::socket(Conn n)
+{
+    return *link(n).socket;
+}
 
-void Connections::markActivity(Conn n) { link(n).lastActivityMs = m.clock.monotonicMs(); }
+void Connections::markActivity(Conn n)
+{
+    link(n).lastActivityMs = m.clock.monotonicMs();
+}
+
+qint64 Connections::lastActivityMs(Conn n) const
+{
+    const Link& l = link(n);
+    return l.awaitingTrust ? m.clock.monotonicMs() : l.lastActivityMs;
+}
 
 quint16 Connections::port()
 {
     Settings& s = m.settings;
     if (s.News_Port.trimmed().isEmpty())
-        s.News_Port = QStringLiteral("119");
-    return portNumber(s.News_Port);
+        s.News_Port = defaultPort(s.News_SSL);
+    return portNumber(s.News_Port, s.News_SSL);
 }
 
-quint16 Connections::portNumber(const QString& text)
+quint16 Connections::portNumber(const QString& text, Encryption encryption)
 {
-    // A port typed out of range would wrap to some other port: take the NNTP one instead.
-    const double value = fmt::Val(text);
-    return value >= 1 && value <= 65535 ? static_cast<quint16>(value) : quint16(119);
+    // A port typed out of range would wrap to some other port: take the default one instead.
+    const double value = fmt::Val(text.trimmed().isEmpty() ? defaultPort(encryption) : text);
+    return value >= 1 && value <= 65535 ? static_cast<quint16>(value) : defaultPort(encryption).toUShort();
 }
 
 bool Connections::OpenConnection(Conn n)
 {
     Link& l = link(n);
     const std::optional<ConnectionHandler::Server> own = l.handler ? l.handler->ownServer() : std::nullopt;
-    const quint16 serverPort = own ? portNumber(own->port) : port();
+    const Encryption encryption = own ? own->encryption : m.settings.News_SSL;
+    const quint16 serverPort = own ? portNumber(own->port, encryption) : port();
     const bool background = n == Conn::Scan || isDownload(n);
     if (l.socket->state() > Socket::Closed) {
         m.log.WriteLog(QStringLiteral("Connection Error, please wait..."), true);
@@ -87,7 +108,15 @@ bool Connections::OpenConnection(Conn n)
     l.deflater.reset();
     l.compressStep = CompressStep::None;
     l.compressAsked = false;
-    l.socket->connectToHost(host, serverPort);
+    l.encryption = encryption;
+    l.serverKey = serverKey(host, serverPort);
+    l.tlsStep = TlsStep::None;
+    l.tlsChecked = false;
+    l.resumeWithUser = false;
+    l.awaitingTrust = false;
+    l.openedAtMs = m.clock.monotonicMs();
+    l.socket->setPinnedFingerprint(m.settings.News_SSL_Pins.value(l.serverKey));
+    l.socket->connectToHost(host, serverPort, encryption == Encryption::Tls);
     m.log.WriteLog(QStringLiteral("Connecting..."), true);
     return true;
 }
@@ -96,6 +125,7 @@ void Connections::CloseSocket(Conn n)
 {
     Link& l = link(n);
     l.active = false;
+    l.awaitingTrust = false;
     l.socket->close();
     if (l.handler)
         l.handler->stopInactivityTimer();
@@ -188,9 +218,8 @@ bool Connections::takeReplies(Conn n)
 {
     Link& l = link(n);
     const QByteArray& command = l.lastCommand;
-    auto isMultiLine = [&l, &command](int code) {
-        return l.handler ? l.handler->multiLine(code, command) : isMultiLineCode(code);
-    };
+    auto isMultiLine
+        = [&l, &command](int code) { return l.handler ? l.handler->multiLine(code, command) : isMultiLineCode(code); };
     while (std::optional<Reply> reply = l.reader.next(isMultiLine)) {
         if (!loginStep(n, *reply) && l.handler)
             l.handler->reply(*reply);

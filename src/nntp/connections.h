@@ -4,6 +4,9 @@
 #include "nntp/reply_reader.h"
 #include "nntp/socket.h"
 
+#include "app/settings.h"
+
+#include <QHash>
 #include <QObject>
 
 #include <array>
@@ -14,7 +17,6 @@ class Clock;
 class MainWindowState;
 class OpsLog;
 class Prompts;
-struct Settings;
 
 // The six connections to the news server, by number.
 enum class Conn : int { Scan = 1, Download = 2, GroupList = 3, Viewer = 4, Preview = 5, Assistant = 6 };
@@ -41,7 +43,8 @@ public:
     };
     struct Server {
         QString host;
-        QString port; // empty means 119
+        QString port; // empty means the encryption's default port
+        Encryption encryption = Encryption::None;
     };
 
     virtual ~ConnectionHandler() = default;
@@ -53,13 +56,13 @@ public:
     // changeReplyMode is false when only the password was missing.
     virtual void giveUp(bool changeReplyMode) { (void)changeReplyMode; }
     // The greeting arrived: the connection is talking to the server.
-    virtual void greeted() {}
-    virtual void connected() {}
-    virtual void closedByPeer() {}
+    virtual void greeted() { }
+    virtual void connected() { }
+    virtual void closedByPeer() { }
     virtual void socketError(int code, const QString& description) { (void)code, (void)description; }
-    virtual void stopInactivityTimer() {}
+    virtual void stopInactivityTimer() { }
     // The connection was closed (by us or after a failure) and its state logged.
-    virtual void socketClosed() {}
+    virtual void socketClosed() { }
     // Bytes of a reply still arriving, after each read.
     virtual void receiving(qsizetype pendingBytes) { (void)pendingBytes; }
     // Replies with a body, given the command last sent.
@@ -107,12 +110,16 @@ public:
     // Greeted (or connecting) and not yet quit or closed.
     [[nodiscard]] bool active(Conn n) const { return link(n).active; }
     // When bytes last arrived on the connection (or its owner saw it alive), on the monotonic clock.
-    [[nodiscard]] qint64 lastActivityMs(Conn n) const { return link(n).lastActivityMs; }
+    // While the user decides about a certificate the connection counts as alive.
+    [[nodiscard]] qint64 lastActivityMs(Conn n) const;
+    [[nodiscard]] bool awaitingTrust(Conn n) const { return link(n).awaitingTrust; }
     void markActivity(Conn n);
 
 private:
     // Turning compression on, between login and the work.
     enum class CompressStep { None, Capabilities, Compress };
+    // Upgrading a plain line with STARTTLS before anything secret is sent.
+    enum class TlsStep { None, Capabilities, StartTls, Handshake };
 
     struct Link {
         std::unique_ptr<Socket> socket;
@@ -122,6 +129,15 @@ private:
         std::unique_ptr<Deflater> deflater;
         CompressStep compressStep = CompressStep::None;
         bool compressAsked = false;
+        Encryption encryption = Encryption::None;
+        QString serverKey;
+        TlsStep tlsStep = TlsStep::None;
+        // Asked once per line whether STARTTLS is offered.
+        bool tlsChecked = false;
+        // After the upgrade: a 480 wants the user name; otherwise the greeting's login goes on.
+        bool resumeWithUser = false;
+        bool awaitingTrust = false;
+        qint64 openedAtMs = 0;
         ConnectionHandler* handler = nullptr;
         QByteArray lastCommand;
         bool slaveRequested = false;
@@ -144,12 +160,29 @@ private:
     void beginWork(Conn n);
     void compressStep(Conn n, const Reply& reply);
     void abandon(Conn n, bool changeReplyMode);
+    // Authentication (when configured) or the work, once the line is as secure as it will be.
+    void login(Conn n);
+    [[nodiscard]] bool wantsUpgrade(Conn n, bool forPassword) const;
+    void askForStartTls(Conn n, bool thenUser);
+    void tlsStep(Conn n, const Reply& reply);
+    // STARTTLS is not to be had: plain only when the user did not ask for encryption.
+    void withoutTls(Conn n, const QString& why);
+    void encrypted(Conn n);
+    void certificateRejected(Conn n, const QSslCertificate& certificate, const QList<QSslError>& errors);
+    void askTrust(Conn n, const QSslCertificate& certificate, const QList<QSslError>& errors);
+    // Ends a connection the user or the server's offer does not allow, without a retry.
+    void refuse(Conn n, const QString& why);
     // Progress of the login: the assistant's label, else the log.
     void announce(Conn n, const QString& text);
     ConnectionHandler::Credentials credentials(Conn n) const;
     [[nodiscard]] quint16 port();
-    [[nodiscard]] static quint16 portNumber(const QString& text);
+    [[nodiscard]] static quint16 portNumber(const QString& text, Encryption encryption);
 
     Services m;
+    // Connections waiting for the answer about one certificate, by fingerprint: one question each.
+    QHash<QByteArray, QList<Conn>> m_trustWaiting;
+    // When the user last refused each certificate; connections opened before then are not asked again.
+    QHash<QByteArray, qint64> m_declined;
+    bool m_plainPasswordLogged = false;
     std::array<Link, static_cast<size_t>(Conn::Assistant) + kMaxDownloadConnections - 1> m_links;
 };

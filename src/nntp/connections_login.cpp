@@ -1,7 +1,10 @@
+#include "app/clock.h"
 #include "app/ops_log.h"
 #include "app/prompts.h"
 #include "app/settings.h"
 #include "nntp/connections.h"
+
+#include <QTimer>
 
 namespace {
 
@@ -10,26 +13,58 @@ struct Features {
     bool slave;
 };
 
-// A capability line such as "COMPRESS DEFLATE GZIP" names the algorithms after the keyword.
-bool offersDeflate(const QByteArray& capabilities)
+// A capability line such as "COMPRESS DEFLATE GZIP" names its arguments after the keyword.
+bool offers(const QByteArray& capabilities, QByteArrayView keyword, QByteArrayView argument = {})
 {
     for (const QByteArray& line : capabilities.split('\n')) {
         const QList<QByteArray> words = line.simplified().toUpper().split(' ');
-        if (words.first() == "COMPRESS" && words.contains("DEFLATE"))
+        if (words.first() == keyword && (argument.isEmpty() || words.contains(argument)))
             return true;
     }
     return false;
+}
+
+QString certificateNames(const QSslCertificate& certificate, bool issuer)
+{
+    const QString text = issuer ? certificate.issuerDisplayName() : certificate.subjectDisplayName();
+    return text.isEmpty() ? QStringLiteral("(none)") : text;
+}
+
+// Pairs of hex digits, as browsers show a fingerprint.
+QString spacedFingerprint(const QByteArray& hex)
+{
+    QString text;
+    for (qsizetype i = 0; i < hex.size(); i += 2)
+        text += (i ? QStringLiteral(":") : QString()) + QString::fromLatin1(hex.mid(i, 2)).toUpper();
+    return text;
+}
+
+QString trustQuestion(
+    const QString& server, const QSslCertificate& certificate, const QList<QSslError>& errors, bool changed)
+{
+    QStringList reasons;
+    for (const QSslError& e : errors)
+        reasons.append(e.errorString());
+    reasons.removeDuplicates();
+    const QString opening = changed
+        ? QStringLiteral("The certificate of %1 has changed since you trusted it, and the new one could not be "
+                         "verified:")
+        : QStringLiteral("The certificate of %1 could not be verified:");
+    return opening.arg(server) + u'\n' + reasons.join(u'\n') + QStringLiteral("\n\nSubject: ")
+        + certificateNames(certificate, false) + QStringLiteral("\nIssuer: ") + certificateNames(certificate, true)
+        + QStringLiteral("\nSHA-256: ") + spacedFingerprint(Socket::fingerprint(certificate))
+        + QStringLiteral("\n\nTrust this certificate for this server from now on?");
 }
 
 Features featuresOf(Conn n)
 {
     switch (n) {
     case Conn::GroupList:
-        return {false, true};
+        return { false, true };
     case Conn::Assistant:
-        return {false, false};
+        return { false, false };
     default:
-        return {true, true};
+        return { true, true };
     }
 }
 
@@ -56,11 +91,15 @@ ConnectionHandler::Credentials Connections::credentials(Conn n) const
             return *own;
     }
     const Settings& s = m.settings;
-    return {s.chkAuth != 0, s.User_Name, s.password};
+    return { s.chkAuth != 0, s.User_Name, s.password };
 }
 
 bool Connections::loginStep(Conn n, const Reply& reply)
 {
+    if (link(n).tlsStep != TlsStep::None && reply.code != 205 && reply.code != 400) {
+        tlsStep(n, reply);
+        return true;
+    }
     // A server going away is heard as always; any other answer settles compression.
     if (link(n).compressStep != CompressStep::None && reply.code != 205 && reply.code != 400) {
         compressStep(n, reply);
@@ -72,7 +111,10 @@ bool Connections::loginStep(Conn n, const Reply& reply)
         greeting(n, reply);
         return true;
     case 480:
-        SendUser(n);
+        if (wantsUpgrade(n, true))
+            askForStartTls(n, true);
+        else
+            SendUser(n);
         return true;
     case 381:
         SendPassword(n);
@@ -119,10 +161,182 @@ void Connections::greeting(Conn n, const Reply& reply)
     l.active = true;
     if (ConnectionHandler* h = link(n).handler)
         h->greeted();
+    // A server that asks for the password with its greeting has to be answered as it is.
+    if (wantsUpgrade(n, credentials(n).authRequired) && !l.reader.pendingStartsLineWith("381"))
+        askForStartTls(n, false);
+    else
+        login(n);
+}
+
+void Connections::login(Conn n)
+{
     if (credentials(n).authRequired)
         SendUser(n);
     else
         afterAuthentication(n);
+}
+
+bool Connections::wantsUpgrade(Conn n, bool forPassword) const
+{
+    const Link& l = link(n);
+    if (l.tlsChecked || l.socket->isEncrypted())
+        return false;
+    return l.encryption == Encryption::StartTls || (l.encryption == Encryption::None && forPassword);
+}
+
+void Connections::askForStartTls(Conn n, bool thenUser)
+{
+    Link& l = link(n);
+    l.tlsChecked = true;
+    l.resumeWithUser = thenUser;
+    l.tlsStep = TlsStep::Capabilities;
+    SendLine(n, "CAPABILITIES");
+}
+
+void Connections::tlsStep(Conn n, const Reply& reply)
+{
+    Link& l = link(n);
+    switch (l.tlsStep) {
+    case TlsStep::Capabilities:
+        if (reply.code == 101 && offers(reply.body, "STARTTLS")) {
+            l.tlsStep = TlsStep::StartTls;
+            SendLine(n, "STARTTLS");
+            return;
+        }
+        l.tlsStep = TlsStep::None;
+        withoutTls(n, QStringLiteral("the server does not offer STARTTLS"));
+        return;
+    case TlsStep::StartTls:
+        if (reply.code == 382) {
+            l.tlsStep = TlsStep::Handshake;
+            // Nothing may follow the go-ahead in plain text.
+            l.reader.clear();
+            announce(n, QStringLiteral("Starting TLS..."));
+            l.socket->startTls();
+            return;
+        }
+        l.tlsStep = TlsStep::None;
+        withoutTls(n, QString::fromLatin1(reply.statusLine));
+        return;
+    case TlsStep::Handshake:
+        // Plain bytes in the middle of a handshake cannot be trusted.
+        failConnection(n, QStringLiteral("Unexpected reply during the TLS handshake, connection closed"), true);
+        return;
+    case TlsStep::None:
+        return;
+    }
+}
+
+void Connections::withoutTls(Conn n, const QString& why)
+{
+    Link& l = link(n);
+    if (l.encryption == Encryption::StartTls) {
+        refuse(n,
+            QStringLiteral("Error, STARTTLS is not available (%1), so the connection was not made.  "
+                           "Choose another encryption in the login window.")
+                .arg(why));
+        return;
+    }
+    if (!m_plainPasswordLogged) {
+        m_plainPasswordLogged = true;
+        m.log.WriteLog(QStringLiteral("Warning: the password is sent unencrypted (%1).").arg(why), true);
+    }
+    if (l.resumeWithUser)
+        SendUser(n);
+    else
+        login(n);
+}
+
+void Connections::encrypted(Conn n)
+{
+    Link& l = link(n);
+    announce(n, QStringLiteral("Connection encrypted"));
+    if (l.tlsStep != TlsStep::Handshake)
+        return;
+    l.tlsStep = TlsStep::None;
+    if (l.resumeWithUser)
+        SendUser(n);
+    else
+        login(n);
+}
+
+void Connections::certificateRejected(Conn n, const QSslCertificate& certificate, const QList<QSslError>& errors)
+{
+    Link& l = link(n);
+    l.awaitingTrust = true;
+    l.tlsStep = TlsStep::None;
+    // Out of the socket's own signal before the line is closed and a question waits for the user.
+    QTimer::singleShot(0, this, [this, n, certificate, errors] { askTrust(n, certificate, errors); });
+}
+
+void Connections::askTrust(Conn n, const QSslCertificate& certificate, const QList<QSslError>& errors)
+{
+    Link& l = link(n);
+    l.socket->close();
+    if (!l.awaitingTrust)
+        return;
+    const QByteArray fingerprint = Socket::fingerprint(certificate);
+    // Opened before the user answered about this certificate: the answer holds for it too.
+    if (m.settings.News_SSL_Pins.value(l.serverKey) == fingerprint) {
+        l.awaitingTrust = false;
+        OpenConnection(n);
+        return;
+    }
+    if (m_declined.value(fingerprint, -1) >= l.openedAtMs) {
+        l.awaitingTrust = false;
+        refuse(n, QStringLiteral("Certificate not trusted, connection closed"));
+        return;
+    }
+    QList<Conn>& waiting = m_trustWaiting[fingerprint];
+    waiting.append(n);
+    if (waiting.size() > 1)
+        return;
+    const QString key = l.serverKey;
+    const bool changed = m.settings.News_SSL_Pins.contains(key);
+    m.log.WriteLog(QStringLiteral("The certificate of %1 could not be verified").arg(key), true);
+    const bool trusted = m.prompts.askYesNo(trustQuestion(key, certificate, errors, changed), PromptIcon::Exclamation);
+    if (!trusted)
+        m_declined.insert(fingerprint, m.clock.monotonicMs());
+    if (trusted) {
+        m.settings.News_SSL_Pins.insert(key, fingerprint);
+        m.log.WriteLog(
+            QStringLiteral("Certificate trusted for %1 (SHA-256 %2)").arg(key, QString::fromLatin1(fingerprint)), true);
+    }
+    for (const Conn c : m_trustWaiting.take(fingerprint)) {
+        Link& w = link(c);
+        // Whoever stopped the connection meanwhile wants no new one.
+        if (!std::exchange(w.awaitingTrust, false) || !w.active)
+            continue;
+        markActivity(c);
+        if (trusted)
+            OpenConnection(c);
+        else
+            refuse(c, QStringLiteral("Certificate not trusted, connection closed"));
+    }
+}
+
+void Connections::refuse(Conn n, const QString& why)
+{
+    Link& l = link(n);
+    ConnectionHandler* h = l.handler;
+    if (n == Conn::Assistant) {
+        announce(n, why);
+    } else {
+        m.log.WriteLog(why, true);
+        if (why.startsWith(QStringLiteral("Error")))
+            m.prompts.message(why);
+    }
+    // Retrying would meet the same refusal: the owner stops instead.
+    if (h)
+        h->giveUp(true);
+    if (n == Conn::Scan || isDownload(n)) {
+        CloseSocket(n);
+        return;
+    }
+    l.active = false;
+    l.socket->close();
+    if (h)
+        h->socketError(-1, why);
 }
 
 void Connections::afterAuthentication(Conn n)
@@ -155,7 +369,7 @@ void Connections::compressStep(Conn n, const Reply& reply)
 {
     Link& l = link(n);
     if (l.compressStep == CompressStep::Capabilities) {
-        if (reply.code == 101 && offersDeflate(reply.body)) {
+        if (reply.code == 101 && offers(reply.body, "COMPRESS", "DEFLATE")) {
             l.compressStep = CompressStep::Compress;
             SendLine(n, "COMPRESS DEFLATE");
             return;

@@ -44,6 +44,11 @@ ServerCheck::ServerCheck(const Services& services, QObject* parent)
     m_timer.setSingleShot(true);
     m_timer.setInterval(m.replyTimeoutMs);
     connect(&m_timer, &QTimer::timeout, this, [this] {
+        // The user is still deciding about the server's certificate.
+        if (m.connections.awaitingTrust(Conn::Assistant)) {
+            m_timer.start();
+            return;
+        }
         if (m_step == Step::QuitSent) {
             loggedOff();
             return;
@@ -65,7 +70,7 @@ void ServerCheck::start(const Fields& fields)
     m_fields = fields;
     m_fields.server = m_fields.server.trimmed();
     if (m_fields.port.trimmed().isEmpty())
-        m_fields.port = QStringLiteral("119");
+        m_fields.port = defaultPort(m_fields.encryption);
     m_marks = 0;
     emit marksShown(0);
     m_passed = false;
@@ -212,7 +217,7 @@ std::optional<ConnectionHandler::Credentials> ServerCheck::ownCredentials() cons
 
 std::optional<ConnectionHandler::Server> ServerCheck::ownServer() const
 {
-    return Server { m_fields.server, m_fields.port };
+    return Server { m_fields.server, m_fields.port, m_fields.encryption };
 }
 
 void ServerCheck::showStatus(const QString& text)
@@ -260,7 +265,8 @@ void ServerCheck::loggedOff()
     }
     // The marks go in order: after a refusal the later ones would claim steps that did not happen.
     if (m_refused) {
-        setStatus(m_status + QStringLiteral("  The server answers and accepted the login, so you can click Next to continue."));
+        setStatus(m_status
+            + QStringLiteral("  The server answers and accepted the login, so you can click Next to continue."));
     } else {
         showMark(LoggedOff);
         setStatus(QStringLiteral("Server verified."));
@@ -295,5 +301,5 @@ void ServerCheck::end(bool ok)
 void ServerCheck::copyToLogin()
 {
     m.settings.setLogin({ m_fields.server, m_fields.port, m_fields.userName, m_fields.password,
-        m_fields.authRequired ? 1 : 0, m_fields.savePassword ? 1 : 0 });
+        m_fields.authRequired ? 1 : 0, m_fields.savePassword ? 1 : 0, m_fields.encryption });
 }

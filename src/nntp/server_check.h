@@ -26,11 +26,12 @@ public:
     // What the user typed on the server and login pages.
     struct Fields {
         QString server;
-        QString port; // empty means "119"
+        QString port; // empty means the encryption's default port
         QString userName;
         QByteArray password;
         bool authRequired = false;
         bool savePassword = false;
+        Encryption encryption = Encryption::None;
     };
 
     // The progress marks, shown one after another.

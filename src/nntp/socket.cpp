@@ -1,5 +1,7 @@
 #include "nntp/socket.h"
 
+#include <QCryptographicHash>
+
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -14,6 +16,11 @@ Socket::Socket(QObject* parent)
         armQuickAck();
         emit connected();
     });
+    connect(&m_socket, &QSslSocket::encrypted, this, [this] {
+        armQuickAck();
+        emit encrypted();
+    });
+    connect(&m_socket, &QSslSocket::sslErrors, this, &Socket::verify);
     connect(&m_socket, &QTcpSocket::readyRead, this, [this] {
         // A handler that lets events run (crunching does) hears of bytes arriving meanwhile only
         // here: the socket never signals them again while its handler is still running.
@@ -23,12 +30,20 @@ Socket::Socket(QObject* parent)
         } while (m_socket.state() == QAbstractSocket::ConnectedState && m_socket.bytesAvailable() > 0);
     });
     connect(&m_socket, &QTcpSocket::disconnected, this, [this] {
-        if (!m_closingOurselves)
+        if (!m_closingOurselves && !m_rejecting)
             emit closedByPeer();
     });
     connect(&m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
         if (m_closingOurselves)
             return;
+        if (m_rejecting) {
+            // The handshake failed because we refused the certificate: that is not a fault to retry.
+            if (error == QAbstractSocket::SslHandshakeFailedError && !m_failed) {
+                m_failed = true;
+                emit certificateRejected(m_rejected, m_rejectedErrors);
+            }
+            return;
+        }
         // The server closing the line is a Close event, not an error.
         if (error == QAbstractSocket::RemoteHostClosedError)
             return;
@@ -70,20 +85,55 @@ int Socket::state() const
 QString Socket::stateText(int state)
 {
     static const char* const kTexts[] = {
-        "Connection Closed", "Open",       "Listening", "Connection pending",
-        "Resolving Host",    "Host resolved", "Connecting", "Connected",
-        "Peer is closing the connection", "TCP Error",
+        "Connection Closed",
+        "Open",
+        "Listening",
+        "Connection pending",
+        "Resolving Host",
+        "Host resolved",
+        "Connecting",
+        "Connected",
+        "Peer is closing the connection",
+        "TCP Error",
     };
     if (state < 0 || state > 9)
         return {};
     return QLatin1String(kTexts[state]);
 }
 
-void Socket::connectToHost(const QString& host, quint16 port)
+void Socket::connectToHost(const QString& host, quint16 port, bool tls)
 {
     m_failed = false;
     m_closingOurselves = false;
-    m_socket.connectToHost(host, port);
+    forgetRejection();
+    if (tls)
+        m_socket.connectToHostEncrypted(host, port);
+    else
+        m_socket.connectToHost(host, port);
+}
+
+void Socket::startTls()
+{
+    forgetRejection();
+    m_socket.startClientEncryption();
+}
+
+QByteArray Socket::fingerprint(const QSslCertificate& certificate)
+{
+    return certificate.digest(QCryptographicHash::Sha256).toHex();
+}
+
+void Socket::verify(const QList<QSslError>& errors)
+{
+    const QSslCertificate peer = m_socket.peerCertificate();
+    if (!m_pinned.isEmpty() && !peer.isNull() && fingerprint(peer) == m_pinned) {
+        m_socket.ignoreSslErrors(errors);
+        return;
+    }
+    // Left unignored, the socket ends the handshake itself once this returns.
+    m_rejecting = true;
+    m_rejected = peer;
+    m_rejectedErrors = errors;
 }
 
 void Socket::close()
@@ -100,6 +150,7 @@ void Socket::close()
         m_socket.abort();
     m_failed = false;
     m_closingOurselves = false;
+    forgetRejection();
 }
 
 bool Socket::send(const QByteArray& bytes)
@@ -128,4 +179,11 @@ void Socket::armQuickAck()
         return;
     int on = 1;
     ::setsockopt(static_cast<int>(fd), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+}
+
+void Socket::forgetRejection()
+{
+    m_rejecting = false;
+    m_rejected = QSslCertificate();
+    m_rejectedErrors.clear();
 }

@@ -92,7 +92,7 @@ private slots:
             QVERIFY(f.connections.OpenConnection(Conn::Scan));
             QTRY_COMPARE(f.handler.started, 1);
             QCOMPARE(
-                f.server.commands(), (QStringList { "MODE READER", "AUTHINFO USER reader", "AUTHINFO PASS secret" }));
+                f.server.commands(), (QStringList { "MODE READER", "CAPABILITIES", "AUTHINFO USER reader", "AUTHINFO PASS secret" }));
             QVERIFY(f.logged(QStringLiteral("Sending MODE READER request")));
             QVERIFY(f.logged(QStringLiteral("201 reader mode, posting prohibited")));
             QVERIFY(f.logged(QStringLiteral("Authinfo cleared, login complete...")));
@@ -122,7 +122,7 @@ private slots:
             QTRY_COMPARE(f.t.prompts.messages.size(), 1);
             QCOMPARE(f.t.prompts.messages.first(),
                 QStringLiteral("Error, server wanted username, but you have not supplied it."));
-            QTRY_COMPARE(f.server.commands(), QStringList { QStringLiteral("QUIT") });
+            QTRY_COMPARE(f.server.commands(), (QStringList { "CAPABILITIES", "QUIT" }));
             QCOMPARE(f.connections.state(Conn::Scan), 0);
             QVERIFY(f.logged(QStringLiteral("Connection Closed")));
             QVERIFY(!f.t.prompts.wasOpened(AppWindow::Login));
@@ -146,7 +146,7 @@ private slots:
         QCOMPARE(f.t.prompts.messages.first(),
             QStringLiteral("Error, server wanted password, but you have not supplied it."));
         QVERIFY(f.t.prompts.wasOpened(AppWindow::Login));
-        QTRY_COMPARE(f.server.commands(), (QStringList { "GROUP alt.test", "AUTHINFO USER u", "QUIT" }));
+        QTRY_COMPARE(f.server.commands(), (QStringList { "GROUP alt.test", "CAPABILITIES", "AUTHINFO USER u", "QUIT" }));
         QCOMPARE(f.connections.state(Conn::Scan), 0);
     }
 
@@ -207,6 +207,12 @@ private slots:
         f.connections.OpenConnection(Conn::Viewer);
         QCOMPARE(f.t.settings.News_Port, QStringLiteral("119"));
         f.connections.socket(Conn::Viewer).close();
+        f.t.settings.News_Port.clear();
+        f.t.settings.News_SSL = Encryption::Tls;
+        f.connections.OpenConnection(Conn::Viewer);
+        QCOMPARE(f.t.settings.News_Port, QStringLiteral("563"));
+        f.connections.socket(Conn::Viewer).close();
+        f.t.settings.News_SSL = Encryption::None;
 
         f.t.settings.News_Port = QString::number(f.server.port());
         f.connections.OpenConnection(Conn::Scan);
@@ -294,7 +300,7 @@ private slots:
         f.connections.SendLine(Conn::Scan, "GROUP alt.test");
         QTRY_COMPARE(f.handler.replies, QList<QByteArray> { "211 1 1 1 alt.test" });
         QCOMPARE(f.server.commands(),
-            (QStringList { "MODE READER", "AUTHINFO USER u", "AUTHINFO PASS p", "SLAVE", "CAPABILITIES",
+            (QStringList { "MODE READER", "CAPABILITIES", "AUTHINFO USER u", "AUTHINFO PASS p", "SLAVE", "CAPABILITIES",
                 "COMPRESS DEFLATE", "GROUP alt.test", "AUTHINFO USER u", "AUTHINFO PASS p", "SLAVE",
                 "GROUP alt.test" }));
     }

@@ -60,7 +60,7 @@ private slots:
             QString status;
             bool ok;
         };
-        const QStringList login { "AUTHINFO USER reader", "AUTHINFO PASS secret" };
+        const QStringList login { "CAPABILITIES", "AUTHINFO USER reader", "AUTHINFO PASS secret" };
         const QStringList walk { "GROUP alt.test", "HEAD", "QUIT" };
         const Case cases[] = {
             { "passes", false, nullptr, walk, { 0, 1, 2, 3, 4 }, kVerified, true },

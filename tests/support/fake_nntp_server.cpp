@@ -1,9 +1,12 @@
 #include "support/fake_nntp_server.h"
 
 #include "nntp/inflater.h"
+#include "support/test_certificates.h"
 
 #include <QFile>
 #include <QHostAddress>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -40,6 +43,22 @@ qint64 unreadByPeer(const QTcpSocket& socket)
     return -1;
 }
 
+// Hands out TLS-capable sockets that stay plain until told otherwise.
+class TlsCapableServer : public QTcpServer {
+public:
+    using QTcpServer::QTcpServer;
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        auto* socket = new QSslSocket(this);
+        if (socket->setSocketDescriptor(descriptor))
+            addPendingConnection(socket);
+        else
+            delete socket;
+    }
+};
+
 } // namespace
 
 struct FakeNntpServer::Job {
@@ -48,6 +67,7 @@ struct FakeNntpServer::Job {
     Delivery delivery;
     bool close = false;
     bool compress = false;
+    bool startTls = false;
 };
 
 struct FakeNntpServer::Connection {
@@ -59,6 +79,7 @@ struct FakeNntpServer::Connection {
     bool busy = false;
     bool stalled = false;
     QByteArray held;
+    bool startTlsAfterWrite = false;
     std::unique_ptr<Inflater> inflater;
     std::unique_ptr<Deflater> deflater;
 
@@ -67,7 +88,7 @@ struct FakeNntpServer::Connection {
 
 FakeNntpServer::FakeNntpServer(QObject* parent)
     : QObject(parent)
-    , m_server(new QTcpServer(this))
+    , m_server(new TlsCapableServer(this))
 {
     m_greeting.reply("200 fake news server ready\r\n");
     m_unmatched.reply("500 command not recognized\r\n");
@@ -104,6 +125,13 @@ FakeNntpRule& FakeNntpServer::onPrefix(const QString& prefix)
     return rule;
 }
 
+void FakeNntpServer::useCertificate(const TestCertificate& certificate, bool implicit)
+{
+    m_certificate = certificate.certificate;
+    m_key = certificate.key;
+    m_implicitTls = implicit;
+}
+
 void FakeNntpServer::push(const QByteArray& bytes)
 {
     Connection* c = newest();
@@ -136,6 +164,14 @@ void FakeNntpServer::accept()
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(socket, &QTcpSocket::readyRead, this, [this, &c] { readCommands(c); });
         connect(socket, &QTcpSocket::disconnected, this, [&c] { c.jobs.clear(); });
+        if (auto* tls = qobject_cast<QSslSocket*>(socket); tls && !m_certificate.isEmpty()) {
+            tls->setLocalCertificate(QSslCertificate(m_certificate));
+            tls->setPrivateKey(QSslKey(m_key, QSsl::Ec));
+            // A client that refuses the certificate ends the handshake; that is its business.
+            connect(tls, &QSslSocket::sslErrors, tls, [] {});
+            if (m_implicitTls)
+                tls->startServerEncryption();
+        }
         enqueue(c, m_greeting, QString());
     }
 }
@@ -178,6 +214,7 @@ void FakeNntpServer::enqueue(Connection& c, FakeNntpRule& rule, const QString& c
     job.delivery = rule.m_delivery.value_or(m_delivery);
     job.close = rule.m_close;
     job.compress = rule.m_compress;
+    job.startTls = rule.m_startTls;
     c.jobs.push_back(std::move(job));
     pump(c);
 }
@@ -216,6 +253,7 @@ void FakeNntpServer::send(Connection& c, Job job)
         c.inflater = std::make_unique<Inflater>();
         c.deflater = std::make_unique<Deflater>();
     }
+    c.startTlsAfterWrite = job.startTls;
     QList<QByteArray> pieces;
     if (d.mode == Delivery::Mode::Chunks && d.chunkSize > 0) {
         for (qsizetype at = 0; at < bytes.size(); at += d.chunkSize)
@@ -253,6 +291,10 @@ void FakeNntpServer::writePieces(Connection& c, QList<QByteArray> pieces, bool c
     }
     if (close)
         c.socket->disconnectFromHost();
+    if (std::exchange(c.startTlsAfterWrite, false)) {
+        if (auto* tls = qobject_cast<QSslSocket*>(c.socket))
+            tls->startServerEncryption();
+    }
     if (std::exchange(c.busy, false))
         pump(c);
 }

@@ -14,6 +14,7 @@
 
 class QTcpServer;
 class QTcpSocket;
+struct TestCertificate;
 
 // How the bytes of a reply reach the client. Pieces go out in separate writes, each only once
 // the client has read the one before, so it reads them apart.
@@ -49,6 +50,8 @@ public:
     FakeNntpRule& thenClose() { return set(&FakeNntpRule::m_close, true); }
     // After this reply both directions are raw deflate streams, as after "206".
     FakeNntpRule& thenCompress() { return set(&FakeNntpRule::m_compress, true); }
+    // After this reply the server starts its TLS handshake, as after "382".
+    FakeNntpRule& thenStartTls() { return set(&FakeNntpRule::m_startTls, true); }
     // Closes the connection instead of answering.
     FakeNntpRule& drop() { return set(&FakeNntpRule::m_action, Action::Drop); }
     // Leaves this command and every later one on the connection unanswered.
@@ -70,6 +73,7 @@ private:
     Action m_action = Action::Reply;
     bool m_close = false;
     bool m_compress = false;
+    bool m_startTls = false;
     bool m_once = false;
     bool m_used = false;
     std::optional<Delivery> m_delivery;
@@ -89,6 +93,8 @@ public:
     FakeNntpRule& greeting() { return m_greeting; }
     FakeNntpRule& on(const QString& command);
     FakeNntpRule& onPrefix(const QString& prefix);
+    // The certificate shown in TLS handshakes; with implicit every connection starts with one (NNTPS).
+    void useCertificate(const TestCertificate& certificate, bool implicit);
     // Applies to every reply whose rule sets no delivery of its own.
     void setDelivery(const Delivery& delivery) { m_delivery = delivery; }
 
@@ -120,4 +126,7 @@ private:
     std::deque<FakeNntpRule> m_rules;
     Delivery m_delivery;
     std::vector<std::unique_ptr<Connection>> m_connections;
+    QByteArray m_certificate;
+    QByteArray m_key;
+    bool m_implicitTls = false;
 };
