@@ -1,4 +1,5 @@
 #include "ui/login_window.h"
+#include "ui/encryption_choice.h"
 #include "ui/window_keys.h"
 
 #include "program/app_context.h"
@@ -59,13 +60,22 @@ LoginWindow::LoginWindow(AppContext& context, QWidget* parent)
 
     auto* portRow = new QHBoxLayout;
     portRow->addWidget(m_port);
-    auto* portHint = new QLabel(QStringLiteral("(NNTP default is 119)"), this);
+    auto* portHint = new QLabel(QStringLiteral("(NNTP default is 119, NNTPS 563)"), this);
     portHint->setObjectName(QStringLiteral("lblPortHint"));
     portRow->addWidget(portHint);
     portRow->addStretch();
 
     auto* server = new QFormLayout;
     server->addRow(fieldLabel(QStringLiteral("lblHost"), QStringLiteral("News Server:"), m_host, this), m_host);
+    m_encryption = new EncryptionChoice(this, m_port);
+    connect(m_encryption, &EncryptionChoice::encryptionChosen, this, [this](Encryption e) {
+        m_ctx.settings.News_SSL = e;
+        updateAuthFields();
+    });
+    auto* encryptionLabel = new QLabel(QStringLiteral("Encryption:"), this);
+    encryptionLabel->setObjectName(QStringLiteral("lblEncryption"));
+    encryptionLabel->setBuddy(m_encryption);
+    server->addRow(encryptionLabel, m_encryption);
     server->addRow(fieldLabel(QStringLiteral("lblPort"), QStringLiteral("Port:"), m_port, this), portRow);
 
     auto* authBox = new QGroupBox(this);
@@ -79,9 +89,15 @@ LoginWindow::LoginWindow(AppContext& context, QWidget* parent)
     credentials->addRow(m_userNameLabel, m_userName);
     credentials->addRow(m_passwordLabel, m_password);
     credentials->addRow(QString(), m_savePassword);
+    m_plainWarning = new QLabel(QStringLiteral("Without encryption the password is sent as plain text unless the "
+                                               "server offers STARTTLS."),
+        authBox);
+    m_plainWarning->setObjectName(QStringLiteral("lblPlainPassword"));
+    m_plainWarning->setWordWrap(true);
     auto* authLayout = new QVBoxLayout(authBox);
     authLayout->addWidget(m_auth);
     authLayout->addLayout(credentials);
+    authLayout->addWidget(m_plainWarning);
 
     auto* options = new QGroupBox(QStringLiteral("Options:"), this);
     options->setObjectName(QStringLiteral("fraOptions"));
@@ -137,6 +153,7 @@ void LoginWindow::syncFromSettings()
     m_port->setText(s.News_Port);
     m_userName->setText(s.User_Name);
     m_password->setText(passwordText(s.password));
+    m_encryption->setEncryption(s.News_SSL);
     m_checks.sync();
     updateAuthFields();
 }
@@ -147,6 +164,7 @@ void LoginWindow::updateAuthFields()
     for (QWidget* w :
         std::initializer_list<QWidget*> { m_userNameLabel, m_userName, m_passwordLabel, m_password, m_savePassword })
         w->setEnabled(on);
+    m_plainWarning->setVisible(on && m_encryption->encryption() == Encryption::None);
 }
 
 bool LoginWindow::eventFilter(QObject* watched, QEvent* event)

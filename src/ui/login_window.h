@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class AppContext;
+class EncryptionChoice;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -41,4 +42,6 @@ private:
     QLabel* m_passwordLabel = nullptr;
     QCheckBox* m_auth = nullptr;
     QCheckBox* m_savePassword = nullptr;
+    EncryptionChoice* m_encryption = nullptr;
+    QLabel* m_plainWarning = nullptr;
 };

@@ -2,6 +2,7 @@
 #include "ui/window_keys.h"
 
 #include "program/app_context.h"
+#include "ui/encryption_choice.h"
 #include "ui/newsgroups_page.h"
 
 #include <QCheckBox>
@@ -188,6 +189,7 @@ QWidget* OptionsWindow::buildProgramPage()
         &Settings::Rescan_Time, &rescanLabel);
     addSlider(restart->layout(), QStringLiteral("sldTimeout"), QStringLiteral("lblTimeout"), slider::kTimeout,
         &Settings::sldTimeout, &timeoutLabel);
+    restart->layout()->addItem(buildEncryptionRow(restart));
 
     auto* desktop = group(QStringLiteral("Desktop"), page);
     desktop->layout()->addWidget(m_checks.add(
@@ -203,6 +205,37 @@ QWidget* OptionsWindow::buildProgramPage()
     layout->addWidget(desktop);
     layout->addStretch();
     return page;
+}
+
+QLayout* OptionsWindow::buildEncryptionRow(QWidget* parent)
+{
+    m_encryption = new EncryptionChoice(parent);
+    connect(m_encryption, &EncryptionChoice::encryptionChosen, this, [this](Encryption e) {
+        Settings& s = m_ctx.settings;
+        // The port is typed in the login window; one left at the old default follows.
+        if (s.News_Port.trimmed().isEmpty() || s.News_Port.trimmed() == defaultPort(s.News_SSL))
+            s.News_Port = defaultPort(e);
+        s.News_SSL = e;
+    });
+    auto* label = new QLabel(QStringLiteral("Encryption:"), parent);
+    label->setBuddy(m_encryption);
+    m_trusted = new QLabel(parent);
+    m_trusted->setObjectName(QStringLiteral("lblTrusted"));
+    m_forgetTrusted = new QPushButton(QStringLiteral("Forget"), parent);
+    m_forgetTrusted->setObjectName(QStringLiteral("cmdForgetTrusted"));
+    m_forgetTrusted->setToolTip(QStringLiteral("Ask again about every certificate trusted so far"));
+    connect(m_forgetTrusted, &QPushButton::clicked, this, [this] {
+        m_ctx.settings.News_SSL_Pins.clear();
+        syncFromSettings();
+    });
+    auto* row = new QHBoxLayout;
+    row->addWidget(label);
+    row->addWidget(m_encryption);
+    row->addSpacing(12);
+    row->addWidget(m_trusted);
+    row->addWidget(m_forgetTrusted);
+    row->addStretch();
+    return row;
 }
 
 void OptionsWindow::addSlider(QLayout* layout, const QString& sliderName, const QString& labelName,
@@ -231,6 +264,9 @@ void OptionsWindow::syncFromSettings()
     const Settings& s = m_ctx.settings;
     m_downloadPath->setText(s.Download_Path);
     m_cachePath->setText(s.Cache_Path);
+    m_encryption->setEncryption(s.News_SSL);
+    m_trusted->setText(QStringLiteral("Trusted certificates: %1").arg(s.News_SSL_Pins.size()));
+    m_forgetTrusted->setEnabled(!s.News_SSL_Pins.isEmpty());
     m_checks.sync();
     for (const SliderBinding& b : m_sliders) {
         const QSignalBlocker block(b.slider);

@@ -7,6 +7,9 @@
 #include <vector>
 
 class AppContext;
+class EncryptionChoice;
+class QLayout;
+class QPushButton;
 class NewsgroupsPage;
 class QCheckBox;
 class QLabel;
@@ -52,6 +55,7 @@ private:
     QWidget* buildDownloadPage();
     QWidget* buildScanPage();
     QWidget* buildProgramPage();
+    QLayout* buildEncryptionRow(QWidget* parent);
     // Adds the caption label and the slider under it to layout.
     void addSlider(QLayout* layout, const QString& sliderName, const QString& labelName, const SliderRange& range,
         int Settings::*field, Caption caption);
@@ -65,4 +69,7 @@ private:
     QLineEdit* m_downloadPath = nullptr;
     QLineEdit* m_cachePath = nullptr;
     QCheckBox* m_sfx = nullptr;
+    EncryptionChoice* m_encryption = nullptr;
+    QLabel* m_trusted = nullptr;
+    QPushButton* m_forgetTrusted = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "app/prompts.h"
 #include "app/settings.h"
 #include "groups/host_groups.h"
+#include "ui/encryption_choice.h"
 #include "ui/folder_picker.h"
 #include "ui/whelky.h"
 
@@ -224,7 +225,7 @@ QString SetupAssistant::mascotText() const
 ServerCheck::Fields SetupAssistant::fields() const
 {
     return { m_server->text().trimmed(), m_port->text().trimmed(), m_userName->text(), m_password->text().toUtf8(),
-        m_auth->isChecked(), m_savePassword->isChecked() };
+        m_auth->isChecked(), m_savePassword->isChecked(), m_encryption->encryption() };
 }
 
 void SetupAssistant::next()
@@ -387,18 +388,24 @@ QWidget* SetupAssistant::buildServer()
     m_port->setMaximumWidth(80);
     auto* port = new QHBoxLayout;
     port->addWidget(m_port);
-    port->addWidget(new QLabel(QStringLiteral("(NNTP default is 119)"), page));
+    port->addWidget(new QLabel(QStringLiteral("(NNTP default is 119, NNTPS 563)"), page));
     port->addStretch();
     auto* portLabel = new QLabel(QStringLiteral("&Port:"), page);
     portLabel->setBuddy(m_port);
+    m_encryption = new EncryptionChoice(page, m_port);
+    m_encryption->setEncryption(m.settings.News_SSL);
+    auto* encryptionLabel = new QLabel(QStringLiteral("&Encryption:"), page);
+    encryptionLabel->setBuddy(m_encryption);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("News &server:"), m_server);
+    form->addRow(encryptionLabel, m_encryption);
     form->addRow(portLabel, port);
     layout->addLayout(form);
     layout->addWidget(paragraph(QStringLiteral("Your internet provider or news service gives you the server name, "
                                                "usually something like news.example.net. Look for it in the "
                                                "welcome letter or on the provider's support pages, or in the "
-                                               "account settings of a newsreader you already use."),
+                                               "account settings of a newsreader you already use. Most "
+                                               "providers want TLS: choose it if they list an SSL or TLS port."),
         page));
     layout->addStretch();
     return page;

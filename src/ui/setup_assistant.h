@@ -13,6 +13,7 @@ class Prompts;
 class QCheckBox;
 class QLabel;
 class QLayout;
+class EncryptionChoice;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -97,6 +98,7 @@ private:
     QRadioButton* m_aol = nullptr;
     QLineEdit* m_server = nullptr;
     QLineEdit* m_port = nullptr;
+    EncryptionChoice* m_encryption = nullptr;
     QCheckBox* m_auth = nullptr;
     QLineEdit* m_userName = nullptr;
     QLineEdit* m_password = nullptr;

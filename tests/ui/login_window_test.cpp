@@ -5,6 +5,8 @@
 #include "support/test_registry.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -50,6 +52,38 @@ private slots:
         w.show();
         QVERIFY(!w.close());
         QVERIFY(!w.isVisible());
+    }
+
+    void encryptionMovesADefaultPortAndWarnsOfPlainPasswords()
+    {
+        TestContext t;
+        Settings& s = t.ctx->settings;
+        s.chkAuth = 1;
+        LoginWindow w(*t.ctx);
+        w.show();
+        auto* encryption = control<QComboBox>(w, "cboEncryption");
+        auto* port = control<QLineEdit>(w, "txtPort");
+        auto* warning = control<QLabel>(w, "lblPlainPassword");
+        auto choose = [encryption](int index) {
+            encryption->setCurrentIndex(index);
+            emit encryption->activated(index);
+        };
+        QVERIFY(warning->isVisible());
+        choose(2);
+        QCOMPARE(s.News_SSL, Encryption::Tls);
+        QCOMPARE(s.News_Port, QStringLiteral("563"));
+        QVERIFY(!warning->isVisible());
+        choose(1);
+        QCOMPARE(s.News_Port, QStringLiteral("119"));
+        // A port of the user's own stays.
+        QTest::keyClicks(port, "0");
+        choose(2);
+        QCOMPARE(port->text(), QStringLiteral("1190"));
+        QCOMPARE(s.News_Port, QStringLiteral("1190"));
+        choose(0);
+        QVERIFY(warning->isVisible());
+        control<QCheckBox>(w, "chkAuth")->click();
+        QVERIFY(!warning->isVisible());
     }
 };
 
