@@ -265,8 +265,8 @@ void SettingsFile::SaveOptions()
         p.setValue(kOptions, c.key, number(s.*c.field));
     for (const CheckKey& c : kLastChecksSaveOrder)
         p.setValue(kOptions, c.key, number(s.*c.field));
-    SaveViewToggles();
     savePins();
+    SaveViewToggles();
 }
 
 void SettingsFile::loadPins()

@@ -30,9 +30,6 @@ public:
     void SaveOptions();
     void LoadViewToggles();
     void SaveViewToggles();
-    // Trusted certificates, one "PinN" line each: a value holds at most 255 bytes.
-    void loadPins();
-    void savePins();
 
     [[nodiscard]] WindowPlacement LoadWindowPlacement();
     void SaveWindowPlacement(const WindowPlacement& placement);
@@ -44,6 +41,9 @@ public:
     [[nodiscard]] static bool EnsureFolder(const QString& path);
 
 private:
+    // Trusted certificates, one "PinN" line each: a value holds at most 255 bytes.
+    void loadPins();
+    void savePins();
     [[nodiscard]] QByteArray read(const char* section, const char* key) const;
     [[nodiscard]] QString readText(const char* key) const;
     // Reads an "Options" number into field, true when it did; refused values are logged and leave it unchanged.

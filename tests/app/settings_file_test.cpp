@@ -129,6 +129,10 @@ private slots:
         for (int Settings::*box : kOnByDefault)
             s.*box = 0;
         s.toggles = {false, true, false, true, false};
+        s.News_SSL = Encryption::Tls;
+        // Three pins overflow what one value holds, so each has its own line.
+        for (const char* server : { "news.example.org:563", "b.example:563", "c.example:443" })
+            s.News_SSL_Pins.insert(QString::fromLatin1(server), QByteArray(64, 'a'));
         f.window.setText(Label::LastScan, QStringLiteral("Last scan: 12/7/2026 3:04:05 PM"));
         f.file->SaveOptions();
 
@@ -142,6 +146,8 @@ private slots:
                  &Settings::Download_Connections })
             QCOMPARE(r.*number, saved.*number);
         QCOMPARE(r.password, saved.password);
+        QCOMPARE(r.News_SSL, Encryption::Tls);
+        QCOMPARE(r.News_SSL_Pins, saved.News_SSL_Pins);
         QVERIFY(!r.firstRun);
         for (int Settings::*box : kOffByDefault)
             QCOMPARE(r.*box, 1);
@@ -152,6 +158,14 @@ private slots:
         QCOMPARE(r.toggles.togtsInBatch, false);
         QCOMPARE(f.window.text(Label::LastScan), QStringLiteral("Last scan: 12/7/2026 3:04:05 PM"));
         QVERIFY(f.readFile(QStringLiteral("TWHELK.INI")).contains("togtsText=True\r\n"));
+
+        // Forgotten pins leave no line behind; a file without the port takes the encryption's.
+        s.News_SSL_Pins.remove(QStringLiteral("b.example:563"));
+        s.News_Port.clear();
+        f.file->SaveOptions();
+        f.restart().LoadOptions();
+        QCOMPARE(f.settings.News_SSL_Pins.size(), 2);
+        QCOMPARE(f.settings.News_Port, QStringLiteral("563"));
 
         // Without "Save Password" the stored password is emptied.
         s.chkSavePassword = 0;
