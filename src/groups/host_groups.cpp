@@ -71,7 +71,7 @@ void HostGroups::RetrieveHostGroups()
         { Control::Retrieve, Control::SearchText, Control::SearchType, Control::Search, Control::Reload }, false);
     m_model.clear();
     if (m.settings.News_Port.trimmed().isEmpty())
-        m.settings.News_Port = QStringLiteral("119");
+        m.settings.News_Port = defaultPort(m.settings.News_SSL);
     if (m.settings.News_Host.trimmed().isEmpty()) {
         m.prompts.message(QStringLiteral("Enter News Server name by pressing SCAN on main screen, and then try again."
                                          "\r\r  This is usually 'news.(hostname).net' or something similar.  "

@@ -114,7 +114,7 @@ bool Connections::OpenConnection(Conn n)
     l.tlsChecked = false;
     l.resumeWithUser = false;
     l.awaitingTrust = false;
-    l.openedAtMs = m.clock.monotonicMs();
+    l.openSerial = ++m_openSerial;
     l.socket->setPinnedFingerprint(m.settings.News_SSL_Pins.value(l.serverKey));
     l.socket->connectToHost(host, serverPort, encryption == Encryption::Tls);
     m.log.WriteLog(QStringLiteral("Connecting..."), true);

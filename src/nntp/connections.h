@@ -137,7 +137,7 @@ private:
         // After the upgrade: a 480 wants the user name; otherwise the greeting's login goes on.
         bool resumeWithUser = false;
         bool awaitingTrust = false;
-        qint64 openedAtMs = 0;
+        quint64 openSerial = 0;
         ConnectionHandler* handler = nullptr;
         QByteArray lastCommand;
         bool slaveRequested = false;
@@ -181,8 +181,10 @@ private:
     Services m;
     // Connections waiting for the answer about one certificate, by fingerprint: one question each.
     QHash<QByteArray, QList<Conn>> m_trustWaiting;
-    // When the user last refused each certificate; connections opened before then are not asked again.
-    QHash<QByteArray, qint64> m_declined;
+    // Connections opened so far, and how many there were when the user last refused each
+    // certificate: those opened before then are not asked again.
+    quint64 m_openSerial = 0;
+    QHash<QByteArray, quint64> m_declined;
     bool m_plainPasswordLogged = false;
     std::array<Link, static_cast<size_t>(Conn::Assistant) + kMaxDownloadConnections - 1> m_links;
 };

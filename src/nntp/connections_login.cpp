@@ -282,7 +282,7 @@ void Connections::askTrust(Conn n, const QSslCertificate& certificate, const QLi
         OpenConnection(n);
         return;
     }
-    if (m_declined.value(fingerprint, -1) >= l.openedAtMs) {
+    if (m_declined.value(fingerprint, 0) >= l.openSerial) {
         l.awaitingTrust = false;
         refuse(n, QStringLiteral("Certificate not trusted, connection closed"));
         return;
@@ -296,7 +296,7 @@ void Connections::askTrust(Conn n, const QSslCertificate& certificate, const QLi
     m.log.WriteLog(QStringLiteral("The certificate of %1 could not be verified").arg(key), true);
     const bool trusted = m.prompts.askYesNo(trustQuestion(key, certificate, errors, changed), PromptIcon::Exclamation);
     if (!trusted)
-        m_declined.insert(fingerprint, m.clock.monotonicMs());
+        m_declined.insert(fingerprint, m_openSerial);
     if (trusted) {
         m.settings.News_SSL_Pins.insert(key, fingerprint);
         m.log.WriteLog(

@@ -42,7 +42,7 @@ void ScanConnection::StartScan()
     Settings& s = m.settings;
     Connections& c = m.connections;
     if (s.News_Port.trimmed().isEmpty())
-        s.News_Port = QStringLiteral("119");
+        s.News_Port = defaultPort(s.News_SSL);
     if (s.News_Host.trimmed().isEmpty()) {
         if (m.prompts.askYesNo(QStringLiteral("You have not entered a news server name!\r\n"
                                               "  Would you like to run the setup assistant?"),

@@ -23,11 +23,16 @@ Socket::Socket(QObject* parent)
     connect(&m_socket, &QSslSocket::sslErrors, this, &Socket::verify);
     connect(&m_socket, &QTcpSocket::readyRead, this, [this] {
         // A handler that lets events run (crunching does) hears of bytes arriving meanwhile only
-        // here: the socket never signals them again while its handler is still running.
+        // here, after it returns: replies must be handled one after another, and a TLS socket,
+        // unlike a plain one, would report them again from inside the running handler.
+        if (m_delivering)
+            return;
+        m_delivering = true;
         do {
             armQuickAck();
             emit dataArrival();
         } while (m_socket.state() == QAbstractSocket::ConnectedState && m_socket.bytesAvailable() > 0);
+        m_delivering = false;
     });
     connect(&m_socket, &QTcpSocket::disconnected, this, [this] {
         if (!m_closingOurselves && !m_rejecting)

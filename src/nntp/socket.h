@@ -69,6 +69,7 @@ private:
     QSslCertificate m_rejected;
     QList<QSslError> m_rejectedErrors;
     bool m_rejecting = false;
+    bool m_delivering = false;
     bool m_failed = false;
     bool m_closingOurselves = false;
 };

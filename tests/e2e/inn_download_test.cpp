@@ -73,9 +73,9 @@ QString logTail(const TestContext& t, qsizetype from)
 }
 
 // Restarts the context on the program folder and queues the group's binaries as a user would.
-QList<QByteArray> queueAll(TestContext& t)
+QList<QByteArray> queueAll(TestContext& t, const char* group = kGroup)
 {
-    return queueBinaries(t.reload(), QLatin1String(kGroup));
+    return queueBinaries(t.reload(), QLatin1String(group));
 }
 
 // Runs "/DOWNLOAD" until the batch is empty and every queued item has its outcome logged.
@@ -190,6 +190,40 @@ private slots:
         QCOMPARE(saved.size(), 1);
         QVERIFY2(saved[0].endsWith(QStringLiteral("File saved: ") + refetched), qPrintable(saved[0]));
         QCOMPARE(fileBytes(out + files[0].name), fileBytes(originals + u'/' + files[0].name));
+    }
+
+    // The real program scans and downloads over STARTTLS and over NNTPS, trusting the pinned certificate.
+    void downloadsOverEachSecureLine()
+    {
+        const char* group = "alt.binaries.secure";
+        QVERIFY(m_inn->addGroup(QLatin1String(group)));
+        TempFolder posted;
+        const QString originals = posted.path(QStringLiteral("originals"));
+        QByteArray summary;
+        QVERIFY(m_inn->postGenerated({ "--group", group, "--binaries", "3", "--parts", "3", "--part-size", "40000",
+                                         "--keep", originals, "--seed", "41" },
+            &summary));
+        const QList<Posted> files = postedFiles(summary);
+        QCOMPARE(files.size(), 3);
+        for (const Encryption e : { Encryption::StartTls, Encryption::Tls }) {
+            TestContext t;
+            Settings& s = t.ctx->settings;
+            m_inn->pointAt(s, t, e);
+            s.chkLogFile = 1;
+            s.Download_Connections = 3;
+            t.ctx->settingsFile.SaveOptions();
+            t.ctx->groups.ngAddGroup(group);
+            QVERIFY(t.ctx->groups.ngSaveFavs());
+            QVERIFY(scanWithProgram(QStringLiteral(TW_EXECUTABLE), t.dir.path(), kRunMs));
+            QCOMPARE(queueAll(t, group).size(), files.size());
+            QVERIFY2(download(t, 0, files.size()), qPrintable(logTail(t, 0)));
+            const QStringList log = opsLog(t, 0);
+            QVERIFY(!log.filter(QStringLiteral("Connection encrypted")).isEmpty());
+            QVERIFY(log.filter(QStringLiteral("could not be verified")).isEmpty());
+            const QString out = t.path(QStringLiteral("download/") + QLatin1String(group) + u'/');
+            for (const Posted& f : files)
+                QVERIFY2(fileBytes(out + f.name) == fileBytes(originals + u'/' + f.name), qPrintable(f.name));
+        }
     }
 };
 

@@ -178,6 +178,43 @@ private slots:
         QVERIFY(headers[0].size() > 1000);
         QCOMPARE(headers[1], headers[0]);
     }
+
+    // Runs after the compressed scan and adds nothing: every secure line reads the same headers.
+    void secureScansWriteTheSameHeadersAndAskAboutTheCertificate()
+    {
+        QByteArray headers[3];
+        for (const Encryption e : { Encryption::None, Encryption::StartTls, Encryption::Tls }) {
+            TestContext t;
+            const int i = static_cast<int>(e);
+            pointAt(*t.ctx, *m_inn, t);
+            // Not trusted yet: the first attempt over TLS is refused, the second trusts and pins.
+            m_inn->pointAt(t.ctx->settings, t, e, false);
+            t.ctx->settings.chkCompress = 1;
+            t.ctx->groups.ngAddGroup(kBinaries.name);
+            t.ctx->groups.ngAddGroup(kText.name);
+            if (e != Encryption::None) {
+                t.prompts.yesNoAnswers = { false };
+                t.ctx->scanConnection.StartScan();
+                QTRY_VERIFY_WITH_TIMEOUT(
+                    t.logged(QStringLiteral("Certificate not trusted, connection closed")), 10000);
+                QTRY_COMPARE(t.ctx->connections.state(Conn::Scan), 0);
+                QVERIFY(t.ctx->settings.News_SSL_Pins.isEmpty());
+                t.prompts.yesNoAnswers = { true };
+            }
+            t.ctx->scanConnection.StartScan();
+            QTRY_VERIFY_WITH_TIMEOUT(t.logCount(QStringLiteral("Scan Complete.")) == 1, 30000);
+            QTRY_COMPARE(t.ctx->connections.state(Conn::Scan), 0);
+            QCOMPARE(t.logged(QStringLiteral("Connection encrypted")), e != Encryption::None);
+            QCOMPARE(t.ctx->settings.News_SSL_Pins.size(), e != Encryption::None ? 1 : 0);
+            QCOMPARE(t.prompts.questions.size(), e != Encryption::None ? 2 : 0);
+            QVERIFY(t.logged(QStringLiteral("Compression on")));
+            for (const char* group : { kBinaries.name, kText.name })
+                headers[i] += t.readFile(QStringLiteral("cache/%1/headers.twb").arg(QLatin1String(group)));
+        }
+        QVERIFY(headers[0].size() > 1000);
+        QCOMPARE(headers[1], headers[0]);
+        QCOMPARE(headers[2], headers[0]);
+    }
 };
 
 TW_TEST(InnTest)

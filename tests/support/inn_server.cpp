@@ -1,5 +1,7 @@
 #include "support/inn_server.h"
 
+#include "nntp/socket.h"
+
 #include <QFile>
 #include <QProcess>
 
@@ -29,6 +31,8 @@ InnServer::InnServer()
     for (const QByteArray& line : out.split('\n')) {
         if (line.startsWith("PORT="))
             m_port = static_cast<quint16>(line.mid(5).trimmed().toUInt());
+        else if (line.startsWith("TLS_PORT="))
+            m_tlsPort = static_cast<quint16>(line.mid(9).trimmed().toUInt());
     }
     if (m_port == 0)
         m_unavailable = QStringLiteral("tools/inn start printed no port");
@@ -38,6 +42,14 @@ InnServer::~InnServer()
 {
     if (m_port != 0)
         run({QStringLiteral("stop"), m_dir.path()});
+}
+
+QByteArray InnServer::certificateFingerprint() const
+{
+    QFile pem(m_dir.filePath(QStringLiteral("tls/cert.pem")));
+    if (!pem.open(QIODevice::ReadOnly))
+        return {};
+    return Socket::fingerprint(QSslCertificate(pem.readAll()));
 }
 
 bool InnServer::run(const QStringList& args, QByteArray* output) const

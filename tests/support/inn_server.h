@@ -20,6 +20,11 @@ public:
     // Empty when the server runs; otherwise why it could not be had (tests skip with it).
     [[nodiscard]] const QString& unavailable() const { return m_unavailable; }
     [[nodiscard]] quint16 port() const { return m_port; }
+    // The reader daemon serving NNTPS; STARTTLS works on port().
+    [[nodiscard]] quint16 tlsPort() const { return m_tlsPort; }
+    // SHA-256 of the server's self-signed certificate, as a pin holds it.
+    [[nodiscard]] QByteArray certificateFingerprint() const;
+    bool addGroup(const QString& group) const { return run({ QStringLiteral("newgroup"), m_dir.path(), group }); }
     // Runs "tools/inn ARGS DIR ..."; true on success.
     bool run(const QStringList& args, QByteArray* output = nullptr) const;
     // Posts what tools/make_articles.py writes for ARGS (without --out); true on success. Its
@@ -35,11 +40,22 @@ public:
         pointAtServer(s, m_port, folder);
         s.chkModeReader = 1;
     }
+    // The same over TLS; with pin the server's certificate is trusted as if the user had said so.
+    void pointAt(Settings& s, const TempFolder& folder, Encryption encryption, bool pin = true) const
+    {
+        pointAt(s, folder);
+        s.News_SSL = encryption;
+        if (encryption == Encryption::Tls)
+            s.News_Port = QString::number(m_tlsPort);
+        if (pin)
+            s.News_SSL_Pins.insert(serverKey(s.News_Host, s.News_Port.toUShort()), certificateFingerprint());
+    }
 
 private:
     QString m_script;
     QTemporaryDir m_dir { QStringLiteral("/tmp/twe2e.XXXXXX") };
     quint16 m_port = 0;
+    quint16 m_tlsPort = 0;
     QString m_unavailable;
 };
 
