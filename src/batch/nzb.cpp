@@ -185,6 +185,26 @@ QString xmlSafe(const QString& text)
     return out;
 }
 
+// The writer puts a carriage return into text as it is, and a reader turns that into a line feed.
+void writeText(QXmlStreamWriter& xml, const QString& text)
+{
+    const QString safe = xmlSafe(text);
+    qsizetype from = 0;
+    for (qsizetype cr = safe.indexOf(u'\r'); cr >= 0; cr = safe.indexOf(u'\r', from)) {
+        xml.writeCharacters(safe.sliced(from, cr - from));
+        xml.writeEntityReference(QStringLiteral("#13"));
+        from = cr + 1;
+    }
+    xml.writeCharacters(safe.sliced(from));
+}
+
+void writeTextElement(QXmlStreamWriter& xml, const QString& name, const QString& text)
+{
+    xml.writeStartElement(kNamespace, name);
+    writeText(xml, text);
+    xml.writeEndElement();
+}
+
 } // namespace
 
 NzbReadResult readNzb(QIODevice& device, const NzbLimits& limits)
@@ -241,7 +261,7 @@ bool writeNzb(QIODevice& device, const NzbDocument& document)
         for (const auto& [type, text] : document.meta) {
             xml.writeStartElement(kNamespace, QStringLiteral("meta"));
             xml.writeAttribute(QStringLiteral("type"), xmlSafe(type));
-            xml.writeCharacters(xmlSafe(text));
+            writeText(xml, text);
             xml.writeEndElement();
         }
         xml.writeEndElement();
@@ -253,14 +273,14 @@ bool writeNzb(QIODevice& device, const NzbDocument& document)
         xml.writeAttribute(QStringLiteral("subject"), xmlSafe(file.subject));
         xml.writeStartElement(kNamespace, QStringLiteral("groups"));
         for (const QString& group : file.groups)
-            xml.writeTextElement(kNamespace, QStringLiteral("group"), xmlSafe(group));
+            writeTextElement(xml, QStringLiteral("group"), group);
         xml.writeEndElement();
         xml.writeStartElement(kNamespace, QStringLiteral("segments"));
         for (const NzbSegment& segment : file.segments) {
             xml.writeStartElement(kNamespace, QStringLiteral("segment"));
             xml.writeAttribute(QStringLiteral("bytes"), QString::number(segment.bytes));
             xml.writeAttribute(QStringLiteral("number"), QString::number(segment.number));
-            xml.writeCharacters(xmlSafe(QString::fromUtf8(segment.messageId)));
+            writeText(xml, QString::fromUtf8(segment.messageId));
             xml.writeEndElement();
         }
         xml.writeEndElement();

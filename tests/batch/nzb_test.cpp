@@ -68,7 +68,8 @@ QString segmentList(const NzbDocument& doc)
 NzbDocument sample()
 {
     NzbDocument doc;
-    doc.meta = { { QStringLiteral("title"), QStringLiteral("Shells & <reefs> \"1\"") }, { QStringLiteral("tag"), {} } };
+    doc.meta = { { QStringLiteral("title"), QStringLiteral("Shells & <reefs> \"1\"") }, { QStringLiteral("tag"), {} },
+        { QStringLiteral("note"), QStringLiteral("one\rtwo\r\nthree") } };
     doc.files.push_back({ QStringLiteral("Ann <ann@example.invalid> (Ann's)"), 1071674882,
         QStringLiteral("Here's your file!  abc-mr2a.r01 (1/2)\tü"),
         { QStringLiteral("alt.binaries.a"), QStringLiteral("alt.b") },
