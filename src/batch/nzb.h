@@ -49,6 +49,7 @@ struct NzbReadResult {
     QString error;
 };
 
+// Reads until the device gives no more bytes, so a pipe must be complete or blocking.
 [[nodiscard]] NzbReadResult readNzb(QIODevice& device, const NzbLimits& limits = {});
 [[nodiscard]] NzbReadResult readNzb(const QString& path, const NzbLimits& limits = {});
 
