@@ -115,6 +115,10 @@ public:
     [[nodiscard]] bool awaitingTrust(Conn n) const { return link(n).awaitingTrust; }
     void markActivity(Conn n);
 
+signals:
+    // The user trusted a certificate; the pin is in the settings, not yet on disk.
+    void certificateTrusted();
+
 private:
     // Turning compression on, between login and the work.
     enum class CompressStep { None, Capabilities, Compress };

@@ -301,6 +301,7 @@ void Connections::askTrust(Conn n, const QSslCertificate& certificate, const QLi
         m.settings.News_SSL_Pins.insert(key, fingerprint);
         m.log.WriteLog(
             QStringLiteral("Certificate trusted for %1 (SHA-256 %2)").arg(key, QString::fromLatin1(fingerprint)), true);
+        emit certificateTrusted();
     }
     for (const Conn c : m_trustWaiting.take(fingerprint)) {
         Link& w = link(c);

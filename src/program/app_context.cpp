@@ -41,6 +41,9 @@ void AppContext::wire()
     // A long crunch is no silent server.
     QObject::connect(&cruncher, &Cruncher::stillCrunching, &connections, [this] { connections.markActivity(Conn::Scan); });
     QObject::connect(&groups, &Newsgroups::rangeArrived, &expiry, &AutoExpiry::AutoExpire);
+    // A trusted certificate is kept at once: a program killed later must not ask again.
+    QObject::connect(
+        &connections, &Connections::certificateTrusted, &connections, [this] { settingsFile.SaveOptions(); });
     QObject::connect(&expiry, &AutoExpiry::itemExpired, &batch, &Batch::RemoveExpiredFromBatch);
     QObject::connect(&expiry, &AutoExpiry::groupExpired, &headerView, &HeaderView::groupExpired);
     QObject::connect(&scanConnection, &ScanConnection::lifeChanged, &batch, &Batch::RefreshBatchLife);

@@ -195,8 +195,7 @@ private slots:
             if (e != Encryption::None) {
                 t.prompts.yesNoAnswers = { false };
                 t.ctx->scanConnection.StartScan();
-                QTRY_VERIFY_WITH_TIMEOUT(
-                    t.logged(QStringLiteral("Certificate not trusted, connection closed")), 10000);
+                QTRY_VERIFY_WITH_TIMEOUT(t.logged(QStringLiteral("Certificate not trusted, connection closed")), 10000);
                 QTRY_COMPARE(t.ctx->connections.state(Conn::Scan), 0);
                 QVERIFY(t.ctx->settings.News_SSL_Pins.isEmpty());
                 t.prompts.yesNoAnswers = { true };
@@ -206,6 +205,9 @@ private slots:
             QTRY_COMPARE(t.ctx->connections.state(Conn::Scan), 0);
             QCOMPARE(t.logged(QStringLiteral("Connection encrypted")), e != Encryption::None);
             QCOMPARE(t.ctx->settings.News_SSL_Pins.size(), e != Encryption::None ? 1 : 0);
+            // Kept on disk at once, not only when the program closes.
+            QCOMPARE(
+                t.readFile(QStringLiteral("TWHELK.INI")).contains("[Trusted Certificates]"), e != Encryption::None);
             QCOMPARE(t.prompts.questions.size(), e != Encryption::None ? 2 : 0);
             QVERIFY(t.logged(QStringLiteral("Compression on")));
             for (const char* group : { kBinaries.name, kText.name })
