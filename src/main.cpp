@@ -8,15 +8,38 @@
 #include "ui/qt_prompts.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
 #include <QStandardPaths>
+#include <QUrl>
 
 namespace {
 
-// Everything after the program name, as one text.
+// A file (or file: URL) ending in ".nzb", as the desktop entry's %F hands them over.
+bool isNzbPath(const QString& argument)
+{
+    return argument.endsWith(QStringLiteral(".nzb"), Qt::CaseInsensitive);
+}
+
+// The switches, without the NZB files the desktop hands over.
 QString rawCommandLine(const QStringList& arguments)
 {
-    return arguments.mid(1).join(u' ');
+    QStringList options;
+    for (const QString& a : arguments.mid(1)) {
+        if (!isNzbPath(a))
+            options.append(a);
+    }
+    return options.join(u' ');
+}
+
+QStringList nzbPaths(const QStringList& arguments)
+{
+    QStringList paths;
+    for (const QString& a : arguments.mid(1)) {
+        if (isNzbPath(a))
+            paths.append(a.startsWith(QStringLiteral("file:")) ? QUrl(a).toLocalFile() : QFileInfo(a).absoluteFilePath());
+    }
+    return paths;
 }
 
 // The icon the desktop entry names, drawn at each size rather than scaled.
@@ -56,5 +79,7 @@ int main(int argc, char* argv[])
                      [&windows](int) { windows.requestShutdown(); });
 
     Main(context, windows, rawCommandLine(QCoreApplication::arguments()));
+    for (const QString& path : nzbPaths(QCoreApplication::arguments()))
+        context.nzb.importFile(path);
     return QApplication::exec();
 }

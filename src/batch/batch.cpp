@@ -100,6 +100,24 @@ void Batch::AddToBatch(int slot, bool fromView)
     scheduleSave();
 }
 
+int Batch::AddRecords(const std::vector<ItemRecord>& records)
+{
+    std::vector<int> entries;
+    for (const ItemRecord& r : records) {
+        if (r.parts.isEmpty() || m_index.contains({ r.parts.first().article, r.groupKey }))
+            continue;
+        const int entry = m_store.appendRecord(r);
+        enqueue(entry);
+        entries.push_back(entry);
+    }
+    if (entries.empty())
+        return 0;
+    m_model.appendEntries(entries);
+    UpdateBatchTotals();
+    scheduleSave();
+    return static_cast<int>(entries.size());
+}
+
 void Batch::AddBatchRow(int entry)
 {
     if (!validEntry(entry) || m_model.rowOf(entry) >= 0)

@@ -64,6 +64,9 @@ public:
 
     // Queues a copy of the item at the slot of the view table (fromView) or the scan table.
     void AddToBatch(int slot, bool fromView);
+    // Queues records from elsewhere (an NZB) at the end, each unless the same post is queued
+    // already; answers how many were queued.
+    int AddRecords(const std::vector<ItemRecord>& records);
     // Queues an entry of the store again with its row at the end.
     void AddBatchRow(int entry);
     // Takes a downloaded or abandoned entry out of the queue.

@@ -215,7 +215,8 @@ BatchDownload::Work* BatchDownload::workFor(int entry, bool atHead)
     }
     std::optional<ItemRecord> record = m.batch.entryRecord(entry);
     const GroupRecord* group = record ? m.groups.recordByKey(record->groupKey) : nullptr;
-    if (!record || record->parts.isEmpty() || !group) {
+    // Entries from an NZB may have no group of the list: their articles are asked for by id alone.
+    if (!record || record->parts.isEmpty() || (record->groupKey != 0 && !group)) {
         if (!atHead)
             return nullptr;
         const QString key = record ? displayText(record->key) : QString::number(entry);
@@ -230,7 +231,7 @@ BatchDownload::Work* BatchDownload::workFor(int entry, bool atHead)
     auto w = std::make_unique<Work>();
     w->entry = entry;
     w->record = std::move(*record);
-    w->groupName = group->name;
+    w->groupName = group ? group->name : QByteArray();
     w->paths.reserve(w->record.parts.size());
     for (const ItemRecord::Part& p : w->record.parts) {
         w->paths.append(CachePartPath(w->record.groupKey, p.article));

@@ -64,8 +64,12 @@ void DownloadLine::selectGroup()
     m.connections.markActivity(m_conn);
     const QByteArray command = m_fetch.selectGroup();
     m.window.setEnabled(MainWindowState::Control::Scan, false);
-    if (!m_fetch.group().isEmpty())
+    if (!m_fetch.group().isEmpty()) {
         m.connections.SendLine(m_conn, command);
+    } else if (hasPart()) {
+        m_state = State::GroupSelected;
+        sendArticleRequest(m_fetch.byId());
+    }
 }
 
 void DownloadLine::sendArticleRequest(const QByteArray& command)

@@ -25,7 +25,7 @@ QByteArray ArticleFetch::next(int code)
     if (code == 211)
         return byId();
     // Some servers find an article by its number when its message-id is unknown to them.
-    if (code == 430 && !m_askedByNumber) {
+    if (code == 430 && !m_askedByNumber && m_number > 0) {
         m_askedByNumber = true;
         return "ARTICLE " + QByteArray::number(m_number);
     }

@@ -13,15 +13,17 @@ public:
     void setArticle(const QByteArray& group, const QByteArray& messageId, qint64 number);
     // A new connection has no group selected, nor has one whose server refused the group.
     void forgetGroup() { m_selected.clear(); }
-    // The article's group was the last one sent.
-    [[nodiscard]] bool groupSelected() const { return m_selected == m_group; }
+    // The article's group was the last one sent, or it has none (an NZB names articles by
+    // message-id alone).
+    [[nodiscard]] bool groupSelected() const { return m_group.isEmpty() || m_selected == m_group; }
 
     // GROUP for the article's group, which counts as selected from then on.
     [[nodiscard]] QByteArray selectGroup();
     // The first try: ARTICLE by message-id.
     [[nodiscard]] QByteArray byId();
     // What to send after a reply: ARTICLE by message-id once the group is selected (211), by
-    // number after the first 430; empty for a second 430 and every other reply.
+    // number after the first 430 when the article has a number; empty for a second 430 and
+    // every other reply.
     [[nodiscard]] QByteArray next(int code);
 
     [[nodiscard]] const QByteArray& group() const { return m_group; }

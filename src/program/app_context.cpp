@@ -19,6 +19,7 @@ AppContext::AppContext(const ProgramFolder& programFolder, const AppServices& se
     , headers({log, settings, groups, window, prompts, [this] { yield.yieldToEvents(); }, activity}, scan, view)
     , cruncher({log, settings, groups, window, clock, headers, scan, view, yield, &watch})
     , batch({log, window, prompts, groups, view, scan, folder.file(QLatin1String(Batch::kFileName))})
+    , nzb({log, prompts, groups, batch})
     , decoder({log, settings, cues, window, groups, batch, yield})
     , download({settings, log, window, prompts, cues, clock, groups, batch, decoder, connections, activity})
     , viewer({settings, log, cues, prompts, groups, connections})

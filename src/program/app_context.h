@@ -13,6 +13,7 @@
 #include "batch/batch.h"
 #include "batch/decode.h"
 #include "batch/download.h"
+#include "batch/nzb_items.h"
 #include "batch/preview.h"
 #include "batch/viewer.h"
 #include "groups/host_groups.h"
@@ -72,6 +73,7 @@ public:
     HeaderStore headers;
     Cruncher cruncher;
     Batch batch;
+    NzbTransfer nzb;
     EntryDecoder decoder;
     BatchDownload download;
     ArticleViewer viewer;

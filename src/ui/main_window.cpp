@@ -11,6 +11,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QMimeData>
+#include <QUrl>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -48,6 +53,7 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     , m_ctx(context)
 {
     setObjectName(QStringLiteral("frmMain"));
+    setAcceptDrops(true);
     // The program's icon when the application has one (the desktop entry's), else our drawing.
     const QIcon programIcon = QApplication::windowIcon();
     setWindowIcon(programIcon.availableSizes().isEmpty() ? builtinImage(QStringLiteral("program")) : programIcon);
@@ -415,7 +421,76 @@ void MainWindow::runCommand(Command command)
     case Command::KillFilterPoster:
         killFilterPoster();
         break;
+    case Command::ImportNzb:
+        importNzbFiles(QFileDialog::getOpenFileNames(this, QStringLiteral("Import NZB"), QString(),
+            QStringLiteral("NZB files (*.nzb);;All files (*)")));
+        break;
+    case Command::ExportNzbHeaders:
+    case Command::ExportNzbBatch: {
+        const V view = command == Command::ExportNzbHeaders ? V::HeaderView : V::BatchView;
+        if (selectedRows(view).isEmpty()) {
+            m_ctx.prompts.message(QStringLiteral("Select the items to write to the NZB file first."));
+            break;
+        }
+        QString path = QFileDialog::getSaveFileName(
+            this, QStringLiteral("Export NZB"), QString(), QStringLiteral("NZB files (*.nzb)"));
+        if (path.isEmpty())
+            break;
+        if (!path.endsWith(QStringLiteral(".nzb"), Qt::CaseInsensitive))
+            path += QStringLiteral(".nzb");
+        exportNzb(view, path);
+        break;
     }
+    }
+}
+
+void MainWindow::importNzbFiles(const QStringList& paths)
+{
+    int queued = 0;
+    for (const QString& path : paths)
+        queued += m_ctx.nzb.importFile(path);
+    if (queued > 0)
+        m_tabs->setCurrentIndex(1);
+}
+
+bool MainWindow::exportNzb(ColumnLayouts::View view, const QString& path)
+{
+    QList<nzbitems::Source> items;
+    auto add = [this, &items](const ItemRecord& r) {
+        const GroupRecord* group = m_ctx.groups.recordByKey(r.groupKey);
+        items.append({ r, group ? group->name : QByteArray() });
+    };
+    for (int row : selectedRows(view)) {
+        if (view == ColumnLayouts::HeaderView) {
+            add(m_ctx.view.table.record(m_ctx.headerView.slotAt(row)));
+        } else if (const auto entry = m_ctx.batch.entryRecord(m_ctx.batch.model().entryAt(row))) {
+            add(*entry);
+        }
+    }
+    return !items.isEmpty() && m_ctx.nzb.exportFile(path, items);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile() && url.toLocalFile().endsWith(QStringLiteral(".nzb"), Qt::CaseInsensitive)) {
+            event->acceptProposedAction();
+            return;
+        }
+    }
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile() && url.toLocalFile().endsWith(QStringLiteral(".nzb"), Qt::CaseInsensitive))
+            paths.append(url.toLocalFile());
+    }
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    importNzbFiles(paths);
 }
 
 void MainWindow::addToBatch()

@@ -56,6 +56,11 @@ public:
     // "btnsNew": hide items about to expire. Not kept in the settings.
     [[nodiscard]] bool newOnly() const;
     [[nodiscard]] TrayIcon* trayIcon() const { return m_tray; }
+    // Queues the files of these NZBs (a drop, the import command); shows the batch when any came.
+    void importNzbFiles(const QStringList& paths);
+    // Writes the selected items of the header view or the batch as an NZB; false when none or
+    // the file could not be written.
+    bool exportNzb(ColumnLayouts::View view, const QString& path);
 
 signals:
     // The user closed the window or chose to end the program: run the shutdown.
@@ -71,6 +76,8 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -103,6 +110,9 @@ private:
         SelectAllBatch,
         ClearSelected,
         ClearAll,
+        ImportNzb,
+        ExportNzbHeaders,
+        ExportNzbBatch,
     };
 
     struct FilterToggle {

@@ -372,6 +372,11 @@ QWidget* MainWindow::buildBatchPage()
         QStringLiteral("Remove selected item(s) from the batch"), Command::Remove));
     order->addWidget(makeButton("cmdViewPartsinBatch", QStringLiteral("Parts"),
         QStringLiteral("View a list of parts of the first selected multipart article"), Command::ViewPartsInBatch));
+    order->addSpacing(16);
+    order->addWidget(makeButton("cmdImportNzb", QStringLiteral("&Import NZB…"),
+        QStringLiteral("Queue the files listed in NZB files (or drop them on the window)"), Command::ImportNzb));
+    order->addWidget(makeButton("cmdExportNzb", QStringLiteral("E&xport NZB…"),
+        QStringLiteral("Write the selected entries as an NZB file"), Command::ExportNzbBatch));
     order->addStretch(1);
     middle->addLayout(order);
     layout->addLayout(middle, 1);
@@ -458,6 +463,7 @@ void MainWindow::buildMenus()
     entry(m_mnuHvm, "mnuHvmPreview", "Preview", Command::Preview);
     entry(m_mnuHvm, "mnuHvmSelectAll", "Select All", Command::SelectAllHeaders);
     entry(m_mnuHvm, "mnuHvmKillFilter", "Kill Filter this Poster", Command::KillFilterPoster);
+    entry(m_mnuHvm, "mnuHvmExportNzb", "Export NZB…", Command::ExportNzbHeaders);
     entry(m_mnuHvm, "mnuHvmDelete", "Delete", Command::DeleteHeaders);
 
     m_mnuBV = new QMenu(this);
@@ -468,4 +474,5 @@ void MainWindow::buildMenus()
     entry(m_mnuBV, "mnuBVMoveDown", "Move Down", Command::MoveDown);
     entry(m_mnuBV, "mnuBVViewParts", "View Parts", Command::ViewPartsInBatch);
     entry(m_mnuBV, "mnuBVSelectAll", "Select All", Command::SelectAllBatch);
+    entry(m_mnuBV, "mnuBVExportNzb", "Export NZB…", Command::ExportNzbBatch);
 }
