@@ -1,9 +1,11 @@
+#include "batch/nzb_items.h"
 #include "support/inn_server.h"
 #include "support/program_run.h"
 #include "support/test_context.h"
 #include "support/test_registry.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -184,8 +186,8 @@ private slots:
         const QStringList cancelledFiles = cacheFiles(again, slotOf(again, cancelled.name), cache);
         QStringList saved = log.filter(QStringLiteral("File saved: "));
         saved.removeIf([&](const QString& line) {
-            return std::any_of(cancelledFiles.cbegin(), cancelledFiles.cend(),
-                [&](const QString& f) { return line.endsWith(f); });
+            return std::any_of(
+                cancelledFiles.cbegin(), cancelledFiles.cend(), [&](const QString& f) { return line.endsWith(f); });
         });
         QCOMPARE(saved.size(), 1);
         QVERIFY2(saved[0].endsWith(QStringLiteral("File saved: ") + refetched), qPrintable(saved[0]));
@@ -224,6 +226,62 @@ private slots:
             for (const Posted& f : files)
                 QVERIFY2(fileBytes(out + f.name) == fileBytes(originals + u'/' + f.name), qPrintable(f.name));
         }
+    }
+
+    // An NZB written from the program's batch is read by nzbget and by the program itself, which
+    // fetches its files by message-id without the group in its list.
+    void exportedNzbIsFetchedByNzbgetAndByUs()
+    {
+        const char* group = "alt.binaries.nzb";
+        QVERIFY(m_inn->addGroup(QLatin1String(group)));
+        TempFolder posted;
+        const QString originals = posted.path(QStringLiteral("originals"));
+        QByteArray summary;
+        // yEnc only: the peer does not join uuencoded parts.
+        QVERIFY(m_inn->postGenerated({ "--group", group, "--binaries", "2", "--parts", "3", "--part-size", "30000",
+                                         "--encoding", "yenc", "--keep", originals, "--seed", "51" },
+            &summary));
+        const QList<Posted> files = postedFiles(summary);
+        const QString nzb = posted.path(QStringLiteral("posted.nzb"));
+        {
+            TestContext t;
+            m_inn->pointAt(t.ctx->settings, t);
+            t.ctx->settings.chkLogFile = 1;
+            t.ctx->settingsFile.SaveOptions();
+            t.ctx->groups.ngAddGroup(group);
+            QVERIFY(t.ctx->groups.ngSaveFavs());
+            QVERIFY(scanWithProgram(QStringLiteral(TW_EXECUTABLE), t.dir.path(), kRunMs));
+            QCOMPARE(queueAll(t, group).size(), files.size());
+            QList<nzbitems::Source> items;
+            for (int entry = 1; entry <= t.ctx->batch.count(); ++entry)
+                items.append({ *t.ctx->batch.entryRecord(entry), group });
+            QVERIFY(t.ctx->nzb.exportFile(nzb, items));
+        }
+
+        QProcess nzbget;
+        nzbget.setProcessChannelMode(QProcess::ForwardedChannels);
+        nzbget.start(InnServer::tool(QStringLiteral("nzbget-fetch")),
+            { QString::number(m_inn->port()), nzb, posted.path(QStringLiteral("nzbget")) });
+        QVERIFY(nzbget.waitForFinished(90'000));
+        if (nzbget.exitCode() != 3) {
+            QCOMPARE(nzbget.exitCode(), 0);
+            for (const Posted& f : files) {
+                QVERIFY2(fileBytes(posted.path(QStringLiteral("nzbget/dst/posted/") + f.name))
+                        == fileBytes(originals + u'/' + f.name),
+                    qPrintable(f.name));
+            }
+        }
+
+        TestContext t;
+        m_inn->pointAt(t.ctx->settings, t);
+        t.ctx->settings.chkLogFile = 1;
+        t.ctx->settingsFile.SaveOptions();
+        QCOMPARE(t.ctx->nzb.importFile(nzb), files.size());
+        QVERIFY(t.ctx->batch.SaveBatch());
+        QVERIFY2(download(t, 0, files.size()), qPrintable(logTail(t, 0)));
+        for (const Posted& f : files)
+            QVERIFY2(fileBytes(t.path(QStringLiteral("download/") + f.name)) == fileBytes(originals + u'/' + f.name),
+                qPrintable(f.name));
     }
 };
 

@@ -44,6 +44,11 @@ InnServer::~InnServer()
         run({QStringLiteral("stop"), m_dir.path()});
 }
 
+QString InnServer::tool(const QString& name)
+{
+    return QStringLiteral(TW_SOURCE_DIR "/tools/") + name;
+}
+
 QByteArray InnServer::certificateFingerprint() const
 {
     QFile pem(m_dir.filePath(QStringLiteral("tls/cert.pem")));

@@ -24,6 +24,8 @@ public:
     [[nodiscard]] quint16 tlsPort() const { return m_tlsPort; }
     // SHA-256 of the server's self-signed certificate, as a pin holds it.
     [[nodiscard]] QByteArray certificateFingerprint() const;
+    // A script of the project's tools/ folder.
+    [[nodiscard]] static QString tool(const QString& name);
     bool addGroup(const QString& group) const { return run({ QStringLiteral("newgroup"), m_dir.path(), group }); }
     // Runs "tools/inn ARGS DIR ..."; true on success.
     bool run(const QStringList& args, QByteArray* output = nullptr) const;
