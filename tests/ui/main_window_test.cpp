@@ -11,7 +11,12 @@
 #include "ui/text_line.h"
 #include "ui/tray_icon.h"
 
+#include "batch/nzb.h"
+
 #include <QAction>
+#include <QMimeData>
+#include <QTabWidget>
+#include <QUrl>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QApplication>
@@ -321,6 +326,37 @@ private slots:
         t.writeFile(QStringLiteral("TWHELK.hlp"), "help");
         emit windows.optionsWindow()->helpRequested();
         QCOMPARE(t.desktop.openedTargets, QStringList { t.ctx->folder.helpFile });
+    }
+
+    void droppedNzbFilesAreQueuedAndSelectedEntriesExported()
+    {
+        TestContext t;
+        MainWindow w(*t.ctx);
+        NzbFile file { QStringLiteral("Poster <p@x>"), 1'700'000'000, QStringLiteral("\"a.bin\" yEnc (1/2)"), {},
+            { { 100, 1, "one@x" }, { 50, 2, "two@x" } } };
+        QVERIFY(writeNzb(t.path(QStringLiteral("in.nzb")), NzbDocument { {}, { file } }));
+        auto drop = [&w](const QString& path) {
+            QMimeData data;
+            data.setUrls({ QUrl::fromLocalFile(path) });
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&w, &enter);
+            QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            if (enter.isAccepted())
+                QApplication::sendEvent(&w, &dropped);
+            return enter.isAccepted();
+        };
+        QVERIFY(!drop(t.path(QStringLiteral("notes.txt"))));
+        QVERIFY(drop(t.path(QStringLiteral("in.nzb"))));
+        QCOMPARE(t.ctx->batch.count(), 1);
+        QCOMPARE(control<QTabWidget>(w, "TabStrip1")->currentIndex(), 1);
+
+        // Written back from the batch, the same articles.
+        w.view(ColumnLayouts::BatchView)->selectAll();
+        QVERIFY(w.exportNzb(ColumnLayouts::BatchView, t.path(QStringLiteral("out.nzb"))));
+        const NzbReadResult back = readNzb(t.path(QStringLiteral("out.nzb")));
+        QVERIFY(back.document);
+        QCOMPARE(back.document->files.front().segments, file.segments);
+        QCOMPARE(back.document->files.front().subject, file.subject);
     }
 
     void placementIsKeptAndClosingAsksForShutdown()
