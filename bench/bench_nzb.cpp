@@ -1,5 +1,6 @@
-// Reading an NZB of 100,000 segments (a large post) and writing it back.
+// Reading an NZB of 100,000 segments (a large post), queueing it as items, and writing it back.
 #include "batch/nzb.h"
+#include "batch/nzb_items.h"
 
 #include <benchmark/benchmark.h>
 
@@ -85,6 +86,28 @@ void BM_ReadNzb(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * bytes.size());
 }
 BENCHMARK(BM_ReadNzb)->Unit(benchmark::kMillisecond);
+
+// Parsed and turned into entries of an item table, as queueing it does.
+void BM_ImportNzb(benchmark::State& state)
+{
+    const QByteArray bytes = written(largePost());
+    auto import = [&bytes] {
+        ItemTable table;
+        const NzbReadResult r = parse(bytes);
+        for (const ItemRecord& record : nzbitems::toRecords(*r.document, [](const QByteArray&) { return quint8(1); }))
+            table.appendRecord(record);
+        return table.count();
+    };
+    const qint64 before = peakRssKiB(true);
+    if (import() != kFiles)
+        state.SkipWithError("not every file was queued");
+    state.counters["peak_rss_delta_MiB"] = double(peakRssKiB(false) - before) / 1024;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(import());
+    state.SetItemsProcessed(state.iterations() * kFiles * kSegmentsPerFile);
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+BENCHMARK(BM_ImportNzb)->Unit(benchmark::kMillisecond);
 
 void BM_WriteNzb(benchmark::State& state)
 {
