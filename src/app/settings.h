@@ -60,6 +60,9 @@ struct Settings {
     int chkAutodownload = 1;
     int chkAutoExpire = 1;
     int chkCompress = 1;
+    // After a download: verify and repair sets with par2, unpack their archives; then delete them.
+    int chkPostProcess = 1;
+    int chkPostDelete = 0;
     int chkSysTray = 0;
     int chkEnableWatch = 0;
     int chkLogFile = 0;

@@ -73,6 +73,8 @@ constexpr CheckKey kChecksAfterXover[] = {
     { "chkAutodownload", &Settings::chkAutodownload },
     { "chkAutoExpire", &Settings::chkAutoExpire },
     { "chkCompress", &Settings::chkCompress },
+    { "chkPostProcess", &Settings::chkPostProcess },
+    { "chkPostDelete", &Settings::chkPostDelete },
 };
 constexpr CheckKey kLastChecksSaveOrder[] = {
     { "chkSysTray", &Settings::chkSysTray },

@@ -125,6 +125,10 @@ QWidget* OptionsWindow::buildDownloadPage()
         QStringLiteral("Save Cached UUE files on bad decodes"), &Settings::chkSaveDecodes, files));
     files->layout()->addWidget(m_checks.add(QStringLiteral("chkSaveDecodes2"),
         QStringLiteral("Save all Cached UUE files until expire"), &Settings::chkSaveDecodes2, files));
+    files->layout()->addWidget(m_checks.add(QStringLiteral("chkPostProcess"),
+        QStringLiteral("Verify, repair and unpack finished sets (par2, RAR, 7z, zip)"), &Settings::chkPostProcess, files));
+    files->layout()->addWidget(m_checks.add(QStringLiteral("chkPostDelete"),
+        QStringLiteral("Delete archives and par2 files after a successful unpack"), &Settings::chkPostDelete, files));
 
     auto* batch = group(QStringLiteral("Batch"), page);
     batch->layout()->addWidget(m_checks.add(QStringLiteral("chkAutodownload"),

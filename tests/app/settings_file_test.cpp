@@ -14,12 +14,12 @@ using Label = MainWindowState::Label;
 
 // The check boxes that start switched on, and those that start off; the round trip turns each over.
 const std::initializer_list<int Settings::*> kOnByDefault { &Settings::chkMakeSubDirs, &Settings::chkAllowRestart,
-    &Settings::chkAutodownload, &Settings::chkAutoExpire, &Settings::chkCompress };
+    &Settings::chkAutodownload, &Settings::chkAutoExpire, &Settings::chkCompress, &Settings::chkPostProcess };
 const std::initializer_list<int Settings::*> kOffByDefault { &Settings::chkAgressiveHeaderCrunch, &Settings::chkAuth,
     &Settings::chkSFX, &Settings::chkDisableStats, &Settings::chkSaveDecodes, &Settings::chkSaveDecodes2,
     &Settings::chkOldRenameStyle, &Settings::chkSlave, &Settings::chkModeReader, &Settings::chkRestart500,
     &Settings::chkSysTray, &Settings::chkEnableWatch, &Settings::chkLogFile, &Settings::chkEnableLogging,
-    &Settings::chkSavePassword };
+    &Settings::chkSavePassword, &Settings::chkPostDelete };
 
 struct Fixture : Ground {
     std::optional<Profile> profile;
