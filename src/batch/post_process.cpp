@@ -11,7 +11,7 @@ PostProcessor::PostProcessor(PostOptions options, QObject* parent)
     , m_unpack(m_options.tools)
 {
     connect(&m_par2, &Par2Job::progress, this, &PostProcessor::progress);
-    connect(&m_par2, &Par2Job::finished, this, &PostProcessor::verified);
+    connect(&m_par2, &Par2Job::finished, this, &PostProcessor::checked);
     connect(&m_unpack, &UnpackJob::progress, this, &PostProcessor::progress);
     connect(&m_unpack, &UnpackJob::finished, this, &PostProcessor::unpacked);
 }
@@ -30,12 +30,13 @@ void PostProcessor::start(const PostSet& set)
     const QString index = !set.par2Index.isEmpty() ? set.par2Index.first()
         : !set.recoveryVolumes.isEmpty()           ? set.recoveryVolumes.first()
                                                    : QString();
-    if (index.isEmpty()) {
+    m_index = index.isEmpty() ? QString() : QDir(set.folder).filePath(index);
+    if (m_index.isEmpty()) {
         QTimer::singleShot(0, this, &PostProcessor::unpackNext);
         return;
     }
     emit stepStarted(PostStep::Verify, QStringLiteral("Verifying ") + set.baseName);
-    m_par2.start(Par2Job::Mode::Verify, QDir(set.folder).filePath(index));
+    m_par2.start(Par2Job::Mode::Verify, m_index);
 }
 
 void PostProcessor::cancel()
@@ -44,7 +45,7 @@ void PostProcessor::cancel()
     m_unpack.cancel();
 }
 
-void PostProcessor::verified(const Par2Result& result)
+void PostProcessor::checked(const Par2Result& result)
 {
     switch (result.kind) {
     case Par2Result::Kind::Verified:
@@ -55,10 +56,11 @@ void PostProcessor::verified(const Par2Result& result)
         if (result.repairable && !m_repairing) {
             m_repairing = true;
             emit stepStarted(PostStep::Repair,
-                QStringLiteral("Repairing %1 (%2 blocks)").arg(m_set.baseName).arg(result.blocksNeeded));
-            const QString index = !m_set.par2Index.isEmpty() ? m_set.par2Index.first() : m_set.recoveryVolumes.first();
-            return m_par2.start(Par2Job::Mode::Repair, QDir(m_set.folder).filePath(index));
+                QStringLiteral("Repairing %1 (%2 blocks)").arg(m_set.baseName, QString::number(result.blocksNeeded)));
+            return m_par2.start(Par2Job::Mode::Repair, m_index);
         }
+        if (result.repairable)
+            return finish(PostOutcome::Failed, QStringLiteral("par2 did not complete the repair"));
         m_moreBlocks = result.moreBlocksNeeded;
         return finish(
             PostOutcome::NeedsBlocks, QStringLiteral("needs %1 more recovery blocks").arg(result.moreBlocksNeeded));

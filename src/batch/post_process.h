@@ -50,7 +50,7 @@ signals:
     void finished(PostOutcome outcome, const QString& text);
 
 private:
-    void verified(const Par2Result& result);
+    void checked(const Par2Result& result);
     void unpackNext();
     void unpacked(const UnpackResult& result);
     void cleanUp();
@@ -60,6 +60,7 @@ private:
     Par2Job m_par2;
     UnpackJob m_unpack;
     PostSet m_set;
+    QString m_index;
     QStringList m_pending;
     QStringList m_files;
     bool m_running = false;
