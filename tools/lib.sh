@@ -5,7 +5,7 @@ TW_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Packages the build, the tests and the program need (see README).
 TW_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-multimedia-dev libbenchmark-dev
-  libdeflate-dev libuu-dev zlib1g-dev openssl)
+  libdeflate-dev libuu-dev zlib1g-dev openssl par2 unar 7zip)
 
 tw_install() {
   local missing=()
