@@ -9,7 +9,8 @@ The output is a file of dot-stuffed articles, each ended by a line holding only 
 "tools/inn post" takes it. A summary line per group goes to stdout: GROUP name articles items;
 and one per binary: FILE name bytes posted-parts/parts.
 
-For download tests, --keep writes each binary's original file, --leave-out holds back a part
+For download tests, --file posts files of the caller's (an archive set with its par2 files),
+--keep writes each binary's original file, --leave-out holds back a part
 (the file then stays incomplete on the server), --shuffle posts in a mixed-up order and --nzb
 lists the posted parts for other downloaders.
 """
@@ -110,12 +111,19 @@ def article(group, subject, poster, message_id, minute, body):
 def binaries(args, rng, group, tag, counter, files):
     """Yields (subject, poster, id, body) of every posted part of every binary, part 1 first, and
     appends (name, data, posted, total, ids) to files for each binary once its parts are out."""
-    for n in range(args.binaries):
-        style = STYLES[args.encoding][n % len(STYLES[args.encoding])]
-        name = f"{rng.choice(WORDS)}_{rng.choice(WORDS)}_{n + 1:03d}.{'rar' if style else 'bin'}"
+    given = [(os.path.basename(path), open(path, "rb").read()) for path in args.file]
+    for n in range(args.binaries + len(given)):
         poster = POSTERS[n % len(POSTERS)]
-        total = args.parts
-        data = rng.randbytes(args.part_size * total - rng.randrange(args.part_size // 2 + 1))
+        if n < len(given):
+            # A file of the caller's, in yEnc "(k/m)" parts of at most --part-size bytes.
+            style = 0
+            name, data = given[n]
+            total = max(1, -(-len(data) // args.part_size))
+        else:
+            style = STYLES[args.encoding][n % len(STYLES[args.encoding])]
+            name = f"{rng.choice(WORDS)}_{rng.choice(WORDS)}_{n + 1:03d}.{'rar' if style else 'bin'}"
+            total = args.parts
+            data = rng.randbytes(args.part_size * total - rng.randrange(args.part_size // 2 + 1))
         file_crc = zlib.crc32(data) & 0xFFFFFFFF
         step = -(-len(data) // total)
         posted = []
@@ -180,6 +188,8 @@ def main():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("--group", action="append", required=True, help="newsgroup (repeat for several)")
     p.add_argument("--binaries", type=int, default=0, help="multipart binaries per group")
+    p.add_argument("--file", action="append", default=[],
+                   help="post this file as a yEnc binary before the generated ones (repeat for several)")
     p.add_argument("--parts", type=int, default=3, help="parts per binary")
     p.add_argument("--part-size", type=int, default=6000, help="bytes per part before encoding")
     p.add_argument("--text", type=int, default=0, help="text posts per group")
@@ -226,7 +236,7 @@ def main():
                 print(f"FILE {name} {len(data)} {len(posted)}/{total}")
             if args.nzb:
                 write_nzb(args.nzb, files, group, 1796637600)
-            items = args.binaries + args.text
+            items = args.binaries + len(args.file) + args.text
             print(f"GROUP {group} {counter[0]} {items}")
     if args.nzb:
         with open(args.nzb, "a", encoding="utf-8") as nzb:

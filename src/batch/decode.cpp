@@ -311,6 +311,7 @@ void EntryDecoder::finish(int entry, const QStringList& paths, const Result& res
         m.log.WriteLog(result.outputPath + QStringLiteral(" Decode successful... "), true);
         m.batch.AddProcessedRow(entry, QStringLiteral("Decode successful"), result.outputPath, true);
         m.cues.PlayCue(QStringLiteral("twv010.wav"));
+        emit decoded(result.outputPath);
     } else {
         if (!keepAll && !m.settings.chkSaveDecodes)
             removeCacheFiles(paths);

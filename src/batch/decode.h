@@ -50,6 +50,8 @@ public:
 signals:
     // A long decode is still going; the download connection's watchdog should not fire.
     void stillDecoding();
+    // A file was decoded into place.
+    void decoded(const QString& path);
 
 private:
     void decodeYEnc(const ItemRecord& entry, const QStringList& paths, const QString& folder, Result& result);

@@ -51,6 +51,12 @@ void PostProcessor::checked(const Par2Result& result)
     case Par2Result::Kind::Verified:
     case Par2Result::Kind::Repaired:
         m_repaired = result.kind == Par2Result::Kind::Repaired;
+        // A repair brings back missing volumes: open the archives the folder holds now.
+        for (const PostSet& now : scanPostSets(m_set.folder)) {
+            if (now.baseName == m_set.baseName)
+                m_set = now;
+        }
+        m_pending = firstVolumes(m_set);
         return unpackNext();
     case Par2Result::Kind::Damaged:
         if (result.repairable && !m_repairing) {

@@ -21,6 +21,7 @@ AppContext::AppContext(const ProgramFolder& programFolder, const AppServices& se
     , batch({log, window, prompts, groups, view, scan, folder.file(QLatin1String(Batch::kFileName))})
     , nzb({log, prompts, groups, batch})
     , decoder({log, settings, cues, window, groups, batch, yield})
+    , sets({settings, log, window, batch, view, {}})
     , download({settings, log, window, prompts, cues, clock, groups, batch, decoder, connections, activity})
     , viewer({settings, log, cues, prompts, groups, connections})
     , preview({settings, log, cues, prompts, groups, connections})
@@ -62,6 +63,9 @@ void AppContext::wire()
     QObject::connect(&decoder, &EntryDecoder::stillDecoding, &download, &BatchDownload::markAlive);
     QObject::connect(&download, &BatchDownload::restartNeeded, &scanConnection, &ScanConnection::EmergencyRestartDownload);
     QObject::connect(&download, &BatchDownload::finished, &scanConnection, &ScanConnection::downloadRestartDone);
+    QObject::connect(&decoder, &EntryDecoder::decoded, &sets, &SetFinisher::fileDecoded);
+    QObject::connect(&download, &BatchDownload::finished, &sets, &SetFinisher::runFinished);
+    QObject::connect(&sets, &SetFinisher::downloadWanted, &download, [this] { startDownload(); });
     QObject::connect(&scanConnection, &ScanConnection::downloadRestartDue, &download, &BatchDownload::DownloadBatch);
 }
 

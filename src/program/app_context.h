@@ -14,6 +14,7 @@
 #include "batch/decode.h"
 #include "batch/download.h"
 #include "batch/nzb_items.h"
+#include "batch/set_finisher.h"
 #include "batch/preview.h"
 #include "batch/viewer.h"
 #include "groups/host_groups.h"
@@ -75,6 +76,7 @@ public:
     Batch batch;
     NzbTransfer nzb;
     EntryDecoder decoder;
+    SetFinisher sets;
     BatchDownload download;
     ArticleViewer viewer;
     Mp3Preview preview;

@@ -1,4 +1,6 @@
 #include "batch/nzb_items.h"
+#include "nntp/connections.h"
+#include "support/articles.h"
 #include "support/inn_server.h"
 #include "support/program_run.h"
 #include "support/test_context.h"
@@ -6,6 +8,7 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -282,6 +285,64 @@ private slots:
         for (const Posted& f : files)
             QVERIFY2(fileBytes(t.path(QStringLiteral("download/") + f.name)) == fileBytes(originals + u'/' + f.name),
                 qPrintable(f.name));
+    }
+
+    // A 7z volume set with par2 recovery volumes, two articles withheld: the queued volumes and
+    // index come down short, the fewest recovery volumes from the header view are queued and
+    // fetched, and the set is repaired and unpacked to the original bytes.
+    void damagedSetIsRepairedWithQueuedVolumesAndUnpacked()
+    {
+        const char* group = "alt.binaries.sets";
+        QVERIFY(m_inn->addGroup(QLatin1String(group)));
+        TempFolder made;
+        const QByteArray original = articles::randomBytes(300'000, 61);
+        made.writeFile(QStringLiteral("data.bin"), original);
+        auto run = [&made](const QString& program, const QStringList& args) {
+            QProcess p;
+            p.setWorkingDirectory(made.path(QString()));
+            p.start(program, args);
+            return p.waitForFinished(60'000) && p.exitCode() == 0;
+        };
+        const QString sevenZip = QStandardPaths::findExecutable(QStringLiteral("7zz")).isEmpty()
+            ? QStringLiteral("7z") : QStringLiteral("7zz");
+        if (QStandardPaths::findExecutable(sevenZip).isEmpty() || QStandardPaths::findExecutable("par2").isEmpty())
+            QSKIP("7-Zip and par2 are needed to make the set");
+        QVERIFY(run(sevenZip, { "a", "-v80k", "-mx0", "set.7z", "data.bin" }));
+        QVERIFY(run(QStringLiteral("par2"),
+            { "create", "-q", "-s16384", "-c12", "-n3", "set.7z.par2", "set.7z.001", "set.7z.002", "set.7z.003",
+                "set.7z.004" }));
+        QStringList args { "--group", group, "--part-size", "40000" };
+        for (const QString& name : QDir(made.path(QString())).entryList({ QStringLiteral("set.7z.*") }, QDir::Files))
+            args << QStringLiteral("--file") << made.path(name);
+        // The first and third volume each lose one article: ten blocks missing.
+        args << "--leave-out" << "1:2" << "--leave-out" << "3:1";
+        QVERIFY(m_inn->postGenerated(args));
+
+        TestContext t;
+        m_inn->pointAt(t.ctx->settings, t);
+        t.ctx->groups.ngAddGroup(group);
+        t.ctx->scanConnection.StartScan();
+        QTRY_VERIFY_WITH_TIMEOUT(t.logCount(QStringLiteral("Scan Complete.")) == 1, 30000);
+        QTRY_COMPARE(t.ctx->connections.state(Conn::Scan), 0);
+        HeaderView& headers = t.ctx->headerView;
+        headers.selectGroupEntry(QLatin1String(group));
+        QList<int> wanted;
+        for (int row = 0; row < headers.rowCount(); ++row) {
+            const int slot = headers.index(row, 0).data(HeaderView::SlotRole).toInt();
+            if (!t.ctx->view.table.str(t.ctx->view.table.item(slot).key).contains(".vol"))
+                wanted.append(slot);
+        }
+        QCOMPARE(wanted.size(), 5);
+        t.ctx->batch.AddSelectedToBatch(wanted);
+        t.ctx->startDownload();
+        const QString out = t.path(QStringLiteral("download/") + QLatin1String(group) + QStringLiteral("/"));
+        QTRY_VERIFY2_WITH_TIMEOUT(fileBytes(out + QStringLiteral("data.bin")) == original,
+            qPrintable(t.ctx->log.entries().stringList().mid(0, 40).join(u'\n')), 50'000);
+        QVERIFY(t.logged(QStringLiteral("set: 10 more recovery blocks needed; queued set.7z.vol02+4.par2, "
+                                        "set.7z.vol06+6.par2")));
+        QTRY_VERIFY(!t.ctx->sets.busy());
+        const ProcessedModel& rows = t.ctx->batch.processed();
+        QCOMPARE(rows.row(rows.rowCount() - 1).status, QStringLiteral("unpacked"));
     }
 };
 
