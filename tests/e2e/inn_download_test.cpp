@@ -102,6 +102,28 @@ bool download(const TestContext& t, qsizetype logFrom, qsizetype items)
         kRunMs);
 }
 
+// Posts generated binaries to a new group of the server, keeping their originals in `originals`.
+QList<Posted> postToNewGroup(const InnServer& inn, const char* group, const QStringList& args, const QString& originals)
+{
+    QByteArray summary;
+    if (!inn.addGroup(QLatin1String(group))
+        || !inn.postGenerated(QStringList { "--group", group, "--keep", originals } + args, &summary))
+        return {};
+    return postedFiles(summary);
+}
+
+// Saves the settings with the group in the list, scans it with the real program and queues its
+// binaries; how many, or -1 when the scan failed.
+qsizetype scanAndQueue(TestContext& t, const char* group)
+{
+    t.ctx->settings.chkLogFile = 1;
+    t.ctx->settingsFile.SaveOptions();
+    t.ctx->groups.ngAddGroup(group);
+    if (!t.ctx->groups.ngSaveFavs() || !scanWithProgram(QStringLiteral(TW_EXECUTABLE), t.dir.path(), kRunMs))
+        return -1;
+    return queueAll(t, group).size();
+}
+
 } // namespace
 
 // Files posted to a private INN 2 come back byte for byte through the real program's scan and
@@ -201,26 +223,16 @@ private slots:
     void downloadsOverEachSecureLine()
     {
         const char* group = "alt.binaries.secure";
-        QVERIFY(m_inn->addGroup(QLatin1String(group)));
         TempFolder posted;
         const QString originals = posted.path(QStringLiteral("originals"));
-        QByteArray summary;
-        QVERIFY(m_inn->postGenerated({ "--group", group, "--binaries", "3", "--parts", "3", "--part-size", "40000",
-                                         "--keep", originals, "--seed", "41" },
-            &summary));
-        const QList<Posted> files = postedFiles(summary);
+        const QList<Posted> files = postToNewGroup(
+            *m_inn, group, { "--binaries", "3", "--parts", "3", "--part-size", "40000", "--seed", "41" }, originals);
         QCOMPARE(files.size(), 3);
         for (const Encryption e : { Encryption::StartTls, Encryption::Tls }) {
             TestContext t;
-            Settings& s = t.ctx->settings;
-            m_inn->pointAt(s, t, e);
-            s.chkLogFile = 1;
-            s.Download_Connections = 3;
-            t.ctx->settingsFile.SaveOptions();
-            t.ctx->groups.ngAddGroup(group);
-            QVERIFY(t.ctx->groups.ngSaveFavs());
-            QVERIFY(scanWithProgram(QStringLiteral(TW_EXECUTABLE), t.dir.path(), kRunMs));
-            QCOMPARE(queueAll(t, group).size(), files.size());
+            m_inn->pointAt(t.ctx->settings, t, e);
+            t.ctx->settings.Download_Connections = 3;
+            QCOMPARE(scanAndQueue(t, group), files.size());
             QVERIFY2(download(t, 0, files.size()), qPrintable(logTail(t, 0)));
             const QStringList log = opsLog(t, 0);
             QVERIFY(!log.filter(QStringLiteral("Connection encrypted")).isEmpty());
@@ -236,25 +248,18 @@ private slots:
     void exportedNzbIsFetchedByNzbgetAndByUs()
     {
         const char* group = "alt.binaries.nzb";
-        QVERIFY(m_inn->addGroup(QLatin1String(group)));
         TempFolder posted;
         const QString originals = posted.path(QStringLiteral("originals"));
-        QByteArray summary;
         // yEnc only: the peer does not join uuencoded parts.
-        QVERIFY(m_inn->postGenerated({ "--group", group, "--binaries", "2", "--parts", "3", "--part-size", "30000",
-                                         "--encoding", "yenc", "--keep", originals, "--seed", "51" },
-            &summary));
-        const QList<Posted> files = postedFiles(summary);
+        const QList<Posted> files = postToNewGroup(*m_inn, group,
+            { "--binaries", "2", "--parts", "3", "--part-size", "30000", "--encoding", "yenc", "--seed", "51" },
+            originals);
+        QCOMPARE(files.size(), 2);
         const QString nzb = posted.path(QStringLiteral("posted.nzb"));
         {
             TestContext t;
             m_inn->pointAt(t.ctx->settings, t);
-            t.ctx->settings.chkLogFile = 1;
-            t.ctx->settingsFile.SaveOptions();
-            t.ctx->groups.ngAddGroup(group);
-            QVERIFY(t.ctx->groups.ngSaveFavs());
-            QVERIFY(scanWithProgram(QStringLiteral(TW_EXECUTABLE), t.dir.path(), kRunMs));
-            QCOMPARE(queueAll(t, group).size(), files.size());
+            QCOMPARE(scanAndQueue(t, group), files.size());
             QList<nzbitems::Source> items;
             for (int entry = 1; entry <= t.ctx->batch.count(); ++entry)
                 items.append({ *t.ctx->batch.entryRecord(entry), group });
