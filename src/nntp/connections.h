@@ -174,8 +174,9 @@ private:
     void encrypted(Conn n);
     void certificateRejected(Conn n, const QSslCertificate& certificate, const QList<QSslError>& errors);
     void askTrust(Conn n, const QSslCertificate& certificate, const QList<QSslError>& errors);
-    // Ends a connection the user or the server's offer does not allow, without a retry.
-    void refuse(Conn n, const QString& why);
+    // Ends a connection the user or the server's offer does not allow, without a retry; tellUser
+    // shows why in a message as well (not when the user just said no).
+    void refuse(Conn n, const QString& why, bool tellUser);
     // Progress of the login: the assistant's label, else the log.
     void announce(Conn n, const QString& text);
     ConnectionHandler::Credentials credentials(Conn n) const;

@@ -234,7 +234,8 @@ void Connections::withoutTls(Conn n, const QString& why)
         refuse(n,
             QStringLiteral("Error, STARTTLS is not available (%1), so the connection was not made.  "
                            "Choose another encryption in the login window.")
-                .arg(why));
+                .arg(why),
+            true);
         return;
     }
     if (!m_plainPasswordLogged) {
@@ -284,7 +285,7 @@ void Connections::askTrust(Conn n, const QSslCertificate& certificate, const QLi
     }
     if (m_declined.value(fingerprint, 0) >= l.openSerial) {
         l.awaitingTrust = false;
-        refuse(n, QStringLiteral("Certificate not trusted, connection closed"));
+        refuse(n, QStringLiteral("Certificate not trusted, connection closed"), false);
         return;
     }
     QList<Conn>& waiting = m_trustWaiting[fingerprint];
@@ -312,11 +313,11 @@ void Connections::askTrust(Conn n, const QSslCertificate& certificate, const QLi
         if (trusted)
             OpenConnection(c);
         else
-            refuse(c, QStringLiteral("Certificate not trusted, connection closed"));
+            refuse(c, QStringLiteral("Certificate not trusted, connection closed"), false);
     }
 }
 
-void Connections::refuse(Conn n, const QString& why)
+void Connections::refuse(Conn n, const QString& why, bool tellUser)
 {
     Link& l = link(n);
     ConnectionHandler* h = l.handler;
@@ -324,7 +325,7 @@ void Connections::refuse(Conn n, const QString& why)
         announce(n, why);
     } else {
         m.log.WriteLog(why, true);
-        if (why.startsWith(QStringLiteral("Error")))
+        if (tellUser)
             m.prompts.message(why);
     }
     // Retrying would meet the same refusal: the owner stops instead.

@@ -1,24 +1,13 @@
 #include "nntp/connections.h"
 #include "support/fake_nntp_server.h"
 #include "support/ground.h"
+#include "support/recording_handler.h"
 #include "support/server_settings.h"
 #include "support/test_registry.h"
 
 #include <QTest>
 
 namespace {
-
-// Records what the shared login hands to the connection's owner.
-class RecordingHandler final : public ConnectionHandler {
-public:
-    void startWork() override { ++started; }
-    void reply(const Reply& r) override { replies.append(r.statusLine); }
-    void giveUp(bool) override { ++gaveUp; }
-
-    int started = 0;
-    int gaveUp = 0;
-    QList<QByteArray> replies;
-};
 
 struct Fixture {
     Ground t;

@@ -1,6 +1,7 @@
 #include "nntp/connections.h"
 #include "support/fake_nntp_server.h"
 #include "support/ground.h"
+#include "support/recording_handler.h"
 #include "support/server_settings.h"
 #include "support/test_certificates.h"
 #include "support/test_registry.h"
@@ -9,18 +10,6 @@
 #include <QTest>
 
 namespace {
-
-class RecordingHandler final : public ConnectionHandler {
-public:
-    void startWork() override { ++started; }
-    void reply(const Reply&) override { }
-    void giveUp(bool) override { ++gaveUp; }
-    void socketError(int, const QString& why) override { errors.append(why); }
-
-    int started = 0;
-    int gaveUp = 0;
-    QStringList errors;
-};
 
 const QByteArray kStartTlsOffered = "101 Capability list:\r\nVERSION 2\r\nREADER\r\nSTARTTLS\r\n.\r\n";
 
